@@ -1,0 +1,37 @@
+# Front door: `make run` starts the program, `make test` runs every test.
+# Both first install the Debian packages the build needs (tools/debian-packages.txt).
+
+BUILD_DIR  ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS       ?= 2
+
+.PHONY: all deps configure build run test bench assets clean
+
+all: build
+
+deps:
+	@tools/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j$(JOBS)
+
+run: build
+	@$(BUILD_DIR)/vorlen
+
+test: build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j$(JOBS)
+
+bench: build
+	@cmake --build $(BUILD_DIR) -j$(JOBS) --target benchmarks
+	@for b in $(BUILD_DIR)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+# Regenerates every picture, sound and film under data/ (needs the generator's own packages,
+# which it installs itself; building and testing the program never needs them).
+assets:
+	@tools/assets/generate.sh
+
+clean:
+	@rm -rf $(BUILD_DIR)

@@ -1,0 +1,26 @@
+// Diagnostics: one line on standard error per report, prefixed with the program's name.
+//
+// How errors are handled throughout the program:
+// - At the edges (files, decoders, devices, printers) a call returns a result that says it
+//   failed and reports what failed with Debug::Print; the program carries on.
+// - Misuse by a caller (a bad argument that the program can survive) is reported and ignored.
+// - Invariants that only a bug can break are checked with VORLEN_VERIFY, which reports the
+//   message with its place and aborts.
+#pragma once
+
+#include <string_view>
+
+namespace platform::Debug {
+
+// Thread-safe; lines from different threads never interleave.
+void Print(std::string_view utf8Line);
+void Print(std::wstring_view line);
+
+[[noreturn]] void VerifyFailed(const char* condition, const char* message, const char* file, int line);
+
+}  // namespace platform::Debug
+
+#define VORLEN_VERIFY(condition, message)                                                   \
+    do {                                                                                    \
+        if (!(condition)) ::platform::Debug::VerifyFailed(#condition, message, __FILE__, __LINE__); \
+    } while (0)
