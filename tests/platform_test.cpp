@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "platform/clock.h"
+#include "platform/message_queue.h"
 #include "platform/text.h"
 #include "platform/win_types.h"
 
@@ -54,4 +57,25 @@ TEST(Clock, ScaleSpeedsTimeUpWithoutJumps) {
     Clock::SetScale(0.0);  // nonsense is ignored
     EXPECT_EQ(Clock::Scale(), 1.0);
     EXPECT_GT(Clock::Frequency(), 0);
+}
+
+TEST(Messages, QueueKeepsOrderAcrossThreadsAndNamesGetStableIds) {
+    platform::MessageQueue queue;
+    std::thread poster([&] {
+        for (UINT i = 0; i < 100; ++i) queue.Post(WM_USER + i, i, -static_cast<LPARAM>(i));
+    });
+    platform::Message m;
+    for (UINT i = 0; i < 100; ++i) {
+        while (!queue.Take(&m)) ASSERT_TRUE(queue.Wait(5'000'000));
+        EXPECT_EQ(m.message, WM_USER + i);
+        EXPECT_EQ(m.lParam, -static_cast<LPARAM>(i));
+    }
+    poster.join();
+    EXPECT_FALSE(queue.Wait(1000));  // nothing left: times out
+
+    UINT play = platform::RegisterMessage(L"WM_IM_ONSOUNDPLAY");
+    UINT label = platform::RegisterMessage(L"WM_IM_ONLABEL");
+    EXPECT_GE(play, 0xC000u);
+    EXPECT_NE(play, label);
+    EXPECT_EQ(platform::RegisterMessage(L"WM_IM_ONSOUNDPLAY"), play);
 }
