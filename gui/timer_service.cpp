@@ -1,0 +1,71 @@
+#include "gui/timer_service.h"
+
+#include "platform/clock.h"
+
+using platform::Clock;
+
+unsigned IMTimerService::AddTimer(unsigned intervalMs) {
+    ++counter_;
+    auto timer = std::make_unique<Timer>();
+    timer->interval = intervalMs;
+    timer->start = Clock::Counter();
+    timers_.emplace(counter_, std::move(timer));
+    return counter_;
+}
+
+int IMTimerService::RemoveTimer(unsigned id) {
+    if (id == 0) return 0;
+    auto it = timers_.find(id);
+    if (it == timers_.end()) return 0;
+    it->second->signal.disconnect_all_slots();
+    // A handler may remove its own timer while it runs: the record must outlive the emission,
+    // so it is parked until the current pass ends.
+    retired_.push_back(std::move(it->second));
+    timers_.erase(it);
+    return 0;
+}
+
+IMConnection IMTimerService::ConnectTimer(unsigned id, const Slot& slot) {
+    auto it = timers_.find(id);
+    if (id == 0 || it == timers_.end()) return IMConnection();
+    return it->second->signal.connect(slot);
+}
+
+void IMTimerService::RunDueTimers(IMControl* sender) {
+    const std::int64_t now = Clock::Counter();
+    const std::int64_t frequency = Clock::Frequency();
+    for (auto it = timers_.begin(); it != timers_.end();) {
+        auto next = std::next(it);
+        const unsigned id = it->first;
+        Timer& t = *it->second;
+        const std::int64_t elapsed = (now - t.start) * 1000 / frequency;
+        if (elapsed >= 0 && static_cast<std::uint32_t>(elapsed) >= t.interval) {
+            t.start = Clock::Counter();
+            Emit(t.signal, IMEvent(sender, EV_NOTIFY));
+        }
+        // The handler may have removed this timer or others; continue from the first id above
+        // the one just handled, which also reaches timers added during the pass.
+        next = timers_.upper_bound(id);
+        it = next;
+    }
+    retired_.clear();
+}
+
+std::optional<std::int64_t> IMTimerService::MillisecondsToNextDue() const {
+    if (timers_.empty()) return std::nullopt;
+    const std::int64_t now = Clock::Counter();
+    const std::int64_t frequency = Clock::Frequency();
+    std::int64_t best = INT64_MAX;
+    for (const auto& [id, t] : timers_) {
+        std::int64_t elapsed = (now - t->start) * 1000 / frequency;
+        std::int64_t left = elapsed < 0 ? t->interval : static_cast<std::int64_t>(t->interval) - elapsed;
+        best = std::min(best, std::max<std::int64_t>(left, 0));
+    }
+    return best;
+}
+
+void IMTimerService::Clear() {
+    for (auto& [id, t] : timers_) t->signal.disconnect_all_slots();
+    timers_.clear();
+    retired_.clear();
+}
