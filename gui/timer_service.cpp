@@ -38,8 +38,10 @@ void IMTimerService::RunDueTimers(IMControl* sender) {
         auto next = std::next(it);
         const unsigned id = it->first;
         Timer& t = *it->second;
+        // A timer started after `now` (added by a handler during this pass) is never due yet;
+        // the truncating division alone would round its small negative age up to 0.
         const std::int64_t elapsed = (now - t.start) * 1000 / frequency;
-        if (elapsed >= 0 && static_cast<std::uint32_t>(elapsed) >= t.interval) {
+        if (t.start <= now && elapsed >= 0 && static_cast<std::uint32_t>(elapsed) >= t.interval) {
             t.start = Clock::Counter();
             Emit(t.signal, IMEvent(sender, EV_NOTIFY));
         }
