@@ -41,6 +41,11 @@ bool MessageQueue::Wait(std::int64_t realMicroseconds) {
     return arrived_.wait_for(guard, std::chrono::microseconds(realMicroseconds), ready);
 }
 
+MessageQueue& MainQueue() {
+    static MessageQueue queue;
+    return queue;
+}
+
 UINT RegisterMessage(std::wstring_view name) {
     if (name.empty()) return 0;
     static std::mutex lock;

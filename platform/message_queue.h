@@ -40,6 +40,9 @@ private:
     std::deque<Message> messages_;
 };
 
+// The queue of the program's main window: what other threads post to reach the GUI thread.
+MessageQueue& MainQueue();
+
 // The id of a named message, the same for the same name throughout the process, from 0xC000
 // up. An empty name gets 0. Thread-safe.
 UINT RegisterMessage(std::wstring_view name);
