@@ -11,6 +11,12 @@ void MessageQueue::Post(const Message& m) {
         messages_.push_back(m);
     }
     arrived_.notify_one();
+    if (auto waker = waker_.load()) waker();
+}
+
+void MessageQueue::PostLocal(UINT message, WPARAM wParam, LPARAM lParam) {
+    std::lock_guard<std::mutex> guard(lock_);
+    messages_.push_back(Message{message, wParam, lParam});
 }
 
 bool MessageQueue::Take(Message* out) {

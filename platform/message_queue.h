@@ -3,7 +3,9 @@
 // Registered messages give names (such as "WM_IM_ONLABEL") stable ids from 0xC000 up.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -21,9 +23,13 @@ struct Message {
 
 class MessageQueue {
 public:
-    // Thread-safe. Wakes a thread blocked in Wait.
+    // Thread-safe. Wakes a thread blocked in Wait, and calls the waker (which interrupts the
+    // window's wait for input) when one is set.
     void Post(const Message& m);
     void Post(UINT message, WPARAM wParam, LPARAM lParam) { Post(Message{message, wParam, lParam}); }
+    // For the thread that drains the queue: queues without waking anybody.
+    void PostLocal(UINT message, WPARAM wParam, LPARAM lParam);
+    void SetWaker(void (*waker)()) { waker_.store(waker); }
 
     // Takes the oldest message, if any. Thread-safe.
     bool Take(Message* out);
@@ -38,6 +44,7 @@ private:
     mutable std::mutex lock_;
     std::condition_variable arrived_;
     std::deque<Message> messages_;
+    std::atomic<void (*)()> waker_{nullptr};
 };
 
 // The queue of the program's main window: what other threads post to reach the GUI thread.

@@ -1,0 +1,101 @@
+// The program's one window: an SDL window shown full screen (desktop size, with the picture
+// scaled and letterboxed from its 800 x 600 logical size) or windowed for development, or
+// hidden for tests. SDL input and window events are translated into the Windows-numbered
+// messages the control tree understands and posted to a message queue:
+//
+//   SDL                                   message
+//   mouse motion                          WM_MOUSEMOVE, MK_ flags, packed logical x/y
+//   button press / release                WM_[LRM]BUTTONDOWN / UP; a second left press
+//                                         within the double-click time is WM_LBUTTONDBLCLK
+//   wheel                                 WM_MOUSEWHEEL, delta (120 per notch) in the high word
+//   key down / up                         WM_KEYDOWN / WM_KEYUP (WM_SYSKEY* with Alt) with the
+//                                         virtual-key code; letters by position, so the Russian
+//                                         layout still gives 'A'..'Z'
+//   text input                            WM_CHAR per UTF-16 unit
+//   backspace, tab, enter, escape down    WM_CHAR 8, 9, 13, 27 as well
+//   minimised / restored                  WM_SIZE SIZE_MINIMIZED / SIZE_RESTORED
+//   shown / hidden                        WM_SHOWWINDOW 1 / 0
+//   exposed                               WM_PAINT
+//   close button, Alt+F4, quit request    WM_CLOSE
+//
+// GUI thread only, except Wake(), which any thread may call.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/message_queue.h"
+#include "platform/win_types.h"
+
+namespace platform {
+
+enum class WindowMode { FullScreen, Windowed, Hidden };
+
+class Window {
+public:
+    // Opens the window with a client area of the given logical size. Returns null and a reason
+    // when SDL's video cannot start or the window cannot be made.
+    static std::unique_ptr<Window> Create(std::wstring_view title, int width, int height, WindowMode mode,
+                                          std::string* error);
+    ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    // Translates every waiting SDL event into messages on `queue`.
+    void PumpEvents(MessageQueue& queue);
+    // Waits for input or a Wake() at most `timeoutMs` milliseconds (negative: no limit).
+    void WaitForEvents(int timeoutMs);
+    // Ends a WaitForEvents early. Any thread.
+    static void Wake();
+
+    // Sets the window's icon from 32-bit straight-alpha pixels, bytes B, G, R, A.
+    void SetIcon(const std::uint8_t* bgra, int width, int height);
+
+    // The client area in logical pixels: (0, 0, width, height).
+    RECT ClientRect() const;
+    // Logical client coordinates to "screen" coordinates: the window's position plus the point.
+    POINT ClientToScreen(POINT client) const;
+    // The pointer in screen coordinates, as ClientToScreen counts them.
+    POINT CursorPos() const;
+    // True while the pointer is over the client area.
+    bool PointerInside() const;
+    // Tests only: pretends the pointer is at a client position (or outside, when `inside` is
+    // false) for PointerInside and CursorPos, since a hidden window has no real pointer.
+    void SimulatePointer(bool inside, POINT client = {});
+
+    // The cursor display counter: the cursor shows while it is 0 or more. Returns the new count.
+    int ShowCursor(bool show);
+    // Whether a Control key is held down now.
+    bool IsControlDown() const;
+
+    bool IsFullScreen() const { return mode_ == WindowMode::FullScreen; }
+    bool IsHidden() const { return mode_ == WindowMode::Hidden; }
+    int LogicalWidth() const { return width_; }
+    int LogicalHeight() const { return height_; }
+
+    // For the graphics device only: the SDL_Window behind this window.
+    void* NativeHandle() const { return window_; }
+
+private:
+    Window() = default;
+    // Window pixels to logical client coordinates (undoing the letterbox scaling).
+    POINT ToLogical(int x, int y) const;
+
+    void* window_ = nullptr;
+    WindowMode mode_ = WindowMode::Windowed;
+    int width_ = 0;
+    int height_ = 0;
+    int cursorCount_ = 0;
+    bool simulated_ = false;
+    bool simulatedInside_ = false;
+    POINT simulatedPos_{};
+    std::uint32_t lastLeftPress_ = 0;
+    POINT lastLeftPressPos_{};
+};
+
+// The main window of the process, set by whoever creates it (null before and after).
+Window* MainWindow();
+void SetMainWindow(Window* window);
+
+}  // namespace platform
