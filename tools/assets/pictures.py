@@ -421,7 +421,7 @@ def make_pictures(data):
 
     for base in (128, 101, 110, 119):
         put(str(base), board(base), "rc/%d.png" % base, "RGB")
-        for k, factor in ((6, 1.0), (7, 1.3), (8, 0.7)):
+        for k, factor in ((6, 1.0), (7, 1.15), (8, 0.72)):
             put(str(base + k), bell_button(base, factor), "rc/%d.png" % (base + k), "RGBA")
     put("500", icon(), "rc/500.png", "RGBA")
     put("oblako_png", praise_cloud(), "named/oblako_png.png", "RGBA")

@@ -25,7 +25,7 @@ BUTTONS = [
 ]
 
 # hover is brighter, pressed is darker and sits one pixel lower
-STATES = [("", 1.0, 0), ("Nuv", 1.22, 0), ("Klick", 0.72, 1)]
+STATES = [("", 1.0, 0), ("Nuv", 1.12, 0), ("Klick", 0.72, 1)]
 
 
 def glossy_button(width, height, colour, caption, factor, press):
