@@ -1,0 +1,383 @@
+#include "platform/audio_device.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "platform/clock.h"
+#include "platform/debug.h"
+
+namespace platform {
+
+// [SECTION] Shared state of buffers and the output
+
+struct SoundBufferState {
+    std::mutex lock;
+    PcmFormat format;
+    std::vector<std::uint8_t> data;
+    DWORD cursor = 0;
+    bool playing = false;
+    bool lost = false;
+    bool locked = false;
+    // Converts this buffer's format to the output's; null when SDL cannot convert it, and then
+    // the buffer is consumed at its own rate without being heard.
+    SDL_AudioStream* convert = nullptr;
+    double silentFraction = 0.0;  // frames owed to the unconverted consumption
+
+    ~SoundBufferState() {
+        if (convert) SDL_FreeAudioStream(convert);
+    }
+    DWORD FrameBytes() const { return static_cast<DWORD>(format.BlockAlign()); }
+    void Advance(std::uint64_t bytes) { cursor = static_cast<DWORD>((cursor + bytes) % data.size()); }
+};
+
+struct AudioDeviceState {
+    std::mutex lock;  // buffers, capture, mixing scratch
+    std::vector<std::shared_ptr<SoundBufferState>> buffers;
+    PcmFormat output{2, 44100};
+    bool capturing = false;
+    std::vector<std::int16_t> capture;
+    std::vector<std::int32_t> accumulator;
+    std::vector<std::uint8_t> scratch;
+    std::vector<std::int16_t> converted;
+    std::atomic<std::uint64_t> framesMixed{0};
+
+    SDL_AudioDeviceID sdlDevice = 0;
+    bool sdlAudioInitialised = false;
+
+    std::thread silentThread;
+    std::mutex stopLock;
+    std::condition_variable stopSignal;
+    bool stopping = false;
+
+    void Mix(std::int16_t* out, int frames);
+    void FeedConverter(SoundBufferState& b, int outputBytesWanted);
+    void RunSilentOutput();
+};
+
+// [SECTION] Mixing
+
+// Copies source frames from the ring at the cursor into the buffer's converter until it can
+// give `outputBytesWanted` bytes. The cursor moves past what the converter took, so it runs
+// ahead of what is heard only by the converter's few frames of latency.
+void AudioDeviceState::FeedConverter(SoundBufferState& b, int outputBytesWanted) {
+    const int outFrameBytes = output.BlockAlign();
+    const DWORD frameBytes = b.FrameBytes();
+    for (int round = 0; round < 64; ++round) {
+        const int available = SDL_AudioStreamAvailable(b.convert);
+        if (available >= outputBytesWanted) return;
+        const std::int64_t missingFrames = (outputBytesWanted - available + outFrameBytes - 1) / outFrameBytes;
+        std::int64_t sourceFrames = missingFrames * b.format.rate / output.rate + 16;
+        sourceFrames = std::min<std::int64_t>(sourceFrames, b.data.size() / frameBytes);
+        DWORD bytes = static_cast<DWORD>(sourceFrames) * frameBytes;
+        scratch.resize(bytes);
+        if (b.lost) {
+            std::fill(scratch.begin(), scratch.end(), 0);
+            b.Advance(bytes);
+        } else {
+            DWORD done = 0;
+            while (done < bytes) {
+                const DWORD part = std::min<DWORD>(bytes - done, static_cast<DWORD>(b.data.size()) - b.cursor);
+                std::memcpy(scratch.data() + done, b.data.data() + b.cursor, part);
+                done += part;
+                b.Advance(part);
+            }
+        }
+        if (SDL_AudioStreamPut(b.convert, scratch.data(), static_cast<int>(bytes)) != 0) return;
+    }
+}
+
+void AudioDeviceState::Mix(std::int16_t* out, int frames) {
+    const int samples = frames * output.channels;
+    accumulator.assign(samples, 0);
+    converted.resize(samples);
+    for (auto& buffer : buffers) {
+        SoundBufferState& b = *buffer;
+        std::lock_guard<std::mutex> guard(b.lock);
+        if (!b.playing) continue;
+        if (b.convert) {
+            const int wanted = samples * 2;
+            FeedConverter(b, wanted);
+            const int got = SDL_AudioStreamGet(b.convert, converted.data(), wanted);
+            for (int i = 0; i < std::max(got, 0) / 2; ++i) accumulator[i] += converted[i];
+        } else {
+            b.silentFraction += static_cast<double>(frames) * b.format.rate / output.rate;
+            const auto whole = static_cast<std::uint64_t>(b.silentFraction);
+            b.silentFraction -= static_cast<double>(whole);
+            b.Advance(whole * b.FrameBytes());
+        }
+    }
+    for (int i = 0; i < samples; ++i)
+        out[i] = static_cast<std::int16_t>(std::clamp<std::int32_t>(accumulator[i], -32768, 32767));
+    if (capturing) capture.insert(capture.end(), out, out + samples);
+    framesMixed.fetch_add(static_cast<std::uint64_t>(frames), std::memory_order_relaxed);
+}
+
+namespace {
+void SdlCallback(void* user, Uint8* stream, int len) {
+    auto* state = static_cast<AudioDeviceState*>(user);
+    std::lock_guard<std::mutex> guard(state->lock);
+    state->Mix(reinterpret_cast<std::int16_t*>(stream), len / state->output.BlockAlign());
+}
+}  // namespace
+
+// The silent output mixes whatever clock time has passed, in small steps, so buffers are
+// consumed exactly at their rate in clock time, whatever the clock's scale.
+void AudioDeviceState::RunSilentOutput() {
+    const std::int64_t frequency = Clock::Frequency();
+    const std::int64_t start = Clock::Counter();
+    std::uint64_t done = 0;
+    std::vector<std::int16_t> sink;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> guard(stopLock);
+            const auto wait = std::max<std::int64_t>(Clock::RealMicroseconds(5000), 200);
+            if (stopSignal.wait_for(guard, std::chrono::microseconds(wait), [this] { return stopping; })) return;
+        }
+        const std::int64_t elapsed = Clock::Counter() - start;
+        const auto due = static_cast<std::uint64_t>((elapsed / frequency) * output.rate +
+                                                    (elapsed % frequency) * output.rate / frequency);
+        std::lock_guard<std::mutex> guard(lock);
+        while (done < due) {
+            const int step = static_cast<int>(std::min<std::uint64_t>(due - done, 1024));
+            sink.resize(static_cast<std::size_t>(step) * output.channels);
+            Mix(sink.data(), step);
+            done += static_cast<std::uint64_t>(step);
+        }
+    }
+}
+
+// [SECTION] SoundBuffer
+
+SoundBuffer::SoundBuffer(std::shared_ptr<SoundBufferState> state, std::shared_ptr<AudioDeviceState> device)
+    : state_(std::move(state)), device_(std::move(device)) {}
+
+SoundBuffer::~SoundBuffer() {
+    std::lock_guard<std::mutex> guard(device_->lock);
+    auto& list = device_->buffers;
+    list.erase(std::remove(list.begin(), list.end(), state_), list.end());
+}
+
+const PcmFormat& SoundBuffer::Format() const { return state_->format; }
+
+DWORD SoundBuffer::Size() const { return static_cast<DWORD>(state_->data.size()); }
+
+AudioResult SoundBuffer::Lock(DWORD offset, DWORD bytes, void** region) {
+    std::lock_guard<std::mutex> guard(state_->lock);
+    if (region) *region = nullptr;
+    if (state_->lost) return AudioResult::BufferLost;
+    const auto size = state_->data.size();
+    if (!region || state_->locked || bytes == 0 || offset >= size || bytes > size - offset)
+        return AudioResult::Failed;
+    state_->locked = true;
+    *region = state_->data.data() + offset;
+    return AudioResult::Ok;
+}
+
+AudioResult SoundBuffer::Unlock(void* region, DWORD bytes) {
+    std::lock_guard<std::mutex> guard(state_->lock);
+    if (!state_->locked) return AudioResult::Failed;
+    state_->locked = false;
+    if (state_->lost) return AudioResult::BufferLost;
+    const auto* start = state_->data.data();
+    const auto* p = static_cast<const std::uint8_t*>(region);
+    if (p < start || p + bytes > start + state_->data.size()) return AudioResult::Failed;
+    return AudioResult::Ok;
+}
+
+AudioResult SoundBuffer::Play() {
+    std::lock_guard<std::mutex> guard(state_->lock);
+    state_->playing = true;
+    return AudioResult::Ok;
+}
+
+AudioResult SoundBuffer::Stop() {
+    std::lock_guard<std::mutex> guard(state_->lock);
+    state_->playing = false;
+    // What the converter still holds belongs to the stopped playback, not to the next one.
+    if (state_->convert) SDL_AudioStreamClear(state_->convert);
+    return AudioResult::Ok;
+}
+
+bool SoundBuffer::IsPlaying() const {
+    std::lock_guard<std::mutex> guard(state_->lock);
+    return state_->playing;
+}
+
+AudioResult SoundBuffer::GetPlayCursor(DWORD* cursor) const {
+    if (!cursor) return AudioResult::Failed;
+    std::lock_guard<std::mutex> guard(state_->lock);
+    *cursor = state_->cursor;
+    return AudioResult::Ok;
+}
+
+AudioResult SoundBuffer::SetPosition(DWORD position) {
+    std::lock_guard<std::mutex> guard(state_->lock);
+    if (position >= state_->data.size()) return AudioResult::Failed;
+    state_->cursor = position - position % state_->FrameBytes();
+    if (state_->convert) SDL_AudioStreamClear(state_->convert);
+    return AudioResult::Ok;
+}
+
+AudioResult SoundBuffer::Restore() {
+    std::lock_guard<std::mutex> guard(state_->lock);
+    if (state_->lost) {
+        std::fill(state_->data.begin(), state_->data.end(), 0);
+        state_->lost = false;
+    }
+    return AudioResult::Ok;
+}
+
+void SoundBuffer::SimulateLoss() {
+    std::lock_guard<std::mutex> guard(state_->lock);
+    state_->lost = true;
+}
+
+// [SECTION] AudioDevice
+
+AudioDevice::AudioDevice(std::shared_ptr<AudioDeviceState> state) : state_(std::move(state)) {}
+
+std::unique_ptr<AudioDevice> AudioDevice::Open(AudioOutput output) {
+    auto state = std::make_shared<AudioDeviceState>();
+    if (output == AudioOutput::Default) {
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            Debug::Print(std::string("no sound output (") + SDL_GetError() + "); sounds play silently");
+        } else {
+            state->sdlAudioInitialised = true;
+            const char* driver = SDL_GetCurrentAudioDriver();
+            // SDL's dummy driver paces its callback by the wall clock in whole milliseconds and
+            // knows nothing of the program clock; the silent output does the same job exactly.
+            if (driver && std::strcmp(driver, "dummy") != 0) {
+                SDL_AudioSpec want{};
+                SDL_AudioSpec have{};
+                want.freq = state->output.rate;
+                want.format = AUDIO_S16SYS;
+                want.channels = static_cast<Uint8>(state->output.channels);
+                want.samples = 512;
+                want.callback = SdlCallback;
+                want.userdata = state.get();
+                state->sdlDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+                if (state->sdlDevice == 0)
+                    Debug::Print(std::string("cannot open the sound output (") + SDL_GetError() +
+                                 "); sounds play silently");
+            }
+            if (state->sdlDevice == 0) {
+                SDL_QuitSubSystem(SDL_INIT_AUDIO);
+                state->sdlAudioInitialised = false;
+            }
+        }
+    }
+    if (state->sdlDevice != 0) {
+        SDL_PauseAudioDevice(state->sdlDevice, 0);
+    } else {
+        AudioDeviceState* raw = state.get();
+        state->silentThread = std::thread([raw] { raw->RunSilentOutput(); });
+    }
+    return std::unique_ptr<AudioDevice>(new AudioDevice(std::move(state)));
+}
+
+AudioDevice::~AudioDevice() {
+    if (state_->sdlDevice != 0) {
+        SDL_CloseAudioDevice(state_->sdlDevice);  // returns after the last callback
+        state_->sdlDevice = 0;
+    }
+    if (state_->sdlAudioInitialised) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (state_->silentThread.joinable()) {
+        {
+            std::lock_guard<std::mutex> guard(state_->stopLock);
+            state_->stopping = true;
+        }
+        state_->stopSignal.notify_all();
+        state_->silentThread.join();
+    }
+}
+
+bool AudioDevice::IsSilent() const { return state_->sdlDevice == 0; }
+
+const PcmFormat& AudioDevice::OutputFormat() const { return state_->output; }
+
+std::unique_ptr<SoundBuffer> AudioDevice::CreateBuffer(const PcmFormat& format, DWORD bytes) {
+    if (format.channels < 1 || format.channels > 255 || format.rate < 1 || bytes == 0 ||
+        bytes % static_cast<DWORD>(format.BlockAlign()) != 0) {
+        Debug::Print("sound buffer: unusable format or size");
+        return nullptr;
+    }
+    auto b = std::make_shared<SoundBufferState>();
+    b->format = format;
+    b->data.assign(bytes, 0);
+    b->convert = SDL_NewAudioStream(AUDIO_S16LSB, static_cast<Uint8>(format.channels), format.rate, AUDIO_S16SYS,
+                                    static_cast<Uint8>(state_->output.channels), state_->output.rate);
+    if (!b->convert)
+        Debug::Print(std::string("sound buffer: cannot convert its format (") + SDL_GetError() +
+                     "); it plays silently");
+    {
+        std::lock_guard<std::mutex> guard(state_->lock);
+        state_->buffers.push_back(b);
+    }
+    return std::unique_ptr<SoundBuffer>(new SoundBuffer(std::move(b), state_));
+}
+
+std::size_t AudioDevice::BufferCount() const {
+    std::lock_guard<std::mutex> guard(state_->lock);
+    return state_->buffers.size();
+}
+
+void AudioDevice::StartCapture() {
+    std::lock_guard<std::mutex> guard(state_->lock);
+    state_->capture.clear();
+    state_->capturing = true;
+}
+
+std::vector<std::int16_t> AudioDevice::TakeCapture() {
+    std::lock_guard<std::mutex> guard(state_->lock);
+    state_->capturing = false;
+    return std::move(state_->capture);
+}
+
+std::uint64_t AudioDevice::FramesMixed() const { return state_->framesMixed.load(std::memory_order_relaxed); }
+
+// [SECTION] WAV writing
+
+bool WriteWav(const std::string& path, const std::vector<std::int16_t>& samples, const PcmFormat& format) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+        Debug::Print("cannot write " + path);
+        return false;
+    }
+    auto put32 = [&](std::uint32_t v) {
+        const std::uint8_t b[4] = {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)};
+        std::fwrite(b, 1, 4, f);
+    };
+    auto put16 = [&](std::uint16_t v) {
+        const std::uint8_t b[2] = {std::uint8_t(v), std::uint8_t(v >> 8)};
+        std::fwrite(b, 1, 2, f);
+    };
+    const auto dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
+    std::fwrite("RIFF", 1, 4, f);
+    put32(36 + dataBytes);
+    std::fwrite("WAVEfmt ", 1, 8, f);
+    put32(16);
+    put16(1);
+    put16(static_cast<std::uint16_t>(format.channels));
+    put32(static_cast<std::uint32_t>(format.rate));
+    put32(static_cast<std::uint32_t>(format.BytesPerSecond()));
+    put16(static_cast<std::uint16_t>(format.BlockAlign()));
+    put16(16);
+    std::fwrite("data", 1, 4, f);
+    put32(dataBytes);
+    for (std::int16_t s : samples) put16(static_cast<std::uint16_t>(s));
+    const bool ok = std::ferror(f) == 0;
+    if (std::fclose(f) != 0 || !ok) {
+        Debug::Print("cannot write " + path);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace platform

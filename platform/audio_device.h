@@ -1,0 +1,126 @@
+// Audio output: one output device and any number of looping sound buffers, all mixed into it.
+//
+// A SoundBuffer is a ring of 16-bit PCM bytes in its own format. While it plays, the output
+// consumes it from the play cursor onwards, wrapping at the end, until it is stopped; the owner
+// refills the parts behind the cursor (Lock, write, Unlock). Every buffer's format is converted
+// to the output's rate and channels as it is mixed.
+//
+// Two outputs stand behind the same interface:
+// - the sound card, through an SDL audio callback;
+// - a silent output, used when no sound card can be opened (and for SDL's "dummy" driver,
+//   whose pace ignores the program clock). It consumes the buffers at their real rate, paced
+//   by platform::Clock, so play cursors advance, sounds end on time and tests that speed the
+//   clock up (Clock::SetScale) get their sounds over sooner.
+// Either output can record what it mixed (StartCapture / TakeCapture) for tests.
+//
+// Thread safety: every operation may be called from any thread. The output mixes on a thread
+// of its own; a buffer's locked region may be written without further locking, as long as the
+// writer keeps away from the part the output is about to play (which is what refilling the half
+// behind the play cursor does).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/win_types.h"
+
+namespace platform {
+
+// 16-bit signed little-endian PCM, interleaved.
+struct PcmFormat {
+    int channels = 2;
+    int rate = 44100;
+
+    int BlockAlign() const { return channels * 2; }
+    int BytesPerSecond() const { return BlockAlign() * rate; }
+};
+
+enum class AudioResult {
+    Ok,
+    BufferLost,  // the buffer's memory is gone; Restore it, then lock again
+    Failed,      // bad arguments or a region that is already locked
+};
+
+// Which output AudioDevice::Open should use.
+enum class AudioOutput {
+    Default,  // the sound card when one can be opened, else the silent output
+    Silent,   // always the silent output
+};
+
+struct AudioDeviceState;
+struct SoundBufferState;
+
+class SoundBuffer {
+public:
+    ~SoundBuffer();  // stops the buffer and detaches it from the output
+    SoundBuffer(const SoundBuffer&) = delete;
+    SoundBuffer& operator=(const SoundBuffer&) = delete;
+
+    const PcmFormat& Format() const;
+    DWORD Size() const;
+
+    // Gives write access to `bytes` bytes at `offset` (one region; it must lie inside the
+    // buffer). One region may be locked at a time.
+    AudioResult Lock(DWORD offset, DWORD bytes, void** region);
+    AudioResult Unlock(void* region, DWORD bytes);
+
+    // Plays from the cursor in a loop until Stop; the cursor stays where Stop left it.
+    AudioResult Play();
+    AudioResult Stop();
+    bool IsPlaying() const;
+
+    // The byte offset the output will consume next.
+    AudioResult GetPlayCursor(DWORD* cursor) const;
+    // Moves the play cursor (rounded down to a whole frame).
+    AudioResult SetPosition(DWORD position);
+
+    // Makes a lost buffer usable again; its contents are silence afterwards.
+    AudioResult Restore();
+    // Test hook: the buffer loses its memory, as a device reset would do.
+    void SimulateLoss();
+
+private:
+    friend class AudioDevice;
+    explicit SoundBuffer(std::shared_ptr<SoundBufferState> state, std::shared_ptr<AudioDeviceState> device);
+
+    std::shared_ptr<SoundBufferState> state_;
+    std::shared_ptr<AudioDeviceState> device_;
+};
+
+class AudioDevice {
+public:
+    // Never fails: without a usable sound card the silent output stands in (said once on
+    // standard error).
+    static std::unique_ptr<AudioDevice> Open(AudioOutput output = AudioOutput::Default);
+    ~AudioDevice();  // buffers still alive go silent; they must not outlive the device's users
+    AudioDevice(const AudioDevice&) = delete;
+    AudioDevice& operator=(const AudioDevice&) = delete;
+
+    bool IsSilent() const;
+    // What the output mixes to (16-bit interleaved).
+    const PcmFormat& OutputFormat() const;
+
+    // A stopped buffer of `bytes` bytes of silence with its cursor at 0. Returns null when the
+    // format or size is unusable (no channels, no rate, size not a whole number of frames).
+    // A format the output cannot convert still plays, silently, at its own rate.
+    std::unique_ptr<SoundBuffer> CreateBuffer(const PcmFormat& format, DWORD bytes);
+    std::size_t BufferCount() const;
+
+    // Records every mixed frame from now on (interleaved samples in OutputFormat()).
+    void StartCapture();
+    // Ends the recording and returns it.
+    std::vector<std::int16_t> TakeCapture();
+    // Frames mixed since the device opened (the silent output's pace can be checked with it).
+    std::uint64_t FramesMixed() const;
+
+private:
+    explicit AudioDevice(std::shared_ptr<AudioDeviceState> state);
+    std::shared_ptr<AudioDeviceState> state_;
+};
+
+// Writes interleaved 16-bit samples as a WAV file. Returns false (and says why) on failure.
+bool WriteWav(const std::string& path, const std::vector<std::int16_t>& samples, const PcmFormat& format);
+
+}  // namespace platform
