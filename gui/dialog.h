@@ -1,0 +1,91 @@
+// IMDialogBase<IMEmptyView>: the one container of the framework. Screens, panels, overlays,
+// the game boards, the edit bar and the top-level window are all containers.
+//
+// A container owns children filed under integer layers (a larger layer is drawn later and hit
+// first; within a layer, later children cover earlier ones), draws them clipped to its own
+// rectangle with the drawing origin at its top-left corner, routes mouse input to the child
+// under the pointer and keys to the child with the focus, and makes enter and leave events.
+//
+// Children join and leave only at two fixed points of Update, so handlers may create and close
+// controls of the same container while events are delivered:
+//
+//   created  --next Update-->  live  --Dispose-->  scheduled  --next Update-->  deleted
+//   (not drawn, hit or updated)        (still hit; signals other than focus disconnected)
+//
+// GUI thread only.
+//
+// Contents: construction and ownership | insertion and deletion | update and drawing |
+//           mouse, keys and focus | layers
+#pragma once
+
+#include <map>
+#include <vector>
+
+#include "gui/container.h"
+#include "gui/view_control.h"
+
+template <class V>
+class IMDialogBase;
+
+template <>
+class IMDialogBase<IMEmptyView> : public IMViewControl<IMEmptyView>, public IMContainer {
+public:
+    // rect null: the whole back buffer.
+    IMDialogBase(IMContainer* parent, const RECT* rect, int layer);
+    // Deletes the children still scheduled for deletion, and also any child that was never
+    // closed, so nothing a container owned outlives it.
+    ~IMDialogBase() override;
+
+    int SetDirty(bool d) override;
+    bool IsDirty() override;
+    bool HitTest(int x, int y) override;
+    int MouseMove(const IMMouseEvent& e) override;
+    int MouseButton(const IMMouseEvent& e) override;
+    int MouseLeave(const IMMouseEvent& e) override;
+    int Key(const IMKeyboardEvent& e) override;
+    int Draw(const IMEvent& e) override;
+    int Update(const IMEvent& e) override;
+    int CloseTree(const IMEvent& e) override;
+    int FocusLost(const IMEvent& e) override;
+
+    // IMContainer
+    void AddChild(IMControl* child, int layer) override;
+    void RemoveChild(IMControl* child) override;
+    long UpdateHover(const IMMouseEvent& e) override;
+    POINT LastMousePosition() const override { return {lastMouseX_, lastMouseY_}; }
+
+    void ProcessPendingDeletes();
+    // The first layer, in ascending order, that holds the child; 0 when none does.
+    int LayerOf(IMControl* child) const;
+    // Moves a live child to another layer at once (a child still pending insertion stays).
+    void SetLayer(IMControl* child, int layer);
+    // Connected to every child's OnFocus and OnBlur: the focus climbs to the root.
+    long OnChildFocusEvent(const IMEvent& e);
+
+    IMControl* HoverChild() const { return hoverChild_; }
+    IMControl* FocusChild() const { return focusChild_; }
+    // Live children, pending insertions and pending deletions, for tests and diagnostics.
+    std::size_t LiveChildCount() const;
+    std::size_t PendingAddCount() const;
+    std::size_t PendingDeleteCount() const { return pendingDeletes_.size(); }
+
+protected:
+    // Deletes every child still held, live or pending (the end of a container's life).
+    void DeleteChildren();
+
+private:
+    bool IsLive(IMControl* child) const;
+    // The live children in drawing order, copied so that handlers which move children
+    // between layers cannot disturb the walk.
+    std::vector<IMControl*> LiveChildren() const;
+
+    std::map<int, std::vector<IMControl*>> layers_;
+    std::map<int, std::vector<IMControl*>> pendingAdds_;
+    std::vector<IMControl*> pendingDeletes_;
+    IMControl* hoverChild_ = nullptr;
+    IMControl* focusChild_ = nullptr;
+    int lastMouseX_ = 0;
+    int lastMouseY_ = 0;
+};
+
+using IMDialog = IMDialogBase<IMEmptyView>;

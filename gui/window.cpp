@@ -1,0 +1,155 @@
+#include "gui/window.h"
+
+#include <cmath>
+
+#include "gui/engine_link.h"
+#include "platform/clock.h"
+#include "platform/debug.h"
+
+namespace {
+IMWindow* g_root = nullptr;
+}  // namespace
+
+IMWindow* RootWindow() { return g_root; }
+
+IMWindow::IMWindow(std::unique_ptr<platform::Window> window) : IMDialog(nullptr, nullptr, 0), window_(std::move(window)) {
+    g_root = this;
+}
+
+IMWindow::~IMWindow() {
+    ProcessPendingDeletes();
+    DeleteChildren();  // still while the engine exists: their pictures go back to it
+    engine_link::ShutdownEngine();
+    if (g_root == this) g_root = nullptr;
+    timers_.Clear();
+    if (platform::MainWindow() == window_.get()) platform::SetMainWindow(nullptr);
+    window_.reset();
+}
+
+int IMWindow::Dispose() {
+    platform::MainQueue().PostLocal(WM_QUIT, 0, 0);
+    return 0;
+}
+
+int IMWindow::Tick() {
+    if (!window_) return 0;
+    const bool inside = window_->PointerInside();
+    const POINT p = window_->CursorPos();
+    if (inside && !IsMouseOver())
+        MouseEnter(IMMouseEvent(this, MSG_MOUSEENTER, 0, 0, p.x, p.y));
+    else if (!inside && IsMouseOver())
+        MouseLeave(IMMouseEvent(this, MSG_MOUSELEAVE, 0, 0, p.x, p.y));
+    return 0;
+}
+
+int IMWindow::Render() {
+    if (inactive_) return 0;
+    if (IsDirty()) {
+        engine_link::BeginFrame();
+        Draw(IMEvent(this, EV_DRAW));
+        engine_link::EndFrame();
+        SetDirty(false);
+    } else {
+        engine_link::CountFrame();
+    }
+    return 0;
+}
+
+LRESULT IMWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    engine_link::OfferToSound(message, wParam, lParam);
+
+    switch (message) {
+        case WM_DESTROY:
+            platform::MainQueue().PostLocal(WM_QUIT, 0, 0);
+            break;
+        case WM_SIZE:
+            inactive_ = wParam == SIZE_MINIMIZED;
+            break;
+        case WM_PAINT:
+            if (!engine_link::IsDeviceLost() || engine_link::ResetDevice()) SetDirty(true);
+            break;
+        case WM_CLOSE:
+            CloseTree(IMEvent(this, EV_UPDATE));
+            // What the system does next with a close request: the window is destroyed.
+            WindowProc(WM_DESTROY, 0, 0);
+            break;
+        case WM_SHOWWINDOW:
+            inactive_ = wParam == 0;
+            break;
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+        case WM_CHAR:
+        case WM_SYSKEYDOWN:
+        case WM_SYSKEYUP:
+            Key(MakeKeyboardEvent(this, message, wParam, lParam));
+            break;
+        case WM_MOUSEMOVE:
+            if (!engine_link::IsDeviceLost()) MouseMove(MakeMouseEvent(this, message, wParam, lParam));
+            break;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP:
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONUP:
+        case WM_MOUSEWHEEL:
+            MouseButton(MakeMouseEvent(this, message, wParam, lParam));
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+void IMWindow::IdlePass() {
+    if (!engine_link::IsDeviceLost()) {
+        Update(IMEvent(this, EV_UPDATE));
+        Render();
+    }
+    if (!timers_.Empty()) timers_.RunDueTimers(this);
+}
+
+bool IMWindow::PumpOnce() {
+    platform::MessageQueue& queue = platform::MainQueue();
+    if (window_) window_->PumpEvents(queue);
+    platform::Message m;
+    while (queue.Take(&m)) {
+        if (m.message == WM_QUIT) return false;
+        WindowProc(m.message, m.wParam, m.lParam);
+    }
+    IdlePass();
+    return true;
+}
+
+int IMWindow::IdleWaitMs() {
+    if (everyPass_ > 0 || !platform::MainQueue().Empty()) return everyPass_ > 0 ? 1 : 0;
+    auto next = timers_.MillisecondsToNextDue();
+    if (!next) return -1;
+    // Clock milliseconds become real ones when tests run the clock faster.
+    const std::int64_t real = platform::Clock::RealMicroseconds(*next * 1000);
+    return static_cast<int>(std::min<std::int64_t>((real + 999) / 1000, 1000 * 60));
+}
+
+IMWindow* CreateMainWindow(const std::wstring& title, const RECT& rect, bool windowed, bool hidden) {
+    using platform::WindowMode;
+    const WindowMode mode = hidden ? WindowMode::Hidden : windowed ? WindowMode::Windowed : WindowMode::FullScreen;
+    std::string error;
+    auto window = platform::Window::Create(title, rect.right - rect.left, rect.bottom - rect.top, mode, &error);
+    if (!window) {
+        platform::Debug::Print("cannot open the main window: " + error);
+        return nullptr;
+    }
+    platform::SetMainWindow(window.get());
+    platform::MainQueue().SetWaker(&platform::Window::Wake);
+    engine_link::InitEngine(windowed);
+    return new IMWindow(std::move(window));
+}
+
+int RunMessageLoop(IMWindow* window) {
+    while (window->PumpOnce()) {
+        const int wait = window->IdleWaitMs();
+        if (wait != 0 && window->NativeWindow()) window->NativeWindow()->WaitForEvents(wait);
+    }
+    return 0;
+}
