@@ -389,7 +389,7 @@ def mark_pictures():
     tab = Image.new("RGBA", (10, 5), (0, 0, 0, 0))
     for x in range(0, 9):
         tab.putpixel((x, 2), MARK)
-    for x, y in ((7, 0), (8, 1), (7, 4), (8, 3), (9, 2), (6, 0), (6, 4)):
+    for x, y in ((6, 0), (7, 1), (8, 2), (9, 2), (7, 3), (6, 4)):
         tab.putpixel((x, y), MARK)
     pilcrow = Image.new("RGBA", (11, 21), (0, 0, 0, 0))
     # the bowl: a filled half-disc on the left, then two stems down to the foot
