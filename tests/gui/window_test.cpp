@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "gui/window.h"
+#include "platform/message_queue.h"
+
+namespace {
+
+class Box : public IMViewControl<IMEmptyView> {
+public:
+    Box(IMContainer* parent, RECT r, std::string name, std::vector<std::string>* log)
+        : IMViewControl<IMEmptyView>(parent, 0), name(std::move(name)), log(log) {
+        SetRect(r);
+    }
+    int MouseLeave(const IMMouseEvent& e) override {
+        log->push_back("leave " + name);
+        return IMViewControl::MouseLeave(e);
+    }
+    int DrawSelf() override {
+        log->push_back("draw " + name);
+        return IMViewControl::DrawSelf();
+    }
+    std::string name;
+    std::vector<std::string>* log;
+};
+
+void Post(UINT m, WPARAM w = 0, LPARAM l = 0) { platform::MainQueue().Post(m, w, l); }
+
+struct WindowTest : ::testing::Test {
+    void SetUp() override {
+        platform::Message m;
+        while (platform::MainQueue().Take(&m)) {
+        }
+        window = CreateMainWindow(L"test", RECT{0, 0, 800, 600}, true, true);
+        ASSERT_NE(window, nullptr);
+        window->NativeWindow()->SimulatePointer(false);
+    }
+    void TearDown() override { delete window; }
+    IMWindow* window = nullptr;
+    std::vector<std::string> log;
+};
+
+}  // namespace
+
+TEST_F(WindowTest, MessagesReachTheTreeAndCloseEndsTheLoop) {
+    auto* screen = new IMDialog(window, nullptr, 0);
+    auto* button = new Box(screen, {100, 100, 200, 200}, "button", &log);
+    int clicks = 0, keys = 0, closes = 0;
+    button->OnClick.connect([&](const IMMouseEvent& e) {
+        EXPECT_EQ(e.x, 150);
+        ++clicks;
+        return 0L;
+    });
+    window->OnKeyDown.connect([&](const IMKeyboardEvent& e) {
+        keys += e.wParam == VK_F1;
+        return 0L;
+    });
+    screen->OnClose.connect([&](const IMEvent&) { ++closes; return 0L; });
+    ASSERT_TRUE(window->PumpOnce());
+    ASSERT_TRUE(window->PumpOnce());  // the screen's own children join at its first update
+
+    Post(WM_MOUSEMOVE, 0, MAKELPARAM(150, 150));
+    Post(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(150, 150));
+    Post(WM_LBUTTONUP, 0, MAKELPARAM(150, 150));
+    Post(WM_KEYDOWN, VK_F1, 0);
+    EXPECT_TRUE(window->PumpOnce());
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(keys, 1);
+
+    // Alt+F4 arrives as a close request: every screen closes and the loop ends.
+    Post(WM_CLOSE);
+    Post(WM_KEYDOWN, VK_F1, 0);  // nothing after the quit message is handled
+    EXPECT_FALSE(window->PumpOnce());
+    EXPECT_EQ(closes, 0);  // closing the tree disposes the screens without their close handlers
+    EXPECT_TRUE(screen->IsDisposed());
+    EXPECT_TRUE(button->IsDisposed());
+}
+
+TEST_F(WindowTest, MinimisedWindowsUpdateAndRunTimersButDoNotDraw) {
+    new Box(window, {0, 0, 10, 10}, "box", &log);
+    int fired = 0, updates = 0;
+    unsigned id = window->AddTimer(0);
+    window->ConnectTimer(id, [&](const IMEvent& e) {
+        EXPECT_EQ(e.sender, window);
+        ++fired;
+        return 0L;
+    });
+    window->OnUpdate.connect([&](const IMEvent&) { ++updates; return 0L; });
+    window->PumpOnce();
+    EXPECT_EQ(log, (std::vector<std::string>{"draw box"}));
+
+    Post(WM_SIZE, SIZE_MINIMIZED);
+    window->PumpOnce();
+    Post(WM_PAINT);  // marks everything dirty, but nothing is drawn while minimised
+    window->PumpOnce();
+    EXPECT_EQ(log.size(), 1u);
+    EXPECT_EQ(fired, 3);
+    EXPECT_EQ(updates, 3);
+
+    Post(WM_SIZE, SIZE_RESTORED);
+    window->PumpOnce();
+    EXPECT_EQ(log.size(), 2u);  // drawing resumes at the next pass
+    window->PumpOnce();
+    EXPECT_EQ(log.size(), 2u);  // and only when something is dirty
+}
+
+TEST_F(WindowTest, LeavingTheWindowReachesEveryHoveredControlInOnePass) {
+    auto* screen = new IMDialog(window, nullptr, 0);
+    auto* panel = new IMDialog(screen, nullptr, 0);
+    new Box(panel, {0, 0, 100, 100}, "leaf", &log);
+    for (int i = 0; i < 3; ++i) window->PumpOnce();
+
+    window->NativeWindow()->SimulatePointer(true, {50, 50});
+    Post(WM_MOUSEMOVE, 0, MAKELPARAM(50, 50));
+    window->PumpOnce();
+    EXPECT_TRUE(window->IsMouseOver());
+    EXPECT_EQ(panel->HoverChild() != nullptr, true);
+
+    window->NativeWindow()->SimulatePointer(false);
+    window->PumpOnce();
+    EXPECT_FALSE(window->IsMouseOver());
+    EXPECT_FALSE(screen->IsMouseOver());
+    EXPECT_FALSE(panel->IsMouseOver());
+    EXPECT_EQ(log, (std::vector<std::string>{"draw leaf", "leave leaf"}));
+}
+
+TEST_F(WindowTest, TheLoopSleepsUntilInputOrTheNextTimer) {
+    window->PumpOnce();
+    EXPECT_EQ(window->IdleWaitMs(), -1);  // nothing to do: wait for input
+    unsigned id = window->AddTimer(500);
+    EXPECT_GT(window->IdleWaitMs(), 400);
+    EXPECT_LE(window->IdleWaitMs(), 500);
+    window->RequestEveryPass(true);  // a playing film
+    EXPECT_EQ(window->IdleWaitMs(), 1);
+    window->RequestEveryPass(false);
+    Post(WM_NULL);
+    EXPECT_EQ(window->IdleWaitMs(), 0);
+    window->RemoveTimer(id);
+}
