@@ -13,7 +13,7 @@ def contact_sheet(paths, out, width=1700):
     placed = []
     for label, img in items:
         w, h = img.size
-        cell_w = max(w, 60) + 14
+        cell_w = max(w, 7 * len(label)) + 14  # room for the name under small pictures
         if x + cell_w > width:
             x, y = 10, y + row_h + 22
             row_h = 0
