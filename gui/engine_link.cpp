@@ -1,31 +1,90 @@
-// Until the engine is linked in, the framework runs as if no engine existed.
 #include "gui/engine_link.h"
 
+#include "engine/resource_manager.h"
+
+// With no engine (controls made in tests without a window, or a picture released after the
+// engine stopped) the framework draws nothing and keeps a clip and origin of its own.
 namespace engine_link {
 namespace {
-RECT g_clip{0, 0, 800, 600};
+RECT g_clip{0, 0, platform::GraphicsDevice::kBackBufferWidth, platform::GraphicsDevice::kBackBufferHeight};
 POINT g_origin{0, 0};
+IMResourceManager* Engine() { return GetResourceManager(); }
 }  // namespace
 
-bool EngineExists() { return false; }
-unsigned LoadTexture(const std::wstring&) { return 0; }
-void AddTextureRef(unsigned) {}
-void ReleaseTexture(unsigned) {}
-RECT TextureImageRect(unsigned) { return {}; }
-int TextureAlphaAt(unsigned, int, int) { return -1; }
-void DrawTexture(unsigned, const RECT&, const RECT*, DWORD, float) {}
-RECT GetClip() { return g_clip; }
-void SetClip(const RECT& clip) { g_clip = clip; }
-POINT GetOrigin() { return g_origin; }
-void SetOrigin(POINT origin) { g_origin = origin; }
-POINT BackBufferSize() { return {800, 600}; }
-void BeginFrame() {}
-void EndFrame() {}
-void CountFrame() {}
-bool IsDeviceLost() { return false; }
-bool ResetDevice() { return true; }
-void InitEngine(bool) {}
-void ShutdownEngine() {}
+bool EngineExists() { return Engine() != nullptr; }
+
+unsigned LoadTexture(const std::wstring& name) {
+    return Engine() ? Engine()->LoadTexture(name) : IMResourceManager::kNoTexture;
+}
+
+void AddTextureRef(unsigned slot) {
+    if (Engine()) Engine()->AddTextureRef(slot);
+}
+
+void ReleaseTexture(unsigned slot) {
+    if (Engine()) Engine()->ReleaseTexture(slot);
+}
+
+RECT TextureImageRect(unsigned slot) {
+    const IMTextureEntry* entry = Engine() ? Engine()->GetTextureEntry(slot) : nullptr;
+    return entry ? entry->image : RECT{};
+}
+
+int TextureAlphaAt(unsigned slot, int u, int v) {
+    DWORD argb = 0;
+    if (!Engine() || !Engine()->ReadBackupPixel(slot, u, v, &argb)) return -1;
+    return static_cast<int>(argb >> 24);
+}
+
+void DrawTexture(unsigned slot, const RECT& destination, const RECT* source, DWORD colour, float angle) {
+    if (Engine()) Engine()->DrawTexture(slot, destination, source, colour, angle);
+}
+
+RECT GetClip() { return Engine() ? Engine()->GetClip() : g_clip; }
+
+void SetClip(const RECT& clip) {
+    if (Engine())
+        Engine()->SetClip(clip);
+    else
+        g_clip = clip;
+}
+
+POINT GetOrigin() { return Engine() ? Engine()->GetOrigin() : g_origin; }
+
+void SetOrigin(POINT origin) {
+    if (Engine())
+        Engine()->SetOrigin(origin.x, origin.y);
+    else
+        g_origin = origin;
+}
+
+POINT BackBufferSize() {
+    if (Engine()) return {Engine()->BackBufferWidth, Engine()->BackBufferHeight};
+    return {platform::GraphicsDevice::kBackBufferWidth, platform::GraphicsDevice::kBackBufferHeight};
+}
+
+void BeginFrame() {
+    if (Engine()) Engine()->BeginFrame();
+}
+
+void EndFrame() {
+    if (Engine()) Engine()->EndFrame();
+}
+
+void CountFrame() {
+    if (Engine()) Engine()->CountFrame();
+}
+
+bool IsDeviceLost() { return Engine() && Engine()->IsDeviceLost(); }
+
+bool ResetDevice() { return !Engine() || Engine()->ResetDevice(); }
+
+void InitEngine(bool windowed) { ::InitEngine(windowed); }
+
+void ShutdownEngine() {
+    if (Engine()) ::ShutdownEngine();
+}
+
 void OfferToSound(UINT, WPARAM, LPARAM) {}
 
 }  // namespace engine_link
