@@ -1,0 +1,298 @@
+#include "engine/image_decoder.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include <jpeglib.h>
+#include <jerror.h>
+#include <png.h>
+
+#include "platform/debug.h"
+
+// Both libraries report fatal errors through a callback that must not return; it jumps back
+// to the decoder's recovery point. Everything that must be cleaned up after such a jump lives
+// in a heap-held state object created before the recovery point, so no local of the jumping
+// frame changes after setjmp, and no C++ frame with destructors lies between the callback and
+// the recovery point.
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// PNG
+
+struct PngState {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    std::size_t pos = 0;
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    std::unique_ptr<platform::Texture> texture;
+    bool locked = false;
+    std::vector<png_bytep> rows;
+
+    ~PngState() {
+        if (locked) texture->Unlock();
+        if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+    }
+};
+
+void PngRead(png_structp png, png_bytep out, png_size_t n) {
+    auto* s = static_cast<PngState*>(png_get_io_ptr(png));
+    if (n > s->size - s->pos) png_error(png, "read past the end of the data");
+    std::memcpy(out, s->data + s->pos, n);
+    s->pos += n;
+}
+
+[[noreturn]] void PngError(png_structp png, png_const_charp message) {
+    std::fprintf(stderr, "libpng error: %s\n", message);
+    std::fflush(stderr);
+    png_longjmp(png, 1);
+}
+
+// The part of the PNG decode that may jump back; returns through the jump on any libpng error.
+bool PngDecodeBody(PngState* s, const TextureAllocator& allocate, DecodedImage* out) {
+    png_structp png = s->png;
+    png_infop info = s->info;
+    png_set_read_fn(png, s, PngRead);
+    png_set_sig_bytes(png, 8);
+    png_set_user_limits(png, kMaxPictureSide, kMaxPictureSide);
+    png_read_info(png, info);
+
+    png_uint_32 width = 0, height = 0;
+    int depth = 0, colour = 0;
+    png_get_IHDR(png, info, &width, &height, &depth, &colour, nullptr, nullptr, nullptr);
+    const bool hasTransparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+
+    if (depth == 16) png_set_strip_16(png);
+    if (colour == PNG_COLOR_TYPE_PALETTE && depth <= 8) png_set_expand(png);
+    if (colour == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand(png);
+    // A transparency chunk on a true-colour or 8-bit grey picture names its transparent
+    // colour; it becomes alpha like a palette's chunk does.
+    if (hasTransparency) png_set_tRNS_to_alpha(png);
+    if (colour == PNG_COLOR_TYPE_GRAY || colour == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+    if ((colour & PNG_COLOR_MASK_ALPHA) == 0 && !hasTransparency) png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_bgr(png);
+    double fileGamma = 0;
+    if (png_get_gAMA(png, info, &fileGamma) && fileGamma > 0) png_set_gamma(png, 2.2, fileGamma);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+
+    width = png_get_image_width(png, info);
+    height = png_get_image_height(png, info);
+    if (png_get_rowbytes(png, info) != static_cast<png_size_t>(width) * 4)
+        png_error(png, "unexpected row layout after the transformations");
+
+    s->texture = allocate(static_cast<int>(width), static_cast<int>(height));
+    if (!s->texture) return false;
+    std::uint8_t* bits = nullptr;
+    int pitch = 0;
+    if (!s->texture->Lock(&bits, &pitch)) return false;
+    s->locked = true;
+    if (pitch < static_cast<int>(width) * 4 || s->texture->Height() < static_cast<int>(height))
+        png_error(png, "texture smaller than the picture");
+    s->rows.resize(height);
+    for (png_uint_32 y = 0; y < height; ++y) s->rows[y] = bits + static_cast<std::size_t>(y) * pitch;
+    png_read_image(png, s->rows.data());
+    png_read_end(png, nullptr);
+    s->texture->Unlock();
+    s->locked = false;
+    out->width = static_cast<int>(width);
+    out->height = static_cast<int>(height);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// JPEG
+
+struct JpegErrorManager {
+    jpeg_error_mgr standard;
+    std::jmp_buf recovery;
+};
+
+[[noreturn]] void JpegErrorExit(j_common_ptr cinfo) {
+    char message[JMSG_LENGTH_MAX];
+    (*cinfo->err->format_message)(cinfo, message);
+    std::fprintf(stderr, "libjpeg error: %s\n", message);
+    std::fflush(stderr);
+    std::longjmp(reinterpret_cast<JpegErrorManager*>(cinfo->err)->recovery, 1);
+}
+
+const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
+
+void JpegInitSource(j_decompress_ptr) {}
+void JpegTermSource(j_decompress_ptr) {}
+
+// Called only when the data ran out: the picture ends here (libjpeg warns and fills the rest
+// of the picture), and nothing beyond the input is ever offered.
+boolean JpegFill(j_decompress_ptr cinfo) {
+    cinfo->err->msg_code = JWRN_JPEG_EOF;
+    (*cinfo->err->emit_message)(reinterpret_cast<j_common_ptr>(cinfo), -1);
+    cinfo->src->next_input_byte = kEndOfImage;
+    cinfo->src->bytes_in_buffer = 2;
+    return TRUE;
+}
+
+void JpegSkip(j_decompress_ptr cinfo, long count) {
+    if (count <= 0) return;
+    jpeg_source_mgr* src = cinfo->src;
+    if (static_cast<unsigned long>(count) > src->bytes_in_buffer) {
+        JpegFill(cinfo);
+        return;
+    }
+    src->next_input_byte += count;
+    src->bytes_in_buffer -= static_cast<std::size_t>(count);
+}
+
+struct JpegState {
+    jpeg_decompress_struct cinfo{};
+    JpegErrorManager error{};
+    jpeg_source_mgr source{};
+    bool created = false;
+    std::unique_ptr<platform::Texture> texture;
+    bool locked = false;
+    std::vector<JSAMPLE> scanline;
+
+    ~JpegState() {
+        if (locked) texture->Unlock();
+        if (created) jpeg_destroy_decompress(&cinfo);
+    }
+};
+
+bool JpegDecodeBody(JpegState* s, std::span<const std::uint8_t> bytes, const TextureAllocator& allocate,
+                    DecodedImage* out) {
+    j_decompress_ptr cinfo = &s->cinfo;
+    s->source.init_source = JpegInitSource;
+    s->source.fill_input_buffer = JpegFill;
+    s->source.skip_input_data = JpegSkip;
+    s->source.resync_to_restart = jpeg_resync_to_restart;
+    s->source.term_source = JpegTermSource;
+    s->source.next_input_byte = bytes.data();
+    s->source.bytes_in_buffer = bytes.size();
+    cinfo->src = &s->source;
+
+    jpeg_read_header(cinfo, TRUE);
+    if (cinfo->image_width > static_cast<JDIMENSION>(kMaxPictureSide) ||
+        cinfo->image_height > static_cast<JDIMENSION>(kMaxPictureSide)) {
+        std::fprintf(stderr, "libjpeg error: picture of %ux%u is too large\n", cinfo->image_width,
+                     cinfo->image_height);
+        return false;
+    }
+    jpeg_start_decompress(cinfo);
+    const int width = static_cast<int>(cinfo->output_width);
+    const int height = static_cast<int>(cinfo->output_height);
+    const int components = cinfo->output_components;
+
+    s->texture = allocate(width, height);
+    if (!s->texture) return false;
+    std::uint8_t* bits = nullptr;
+    int pitch = 0;
+    if (!s->texture->Lock(&bits, &pitch)) return false;
+    s->locked = true;
+    if (pitch < width * 4 || s->texture->Height() < height) return false;
+
+    s->scanline.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(components), 0);
+    while (cinfo->output_scanline < cinfo->output_height) {
+        JSAMPROW row = s->scanline.data();
+        if (jpeg_read_scanlines(cinfo, &row, 1) != 1) break;
+        const int y = static_cast<int>(cinfo->output_scanline) - 1;
+        std::uint8_t* dst = bits + static_cast<std::size_t>(y) * pitch;
+        const JSAMPLE* src = s->scanline.data();
+        switch (components) {
+            case 3:
+                for (int x = 0; x < width; ++x, src += 3, dst += 4) {
+                    dst[0] = src[2];
+                    dst[1] = src[1];
+                    dst[2] = src[0];
+                    dst[3] = 0xFF;
+                }
+                break;
+            case 4:
+                for (int x = 0; x < width; ++x, src += 4, dst += 4) {
+                    dst[0] = src[2];
+                    dst[1] = src[1];
+                    dst[2] = src[0];
+                    dst[3] = src[3];
+                }
+                break;
+            case 1:
+                // A grey picture shows as grey rather than as nothing.
+                for (int x = 0; x < width; ++x, ++src, dst += 4) {
+                    dst[0] = dst[1] = dst[2] = src[0];
+                    dst[3] = 0xFF;
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    s->texture->Unlock();
+    s->locked = false;
+    jpeg_finish_decompress(cinfo);
+    out->width = width;
+    out->height = height;
+    return true;
+}
+
+}  // namespace
+
+bool DecodePng(std::span<const std::uint8_t> bytes, const TextureAllocator& allocate, DecodedImage* out) {
+    *out = DecodedImage{};
+    if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) return false;
+    const std::unique_ptr<PngState> s = std::make_unique<PngState>();
+    s->data = bytes.data();
+    s->size = bytes.size();
+    s->pos = 8;
+    s->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, nullptr);
+    if (!s->png) return false;
+    s->info = png_create_info_struct(s->png);
+    if (!s->info) return false;
+    if (setjmp(png_jmpbuf(s->png))) {
+        s->rows.clear();
+        return false;
+    }
+    if (!PngDecodeBody(s.get(), allocate, out)) return false;
+    out->texture = std::move(s->texture);
+    return true;
+}
+
+bool DecodeJpeg(std::span<const std::uint8_t> bytes, const TextureAllocator& allocate, DecodedImage* out) {
+    *out = DecodedImage{};
+    if (bytes.empty()) {
+        std::fprintf(stderr, "libjpeg error: no data\n");
+        return false;
+    }
+    const std::unique_ptr<JpegState> s = std::make_unique<JpegState>();
+    s->cinfo.err = jpeg_std_error(&s->error.standard);
+    s->error.standard.error_exit = JpegErrorExit;
+    if (setjmp(s->error.recovery)) return false;
+    jpeg_create_decompress(&s->cinfo);
+    s->created = true;
+    if (!JpegDecodeBody(s.get(), bytes, allocate, out)) return false;
+    out->texture = std::move(s->texture);
+    return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>* out) {
+    out->clear();
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        platform::Debug::Print("cannot open " + path);
+        return false;
+    }
+    file.seekg(0, std::ios::end);
+    std::streamoff size = file.tellg();
+    if (size < 0) {
+        platform::Debug::Print("cannot read " + path);
+        return false;
+    }
+    file.seekg(0, std::ios::beg);
+    out->resize(static_cast<std::size_t>(size));
+    if (size > 0 && !file.read(reinterpret_cast<char*>(out->data()), size)) {
+        platform::Debug::Print("cannot read " + path);
+        out->clear();
+        return false;
+    }
+    return true;
+}

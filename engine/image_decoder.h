@@ -1,0 +1,46 @@
+// The two picture decoders: PNG (libpng) and JPEG (libjpeg). Each decodes one complete encoded
+// file straight into a texture it obtains from `allocate`, as 32-bit pixels in bytes blue,
+// green, red, alpha with straight alpha; row y starts at y x pitch of the locked texture.
+// Texels right of and below the picture are left as allocated (zero).
+//
+// PNG transformations: 16-bit channels are cut to 8; palettes and low-depth grey are expanded;
+// a transparency chunk becomes alpha; grey becomes red = green = blue; pictures without alpha
+// get alpha 255; a gamma chunk is corrected for a display gamma of 2.2.
+// JPEG: colour pictures get alpha 255; grey pictures become grey colour with alpha 255; four
+// components are copied as red, green, blue, alpha.
+//
+// Every read stays inside `bytes`: truncated or hostile input fails (or, for JPEG, ends the
+// picture early, as libjpeg does) and never reads past the end. A decoder error writes one line
+// on standard error ("libpng error: ..." or "libjpeg error: ...") and the decode fails.
+// `allocate` may throw std::bad_alloc (video memory exhausted); it passes through, and nothing
+// the decoder made survives it.
+//
+// GUI thread only (one decode at a time is not required: no state is shared).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/graphics_device.h"
+
+struct DecodedImage {
+    std::unique_ptr<platform::Texture> texture;
+    int width = 0;
+    int height = 0;
+};
+
+// Returns a texture of at least width x height (null when allocation failed).
+using TextureAllocator = std::function<std::unique_ptr<platform::Texture>(int width, int height)>;
+
+// Pictures larger than this on either side are refused, as a device would refuse the texture.
+inline constexpr int kMaxPictureSide = 4096;
+
+bool DecodePng(std::span<const std::uint8_t> bytes, const TextureAllocator& allocate, DecodedImage* out);
+bool DecodeJpeg(std::span<const std::uint8_t> bytes, const TextureAllocator& allocate, DecodedImage* out);
+
+// Reads a whole file; false (with a line on stderr) when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>* out);

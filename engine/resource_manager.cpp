@@ -1,0 +1,302 @@
+// The device half of the engine: life, device and loss, frame, clip and origin, drawing and
+// the low-level texture operations. The registry half is in texture_registry.cpp.
+#include "engine/resource_manager.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+#include "engine/skin.h"
+#include "platform/clock.h"
+#include "platform/debug.h"
+#include "platform/window.h"
+
+namespace {
+IMResourceManager* g_engine = nullptr;
+
+int NextPowerOfTwo(int n) {
+    int side = 1;
+    while (side < n) side *= 2;
+    return side;
+}
+}  // namespace
+
+IMResourceManager* GetResourceManager() { return g_engine; }
+
+IMResourceManager::IMResourceManager() = default;
+
+IMResourceManager::~IMResourceManager() {
+    // Textures go before the device that made them.
+    slots_.clear();
+    names_.clear();
+    freeSlots_.clear();
+    device_.reset();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Engine life
+
+void InitEngine(bool windowed) {
+    if (g_engine) {
+        platform::Debug::Print("InitEngine called twice; the running engine is kept");
+        return;
+    }
+    auto engine = std::make_unique<IMResourceManager>();
+    g_engine = engine.get();
+    engine->startTime_ = platform::Clock::Milliseconds();
+    engine->frames_ = 0;
+    platform::Window* main = platform::MainWindow();
+    void* window = main ? main->NativeHandle() : nullptr;
+    // The sound base starts here, with the main window, before the device; its result is ignored.
+    try {
+        if (engine->CreateDevice(window, windowed, platform::GraphicsDevice::kBackBufferWidth,
+                                 platform::GraphicsDevice::kBackBufferHeight, IMResourceManager::kRefreshRate) != 0)
+            throw std::runtime_error("Не могу создать устройство Direct3D");
+    } catch (...) {
+        g_engine = nullptr;
+        throw;
+    }
+    engine->RegisterSkin();
+    engine.release();
+}
+
+void ShutdownEngine() {
+    IMResourceManager* engine = g_engine;
+    if (!engine) return;
+    for (const wchar_t* name : kSkinNames) engine->ReleaseTextureByName(name);
+    DWORD elapsed = platform::Clock::Milliseconds() - engine->startTime_;
+    // Shutting down within the first millisecond must not divide by zero.
+    DWORD fps = elapsed ? engine->frames_ * 1000u / elapsed : 0u;
+    platform::Debug::Print("FPS: " + std::to_string(fps));
+    delete engine;
+    g_engine = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Device
+
+int IMResourceManager::CreateDevice(void* nativeWindow, bool windowed, int width, int height, int refresh) {
+    std::string why;
+    if (!platform::GraphicsDevice::StartVideo(&why)) {
+        platform::Debug::Print("video: " + why);
+        throw std::runtime_error("Can't init Direct3D");
+    }
+    if (!platform::GraphicsDevice::HasDisplayMode(&why)) {
+        platform::Debug::Print("display mode: " + why);
+        throw std::runtime_error("Can't init DisplayMode");
+    }
+    window_ = nativeWindow;
+    windowed_ = windowed;
+    if (!windowed) refreshRate_ = refresh;
+    // The back buffer keeps the program's 800 x 600 in both modes; the window scales it.
+    (void)width;
+    (void)height;
+    bool made = false;
+    if (device_) {
+        made = device_->Recreate(&why);
+    } else {
+        device_ = platform::GraphicsDevice::Create(nativeWindow, &why);
+        made = device_ != nullptr;
+    }
+    if (!made) {
+        platform::Debug::Print("cannot create the graphics device: " + why);
+        return 1;
+    }
+    BackBufferWidth = device_->BackBufferWidth();
+    BackBufferHeight = device_->BackBufferHeight();
+    deviceLost_ = false;
+    return 0;
+}
+
+bool IMResourceManager::IsDeviceLost() {
+    if (!deviceLost_) deviceLost_ = !device_ || device_->IsLost();
+    return deviceLost_;
+}
+
+bool IMResourceManager::ResetDevice() {
+    for (DWORD slot = 0; slot < slotCount_; ++slot)
+        if (slots_[slot] && slots_[slot]->texture) DropTexture(slot);
+    if (deviceLost_) {
+        deviceLost_ = CreateDevice(window_, windowed_, BackBufferWidth, BackBufferHeight, refreshRate_) != 0;
+    }
+    return !deviceLost_;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Frame, clip and origin
+
+void IMResourceManager::BeginFrame() {
+    if (device_) device_->Clear(0xFF000000u);
+}
+
+void IMResourceManager::EndFrame() {
+    ++frames_;
+    if (device_) device_->Present();
+}
+
+RECT IMResourceManager::GetClip() const {
+    return device_ ? device_->Clip() : RECT{0, 0, BackBufferWidth, BackBufferHeight};
+}
+
+void IMResourceManager::SetClip(const RECT& clip) {
+    if (device_) device_->SetClip(clip);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drawing
+
+void IMResourceManager::DrawTexture(DWORD slot, const RECT& dst, const RECT* src, DWORD colour, float angle) {
+    IMTextureEntry* entry = Entry(slot);
+    if (!entry || !device_) return;
+    if (!entry->texture) RestoreTexture(slot);
+    if (!entry->texture) return;
+    const RECT source = src ? *src : entry->image;
+    if (!(dst.left < dst.right && dst.top < dst.bottom)) return;
+
+    const float tw = static_cast<float>(entry->textureWidth);
+    const float th = static_cast<float>(entry->textureHeight);
+    const float ox = static_cast<float>(originX_);
+    const float oy = static_cast<float>(originY_);
+    platform::QuadVertex v[4];
+    for (auto& vertex : v) vertex.colour = colour;
+
+    if (angle == 0.0f) {
+        // Corners on pixel edges: with Direct3D's pixel centres on integers, the half-pixel
+        // shift puts each texel centre on a pixel centre.
+        const float left = ox + static_cast<float>(dst.left) - 0.5f;
+        const float top = oy + static_cast<float>(dst.top) - 0.5f;
+        const float right = ox + static_cast<float>(dst.right) - 0.5f;
+        const float bottom = oy + static_cast<float>(dst.bottom) - 0.5f;
+        const float u0 = static_cast<float>(source.left) / tw, u1 = static_cast<float>(source.right) / tw;
+        const float v0 = static_cast<float>(source.top) / th, v1 = static_cast<float>(source.bottom) / th;
+        v[0] = {left, top, colour, u0, v0};
+        v[1] = {right, top, colour, u1, v0};
+        v[2] = {right, bottom, colour, u1, v1};
+        v[3] = {left, bottom, colour, u0, v1};
+        if (!(v[0].x < v[2].x && v[0].y < v[2].y)) return;
+    } else {
+        const float cx = (static_cast<float>(dst.left) + static_cast<float>(dst.right)) * 0.5f;
+        const float cy = (static_cast<float>(dst.top) + static_cast<float>(dst.bottom)) * 0.5f;
+        const float c = std::cos(angle), s = std::sin(angle);
+        const float px[4] = {static_cast<float>(dst.left), static_cast<float>(dst.right),
+                             static_cast<float>(dst.right), static_cast<float>(dst.left)};
+        const float py[4] = {static_cast<float>(dst.top), static_cast<float>(dst.top),
+                             static_cast<float>(dst.bottom), static_cast<float>(dst.bottom)};
+        // Each corner's distance to the rotated left and top edges is 0 or the destination's
+        // width or height, so the texture coordinates come out as the source's size taken
+        // from the texture's top-left corner.
+        const float uMax = static_cast<float>(source.right - source.left) / tw;
+        const float vMax = static_cast<float>(source.bottom - source.top) / th;
+        const float us[4] = {0.0f, uMax, uMax, 0.0f};
+        const float vs[4] = {0.0f, 0.0f, vMax, vMax};
+        for (int i = 0; i < 4; ++i) {
+            const float dx = px[i] - cx, dy = py[i] - cy;
+            v[i].x = ox + cx + c * dx - s * dy - 0.5f;
+            v[i].y = oy + cy + s * dx + c * dy - 0.5f;
+            v[i].u = us[i];
+            v[i].v = vs[i];
+        }
+    }
+    device_->DrawQuad(*entry->texture, v);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Low-level texture operations
+
+std::unique_ptr<platform::Texture> IMResourceManager::AllocateTexture(int width, int height,
+                                                                      platform::PixelFormat format) {
+    if (!device_ || width <= 0 || height <= 0) return nullptr;
+    std::unique_ptr<platform::Texture> texture;
+    switch (device_->CreateTexture(NextPowerOfTwo(width), NextPowerOfTwo(height), format, &texture)) {
+        case platform::AllocResult::Ok: return texture;
+        case platform::AllocResult::OutOfVideoMemory: throw std::bad_alloc();
+        case platform::AllocResult::Failed: break;
+    }
+    return nullptr;
+}
+
+void IMResourceManager::BackupTexture(DWORD slot) {
+    IMTextureEntry* entry = Entry(slot);
+    if (!entry || !entry->texture) return;
+    BYTE* bits = nullptr;
+    int pitch = 0;
+    if (!entry->texture->Lock(&bits, &pitch)) return;
+    const std::size_t bytes = static_cast<std::size_t>(entry->texture->Height()) * static_cast<std::size_t>(pitch);
+    entry->backup.assign(bits, bits + bytes);
+    entry->backupPitch = pitch;
+    entry->texture->Unlock();
+}
+
+void IMResourceManager::RestoreTexture(DWORD slot) {
+    IMTextureEntry* entry = Entry(slot);
+    if (!entry || entry->backup.empty() || entry->texture) return;
+    std::unique_ptr<platform::Texture> texture;
+    for (;;) {
+        try {
+            texture = AllocateTexture(entry->textureWidth, entry->textureHeight, entry->format);
+            break;
+        } catch (const std::bad_alloc&) {
+            if (!EvictOne(entry->name)) {
+                platform::Debug::Print(L"out of texture memory: cannot restore " + entry->name);
+                return;
+            }
+        }
+    }
+    if (!texture) return;
+    BYTE* bits = nullptr;
+    int pitch = 0;
+    if (!texture->Lock(&bits, &pitch)) return;
+    // Row by row: the new texture's pitch need not match the backup's.
+    const std::size_t row = static_cast<std::size_t>(std::min(pitch, entry->backupPitch));
+    const int rows = std::min(texture->Height(), entry->textureHeight);
+    for (int y = 0; y < rows; ++y) {
+        const std::size_t from = static_cast<std::size_t>(y) * static_cast<std::size_t>(entry->backupPitch);
+        if (from + row > entry->backup.size()) break;
+        std::memcpy(bits + static_cast<std::size_t>(y) * static_cast<std::size_t>(pitch), entry->backup.data() + from,
+                    row);
+    }
+    texture->Unlock();
+    entry->texture = std::move(texture);
+}
+
+void IMResourceManager::DropTexture(DWORD slot) {
+    if (IMTextureEntry* entry = Entry(slot)) entry->texture.reset();
+}
+
+int IMResourceManager::GetTexturePitch(DWORD slot) {
+    RestoreTexture(slot);
+    IMTextureEntry* entry = Entry(slot);
+    if (!entry || !entry->texture) return 0;
+    BYTE* bits = nullptr;
+    int pitch = 0;
+    if (!entry->texture->Lock(&bits, &pitch)) return 0;
+    entry->texture->Unlock();
+    return pitch;
+}
+
+void IMResourceManager::FillTexture(DWORD slot, const FillFunction& fill) {
+    RestoreTexture(slot);
+    IMTextureEntry* entry = Entry(slot);
+    BYTE* bits = nullptr;
+    int pitch = 0;
+    if (!entry || !entry->texture || !entry->texture->Lock(&bits, &pitch)) {
+        platform::Debug::Print("FillTexture: cannot lock texture slot " + std::to_string(slot));
+        return;
+    }
+    fill(bits, pitch, entry->image.bottom);
+    entry->texture->Unlock();
+}
+
+bool IMResourceManager::ReadBackupPixel(DWORD slot, int x, int y, DWORD* argb) {
+    RestoreTexture(slot);
+    IMTextureEntry* entry = Entry(slot);
+    if (!entry || x < 0 || y < 0 || x >= entry->textureWidth || y >= entry->textureHeight) return false;
+    const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(entry->backupPitch) +
+                           static_cast<std::size_t>(x) * 4;
+    if (at + 4 > entry->backup.size()) return false;
+    std::memcpy(argb, entry->backup.data() + at, 4);
+    return true;
+}

@@ -1,0 +1,185 @@
+// IMResourceManager: the one engine object. It owns the graphics device, the named texture
+// registry with the built-in skin, the frame counter and the drawing origin; everything the
+// program shows is a textured quad drawn through DrawTexture.
+//
+// The engine is created by InitEngine and destroyed by ShutdownEngine, and reached in between
+// through GetResourceManager(). All operations run on the GUI thread.
+//
+// Texture slots are unsigned numbers into the registry. A slot has a unique name and a
+// reference count; whoever obtains a slot (LoadTexture, RegisterTexture, CreateBlankTexture,
+// AddTextureRef) owns one reference and releases it exactly once with ReleaseTexture.
+// A name that resolves to nothing gives kNoTexture, which draws nothing and is released
+// harmlessly.
+//
+// Names: a registered name; else a resource number (the whole name is a decimal integer,
+// optional sign, no spaces: "101", "0101" and "+101" are the same resource but different
+// names), looked up in the program's own resources and then in the companion module
+// "Animations.so"; else a file path (UTF-8 on disk).
+//
+// Device loss: IsDeviceLost latches a loss; ResetDevice drops every device texture and makes
+// the device anew. Pictures come back from their backups the next time they are used.
+// Video memory exhaustion while making or restoring a texture drops the device texture of the
+// lowest-numbered other slot and tries again; when nothing is left to drop the operation fails.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/texture_entry.h"
+#include "platform/graphics_device.h"
+#include "platform/win_types.h"
+
+class IMResourceManager  // the sound layer puts its base class here: `: public CSoundSystem`
+{
+public:
+    static constexpr DWORD kNoTexture = 0xFFFFFFFFu;
+    static constexpr int kRefreshRate = 75;
+
+    // The constructor makes no device; CreateDevice does. InitEngine is the usual way in.
+    IMResourceManager();
+    ~IMResourceManager();
+    IMResourceManager(const IMResourceManager&) = delete;
+    IMResourceManager& operator=(const IMResourceManager&) = delete;
+
+    // ---- Device -------------------------------------------------------------------------------
+    // Makes the device for `nativeWindow` (platform::Window::NativeHandle(); null: a hidden
+    // window of the device's own). 0 on success, 1 when the device cannot be made.
+    // Throws std::runtime_error "Can't init Direct3D" when video cannot start and
+    // "Can't init DisplayMode" when no display mode can be read. The back buffer is always
+    // 800 x 600: the window shows it scaled.
+    int CreateDevice(void* nativeWindow, bool windowed, int width, int height, int refresh);
+    // Latched: once lost, the device stays lost until a successful ResetDevice.
+    bool IsDeviceLost();
+    // Drops every device texture; when the device is lost, makes it anew. True when usable.
+    bool ResetDevice();
+
+    // ---- Frame --------------------------------------------------------------------------------
+    // Clears the back buffer to opaque black.
+    void BeginFrame();
+    // Counts the frame and shows the back buffer.
+    void EndFrame();
+    // Counts a frame the window chose not to draw.
+    void CountFrame() { ++frames_; }
+    DWORD FrameCount() const { return frames_; }
+
+    // ---- Clip and origin ----------------------------------------------------------------------
+    // The clip is in back-buffer pixels (kept inside the back buffer); nothing is drawn
+    // outside it. The origin is added to every quad's corners.
+    RECT GetClip() const;
+    void SetClip(const RECT& clip);
+    POINT GetOrigin() const { return POINT{originX_, originY_}; }
+    void SetOrigin(int x, int y) {
+        originX_ = x;
+        originY_ = y;
+    }
+
+    // ---- Drawing ------------------------------------------------------------------------------
+    // Draws slot's picture: `src` (picture pixels; null = the whole picture) into `dst`
+    // (origin coordinates), modulated by `colour` (ARGB; 0xFFFFFFFF = unchanged), rotated
+    // clockwise by `angle` radians about the centre of dst. An upright w x h picture drawn
+    // into a w x h rectangle lands texel for pixel. A rotated quad shows src's size from the
+    // texture's top-left corner. Empty dst, free slots and kNoTexture draw nothing.
+    void DrawTexture(DWORD slot, const RECT& dst, const RECT* src, DWORD colour, float angle);
+
+    // ---- Low-level texture operations ---------------------------------------------------------
+    // A texture with power-of-two sides at least width x height. Throws std::bad_alloc when
+    // video memory is exhausted; null for any other failure.
+    std::unique_ptr<platform::Texture> AllocateTexture(int width, int height, platform::PixelFormat format);
+    // Copies the slot's texture into its backup (a slot without texture keeps none).
+    void BackupTexture(DWORD slot);
+    // Re-creates a dropped texture from its backup, in the slot's own format.
+    void RestoreTexture(DWORD slot);
+    // Releases the device texture; the backup stays.
+    void DropTexture(DWORD slot);
+    // Row pitch in bytes of the slot's texture; 0 when it has none.
+    int GetTexturePitch(DWORD slot);
+    // Calls fill(bits, pitch, image height) with the slot's texture locked. The backup is not
+    // updated.
+    using FillFunction = std::function<void(BYTE* bits, int pitch, int height)>;
+    void FillTexture(DWORD slot, const FillFunction& fill);
+    // The backup pixel (x, y) of a slot as ARGB, after restoring the texture; false outside
+    // the texture or without backup. The pixel-exact hit test reads alpha this way.
+    bool ReadBackupPixel(DWORD slot, int x, int y, DWORD* argb);
+
+    // ---- Texture registry ---------------------------------------------------------------------
+    // The slot of a registered name, or SlotCount() when there is none.
+    DWORD FindTexture(const std::wstring& name) const;
+    // One more reference; SlotCount() for a free or unknown slot.
+    DWORD AddTextureRef(DWORD slot);
+    // Registered name, resource number or file path (see above); kNoTexture when unresolved.
+    DWORD LoadTexture(const std::wstring& name);
+    // A picture from one complete PNG or JPEG file in memory; the bytes are read only here.
+    DWORD RegisterTexture(const std::wstring& name, std::span<const std::uint8_t> encoded);
+    // A picture whose pixels start transparent black, in the given format.
+    DWORD CreateBlankTexture(const std::wstring& name, int width, int height, platform::PixelFormat format);
+    // Drops one reference; the last one frees the slot for reuse (most recently freed first).
+    // Unknown, free and kNoTexture slots are ignored.
+    void ReleaseTexture(DWORD slot);
+    void ReleaseTextureByName(const std::wstring& name) { ReleaseTexture(FindTexture(name)); }
+    // The slot's entry, or null for a free or unknown slot.
+    const IMTextureEntry* GetTextureEntry(DWORD slot) const;
+    // Slots ever allocated (the "not found" value) and slots in use.
+    DWORD SlotCount() const { return slotCount_; }
+    std::size_t TextureCount() const { return names_.size(); }
+
+    // The device, for whoever must reach it directly (tests: read-back, loss, memory budget).
+    platform::GraphicsDevice* Device() const { return device_.get(); }
+
+    // Back-buffer size in pixels; screens centre things with these.
+    int BackBufferWidth = platform::GraphicsDevice::kBackBufferWidth;
+    int BackBufferHeight = platform::GraphicsDevice::kBackBufferHeight;
+
+private:
+    friend void InitEngine(bool windowed);
+    friend void ShutdownEngine();
+
+    struct Obtained {
+        std::unique_ptr<platform::Texture> texture;
+        int width = 0;
+        int height = 0;
+        platform::PixelFormat format = platform::PixelFormat::A8R8G8B8;
+    };
+    using Source = std::function<bool(Obtained*)>;
+    // The common path of every slot-creating operation (reuse by name, obtain pixels,
+    // eviction retry, slot numbering, backup).
+    DWORD CreateSlot(const std::wstring& name, const Source& source);
+    // Drops the device texture of the lowest-numbered slot not named `keep`; false when none.
+    bool EvictOne(const std::wstring& keep);
+    bool DecodeInto(std::span<const std::uint8_t> bytes, Obtained* out);
+    IMTextureEntry* Entry(DWORD slot) const;
+    void RegisterSkin();
+
+    // Registry.
+    std::vector<std::unique_ptr<IMTextureEntry>> slots_;
+    std::map<std::wstring, DWORD> names_;
+    std::vector<DWORD> freeSlots_;
+    DWORD slotCount_ = 0;
+
+    // Device.
+    std::unique_ptr<platform::GraphicsDevice> device_;
+    bool windowed_ = true;
+    bool deviceLost_ = false;
+    int refreshRate_ = 0;
+    void* window_ = nullptr;
+
+    DWORD startTime_ = 0;
+    DWORD frames_ = 0;
+    int originX_ = 0;
+    int originY_ = 0;
+};
+
+// The engine of the process, or null outside InitEngine .. ShutdownEngine.
+IMResourceManager* GetResourceManager();
+
+// Creates the engine for the main window (platform::MainWindow(), or a hidden window of its
+// own when there is none), starts its device and registers the skin. Throws std::runtime_error
+// when the device cannot be made ("Не могу создать устройство Direct3D") or video is missing;
+// no engine is left behind then.
+void InitEngine(bool windowed);
+// Releases the skin, prints the "FPS: " line and destroys the engine.
+void ShutdownEngine();

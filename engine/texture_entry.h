@@ -1,0 +1,26 @@
+// One texture slot of the engine's registry: the device texture (which may come and go with
+// device loss and eviction), the picture's size, the allocated texture size, the registry
+// name, the reference count and the system-memory backup that outlives the device texture.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/graphics_device.h"
+#include "platform/win_types.h"
+
+struct IMTextureEntry {
+    std::unique_ptr<platform::Texture> texture;  // null while dropped
+    RECT image{};                                // always (0, 0, image width, image height)
+    int textureWidth = 0;                        // allocated sides, powers of two
+    int textureHeight = 0;
+    std::wstring name;
+    int refs = 1;
+    // textureHeight rows of backupPitch bytes, laid out like the locked texture; empty when
+    // the texture could not be read back.
+    std::vector<BYTE> backup;
+    int backupPitch = 0;
+    // The format the texture was made in; a restored texture gets the same one.
+    platform::PixelFormat format = platform::PixelFormat::A8R8G8B8;
+};

@@ -1,0 +1,171 @@
+// The registry half of the engine: named, reference-counted texture slots, name resolution
+// (registered name, resource number, file path), eviction under video-memory exhaustion and
+// the built-in skin.
+#include <boost/lexical_cast.hpp>
+
+#include <new>
+#include <optional>
+
+#include "engine/image_decoder.h"
+#include "engine/resource_manager.h"
+#include "engine/skin.h"
+#include "platform/debug.h"
+#include "platform/resource_module.h"
+#include "platform/text.h"
+
+namespace {
+
+// The whole name as a decimal integer (optional sign, nothing else), as resource numbers are
+// written.
+std::optional<int> ResourceNumber(const std::wstring& name) {
+    try {
+        return boost::lexical_cast<int>(name);
+    } catch (const boost::bad_lexical_cast&) {
+        return std::nullopt;
+    }
+}
+
+}  // namespace
+
+IMTextureEntry* IMResourceManager::Entry(DWORD slot) const {
+    return slot < slotCount_ ? slots_[slot].get() : nullptr;
+}
+
+const IMTextureEntry* IMResourceManager::GetTextureEntry(DWORD slot) const { return Entry(slot); }
+
+DWORD IMResourceManager::FindTexture(const std::wstring& name) const {
+    auto it = names_.find(name);
+    return it == names_.end() ? slotCount_ : it->second;
+}
+
+DWORD IMResourceManager::AddTextureRef(DWORD slot) {
+    IMTextureEntry* entry = Entry(slot);
+    if (!entry) return slotCount_;
+    ++entry->refs;
+    return slot;
+}
+
+bool IMResourceManager::EvictOne(const std::wstring& keep) {
+    for (DWORD slot = 0; slot < slotCount_; ++slot) {
+        IMTextureEntry* entry = slots_[slot].get();
+        if (entry && entry->texture && entry->name != keep) {
+            DropTexture(slot);
+            return true;
+        }
+    }
+    return false;
+}
+
+DWORD IMResourceManager::CreateSlot(const std::wstring& name, const Source& source) {
+    DWORD existing = FindTexture(name);
+    if (existing != slotCount_) return AddTextureRef(existing);
+
+    Obtained got;
+    for (;;) {
+        got = Obtained{};
+        try {
+            if (!source(&got) || !got.texture) {
+                platform::Debug::Print(L"no picture for \"" + name + L"\"");
+                return kNoTexture;
+            }
+            break;
+        } catch (const std::bad_alloc&) {
+            got.texture.reset();
+            // Make room by dropping another picture (it keeps its backup) and try again;
+            // with nothing left to drop the picture cannot be made.
+            if (!EvictOne(name)) {
+                platform::Debug::Print(L"out of texture memory: cannot make \"" + name + L"\"");
+                return kNoTexture;
+            }
+        }
+    }
+
+    DWORD slot;
+    if (!freeSlots_.empty()) {
+        slot = freeSlots_.back();
+        freeSlots_.pop_back();
+    } else {
+        slot = slotCount_;
+        slots_.emplace_back();
+        ++slotCount_;
+    }
+    names_[name] = slot;
+    auto entry = std::make_unique<IMTextureEntry>();
+    entry->textureWidth = got.texture->Width();
+    entry->textureHeight = got.texture->Height();
+    entry->texture = std::move(got.texture);
+    entry->image = RECT{0, 0, got.width, got.height};
+    entry->name = name;
+    entry->refs = 1;
+    entry->format = got.format;
+    slots_[slot] = std::move(entry);
+    BackupTexture(slot);
+    return slot;
+}
+
+bool IMResourceManager::DecodeInto(std::span<const std::uint8_t> bytes, Obtained* out) {
+    auto allocate = [this](int w, int h) { return AllocateTexture(w, h, platform::PixelFormat::A8R8G8B8); };
+    DecodedImage image;
+    if (!DecodePng(bytes, allocate, &image) && !DecodeJpeg(bytes, allocate, &image)) return false;
+    out->texture = std::move(image.texture);
+    out->width = image.width;
+    out->height = image.height;
+    out->format = platform::PixelFormat::A8R8G8B8;
+    return true;
+}
+
+DWORD IMResourceManager::RegisterTexture(const std::wstring& name, std::span<const std::uint8_t> encoded) {
+    return CreateSlot(name, [&](Obtained* out) { return DecodeInto(encoded, out); });
+}
+
+DWORD IMResourceManager::LoadTexture(const std::wstring& name) {
+    return CreateSlot(name, [&](Obtained* out) {
+        if (std::optional<int> number = ResourceNumber(name)) {
+            if (auto bytes = platform::ResourceModule::Program().FindNumber(*number)) return DecodeInto(*bytes, out);
+            // Only numbers the program lacks are looked for in the companion module, which
+            // stays open just while its bytes are decoded.
+            std::unique_ptr<platform::ResourceModule> companion = platform::ResourceModule::OpenCompanion();
+            if (!companion) return false;
+            auto bytes = companion->FindNumber(*number);
+            return bytes && DecodeInto(*bytes, out);
+        }
+        std::vector<std::uint8_t> file;
+        if (!ReadWholeFile(platform::text::ToUtf8(name), &file)) return false;
+        return DecodeInto(file, out);
+    });
+}
+
+DWORD IMResourceManager::CreateBlankTexture(const std::wstring& name, int width, int height,
+                                            platform::PixelFormat format) {
+    return CreateSlot(name, [&](Obtained* out) {
+        out->texture = AllocateTexture(width, height, format);
+        if (!out->texture) return false;
+        // A fresh texture is already all zero (transparent black).
+        out->width = width;
+        out->height = height;
+        out->format = format;
+        return true;
+    });
+}
+
+void IMResourceManager::ReleaseTexture(DWORD slot) {
+    IMTextureEntry* entry = Entry(slot);
+    if (!entry) return;
+    if (--entry->refs > 0) return;
+    names_.erase(entry->name);
+    slots_[slot].reset();
+    freeSlots_.push_back(slot);
+}
+
+void IMResourceManager::RegisterSkin() {
+    const platform::ResourceModule& program = platform::ResourceModule::Program();
+    for (const wchar_t* name : kSkinNames) {
+        auto bytes = program.FindName(std::wstring_view(name));
+        if (!bytes) {
+            platform::Debug::Print(L"skin picture " + std::wstring(name) + L" is missing");
+            continue;
+        }
+        if (RegisterTexture(name, *bytes) == kNoTexture)
+            platform::Debug::Print(L"skin picture " + std::wstring(name) + L" cannot be decoded");
+    }
+}

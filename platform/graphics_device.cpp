@@ -1,0 +1,353 @@
+#include "platform/graphics_device.h"
+
+#include <SDL.h>
+#include <png.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "platform/debug.h"
+
+namespace platform {
+namespace {
+
+SDL_Window* Sdl(void* p) { return static_cast<SDL_Window*>(p); }
+SDL_Renderer* Ren(void* p) { return static_cast<SDL_Renderer*>(p); }
+SDL_Texture* Tex(void* p) { return static_cast<SDL_Texture*>(p); }
+
+SDL_Color ToSdlColour(DWORD argb) {
+    return SDL_Color{static_cast<Uint8>((argb >> 16) & 0xFF), static_cast<Uint8>((argb >> 8) & 0xFF),
+                     static_cast<Uint8>(argb & 0xFF), static_cast<Uint8>(argb >> 24)};
+}
+
+bool IsWhole(float f) { return std::floor(f) == f; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Texture
+
+Texture::~Texture() {
+    if (locked_) Unlock();
+    if (sdl_) SDL_DestroyTexture(Tex(sdl_));
+    if (device_) device_->Forget(this);
+}
+
+bool Texture::Lock(std::uint8_t** bits, int* pitch) {
+    if (!sdl_ || locked_) return false;
+    void* pixels = nullptr;
+    int p = 0;
+    if (SDL_LockTexture(Tex(sdl_), nullptr, &pixels, &p) != 0) {
+        Debug::Print(std::string("cannot lock a texture: ") + SDL_GetError());
+        return false;
+    }
+    locked_ = true;
+    lockedBits_ = static_cast<std::uint8_t*>(pixels);
+    lockedPitch_ = p;
+    *bits = lockedBits_;
+    *pitch = p;
+    return true;
+}
+
+void Texture::Unlock() {
+    if (!locked_) return;
+    // Remember which rows are opaque from their start, so that drawing can skip blending.
+    opaqueRun_.assign(static_cast<std::size_t>(height_), format_ == PixelFormat::X8R8G8B8 ? width_ : 0);
+    if (format_ == PixelFormat::A8R8G8B8) {
+        for (int y = 0; y < height_; ++y) {
+            const std::uint8_t* row = lockedBits_ + static_cast<std::size_t>(y) * lockedPitch_;
+            int x = 0;
+            while (x < width_ && row[4 * x + 3] == 0xFF) ++x;
+            opaqueRun_[static_cast<std::size_t>(y)] = x;
+        }
+    }
+    SDL_UnlockTexture(Tex(sdl_));
+    locked_ = false;
+    lockedBits_ = nullptr;
+}
+
+bool Texture::IsOpaque(int left, int top, int right, int bottom) const {
+    if (format_ == PixelFormat::X8R8G8B8) return true;
+    top = std::max(top, 0);
+    bottom = std::min(bottom, static_cast<int>(opaqueRun_.size()));
+    if (left >= right || top >= bottom) return false;
+    for (int y = top; y < bottom; ++y)
+        if (opaqueRun_[static_cast<std::size_t>(y)] < right) return false;
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Device life
+
+bool GraphicsDevice::StartVideo(std::string* error) {
+    // The software renderer must not go through an OpenGL window surface: without a GPU that
+    // costs three times the start-up time and seven times the memory. A user's own environment
+    // setting still wins over this default.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        if (error) *error = SDL_GetError();
+        return false;
+    }
+    return true;
+}
+
+bool GraphicsDevice::HasDisplayMode(std::string* error) {
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0) {
+        if (error) *error = SDL_GetError();
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<GraphicsDevice> GraphicsDevice::Create(void* nativeWindow, std::string* error, int ownWindowWidth,
+                                                       int ownWindowHeight) {
+    if (!StartVideo(error)) return nullptr;
+    std::unique_ptr<GraphicsDevice> device(new GraphicsDevice());
+    if (nativeWindow) {
+        device->window_ = nativeWindow;
+    } else {
+        SDL_Window* own = SDL_CreateWindow("vorlen", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, ownWindowWidth,
+                                           ownWindowHeight, SDL_WINDOW_HIDDEN);
+        if (!own) {
+            if (error) *error = std::string("cannot open a hidden window: ") + SDL_GetError();
+            return nullptr;
+        }
+        device->window_ = own;
+        device->ownWindow_ = true;
+    }
+    if (!device->MakeRenderer(error)) return nullptr;
+    return device;
+}
+
+GraphicsDevice::~GraphicsDevice() {
+    for (Texture* t : textures_) {
+        if (t->sdl_) SDL_DestroyTexture(Tex(t->sdl_));
+        t->sdl_ = nullptr;
+        t->device_ = nullptr;
+    }
+    textures_.clear();
+    DestroyRenderer();
+    if (ownWindow_ && window_) SDL_DestroyWindow(Sdl(window_));
+}
+
+bool GraphicsDevice::MakeRenderer(std::string* error) {
+    // The software renderer unless the user named another one through SDL's own setting.
+    Uint32 flags = SDL_getenv("SDL_RENDER_DRIVER") ? 0u : static_cast<Uint32>(SDL_RENDERER_SOFTWARE);
+    SDL_Renderer* renderer = SDL_CreateRenderer(Sdl(window_), -1, flags);
+    if (!renderer) {
+        if (error) *error = std::string("cannot create the renderer: ") + SDL_GetError();
+        return false;
+    }
+    SDL_Texture* back = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
+                                          kBackBufferWidth, kBackBufferHeight);
+    if (!back) {
+        if (error) *error = std::string("cannot create the back buffer: ") + SDL_GetError();
+        SDL_DestroyRenderer(renderer);
+        return false;
+    }
+    SDL_SetTextureBlendMode(back, SDL_BLENDMODE_NONE);
+    SDL_SetTextureScaleMode(back, SDL_ScaleModeLinear);
+    SDL_SetRenderTarget(renderer, back);
+    renderer_ = renderer;
+    backBuffer_ = back;
+    SetClip(RECT{0, 0, kBackBufferWidth, kBackBufferHeight});
+    return true;
+}
+
+void GraphicsDevice::DestroyRenderer() {
+    if (backBuffer_) SDL_DestroyTexture(Tex(backBuffer_));
+    backBuffer_ = nullptr;
+    if (renderer_) SDL_DestroyRenderer(Ren(renderer_));
+    renderer_ = nullptr;
+}
+
+bool GraphicsDevice::Recreate(std::string* error) {
+    // Whatever the owner did not destroy can no longer be drawn: the renderer that made it goes.
+    for (Texture* t : textures_) {
+        if (t->sdl_) SDL_DestroyTexture(Tex(t->sdl_));
+        t->sdl_ = nullptr;
+        t->device_ = nullptr;
+    }
+    textures_.clear();
+    memoryInUse_ = 0;
+    DestroyRenderer();
+    if (failRecreations_ > 0) {
+        --failRecreations_;
+        if (error) *error = "device re-creation refused (test)";
+        lost_ = true;
+        return false;
+    }
+    if (!MakeRenderer(error)) {
+        lost_ = true;
+        return false;
+    }
+    lost_ = false;
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Textures
+
+AllocResult GraphicsDevice::CreateTexture(int width, int height, PixelFormat format, std::unique_ptr<Texture>* out) {
+    out->reset();
+    if (!renderer_ || width <= 0 || height <= 0) return AllocResult::Failed;
+    std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
+    if (budget_ != 0 && memoryInUse_ + bytes > budget_) return AllocResult::OutOfVideoMemory;
+    Uint32 sdlFormat = format == PixelFormat::X8R8G8B8 ? SDL_PIXELFORMAT_RGB888 : SDL_PIXELFORMAT_ARGB8888;
+    SDL_Texture* t = SDL_CreateTexture(Ren(renderer_), sdlFormat, SDL_TEXTUREACCESS_STREAMING, width, height);
+    if (!t) {
+        Debug::Print(std::string("cannot create a texture: ") + SDL_GetError());
+        return AllocResult::Failed;
+    }
+    // Magnified pictures keep hard texel edges, as the device's default point filter shows them.
+    SDL_SetTextureScaleMode(t, SDL_ScaleModeNearest);
+    std::unique_ptr<Texture> texture(new Texture());
+    texture->device_ = this;
+    texture->sdl_ = t;
+    texture->width_ = width;
+    texture->height_ = height;
+    texture->format_ = format;
+    // Start from all-zero pixels whatever the renderer's memory held.
+    std::uint8_t* bits = nullptr;
+    int pitch = 0;
+    if (texture->Lock(&bits, &pitch)) {
+        for (int y = 0; y < height; ++y) std::fill_n(bits + static_cast<std::size_t>(y) * pitch, width * 4, 0);
+        texture->Unlock();
+    }
+    memoryInUse_ += bytes;
+    textures_.push_back(texture.get());
+    *out = std::move(texture);
+    return AllocResult::Ok;
+}
+
+void GraphicsDevice::Forget(Texture* texture) {
+    auto it = std::find(textures_.begin(), textures_.end(), texture);
+    if (it == textures_.end()) return;
+    textures_.erase(it);
+    std::size_t bytes = static_cast<std::size_t>(texture->width_) * static_cast<std::size_t>(texture->height_) * 4;
+    memoryInUse_ = memoryInUse_ >= bytes ? memoryInUse_ - bytes : 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Frame
+
+void GraphicsDevice::Clear(DWORD argb) {
+    if (!renderer_) return;
+    SDL_Color c = ToSdlColour(argb);
+    SDL_SetRenderDrawColor(Ren(renderer_), c.r, c.g, c.b, c.a);
+    SDL_RenderClear(Ren(renderer_));
+}
+
+void GraphicsDevice::SetClip(const RECT& clip) {
+    RECT whole{0, 0, kBackBufferWidth, kBackBufferHeight};
+    if (!IntersectRect(&clip_, clip, whole)) clip_ = RECT{};
+    if (!renderer_) return;
+    SDL_Rect r{clip_.left, clip_.top, clip_.right - clip_.left, clip_.bottom - clip_.top};
+    SDL_RenderSetClipRect(Ren(renderer_), &r);
+}
+
+void GraphicsDevice::DrawQuad(Texture& texture, const QuadVertex v[4]) {
+    if (!renderer_ || !texture.sdl_ || texture.locked_ || IsRectEmpty(clip_)) return;
+    SDL_Texture* t = Tex(texture.sdl_);
+    const float tw = static_cast<float>(texture.width_);
+    const float th = static_cast<float>(texture.height_);
+    const DWORD colour = v[0].colour;
+    const bool oneColour = v[1].colour == colour && v[2].colour == colour && v[3].colour == colour;
+
+    // The texels the quad samples, to decide whether it can be copied without blending.
+    float uMin = std::min({v[0].u, v[1].u, v[2].u, v[3].u}), uMax = std::max({v[0].u, v[1].u, v[2].u, v[3].u});
+    float vMin = std::min({v[0].v, v[1].v, v[2].v, v[3].v}), vMax = std::max({v[0].v, v[1].v, v[2].v, v[3].v});
+    int texLeft = static_cast<int>(std::floor(uMin * tw)), texRight = static_cast<int>(std::ceil(uMax * tw));
+    int texTop = static_cast<int>(std::floor(vMin * th)), texBottom = static_cast<int>(std::ceil(vMax * th));
+    bool opaque = oneColour && (colour >> 24) == 0xFF && texture.IsOpaque(texLeft, texTop, texRight, texBottom);
+    SDL_SetTextureBlendMode(t, opaque ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
+
+    // SDL puts pixel centres at half-integers, Direct3D at integers.
+    SDL_Vertex sv[4];
+    for (int i = 0; i < 4; ++i) {
+        sv[i].position = SDL_FPoint{v[i].x + 0.5f, v[i].y + 0.5f};
+        sv[i].color = ToSdlColour(v[i].colour);
+        sv[i].tex_coord = SDL_FPoint{v[i].u, v[i].v};
+    }
+
+    // An upright quad on whole pixels showing whole texels in one colour is a plain copy.
+    const bool upright = sv[0].position.y == sv[1].position.y && sv[1].position.x == sv[2].position.x &&
+                         sv[2].position.y == sv[3].position.y && sv[3].position.x == sv[0].position.x &&
+                         sv[0].position.x < sv[1].position.x && sv[0].position.y < sv[3].position.y &&
+                         v[0].v == v[1].v && v[1].u == v[2].u && v[2].v == v[3].v && v[3].u == v[0].u &&
+                         v[0].u < v[1].u && v[0].v < v[3].v;
+    if (oneColour && upright && IsWhole(sv[0].position.x) && IsWhole(sv[0].position.y) &&
+        IsWhole(sv[2].position.x) && IsWhole(sv[2].position.y) && IsWhole(v[0].u * tw) && IsWhole(v[0].v * th) &&
+        IsWhole(v[2].u * tw) && IsWhole(v[2].v * th)) {
+        SDL_Rect src{static_cast<int>(v[0].u * tw), static_cast<int>(v[0].v * th),
+                     static_cast<int>((v[2].u - v[0].u) * tw), static_cast<int>((v[2].v - v[0].v) * th)};
+        SDL_Rect dst{static_cast<int>(sv[0].position.x), static_cast<int>(sv[0].position.y),
+                     static_cast<int>(sv[2].position.x - sv[0].position.x),
+                     static_cast<int>(sv[2].position.y - sv[0].position.y)};
+        SDL_Color c = sv[0].color;
+        SDL_SetTextureColorMod(t, c.r, c.g, c.b);
+        SDL_SetTextureAlphaMod(t, c.a);
+        SDL_RenderCopy(Ren(renderer_), t, &src, &dst);
+        return;
+    }
+    SDL_SetTextureColorMod(t, 255, 255, 255);
+    SDL_SetTextureAlphaMod(t, 255);
+    static const int kFan[6] = {0, 1, 2, 0, 2, 3};
+    SDL_RenderGeometry(Ren(renderer_), t, sv, 4, kFan, 6);
+}
+
+void GraphicsDevice::Present() {
+    if (!renderer_) return;
+    SDL_Renderer* r = Ren(renderer_);
+    SDL_SetRenderTarget(r, nullptr);
+    SDL_RenderSetClipRect(r, nullptr);
+    SDL_SetRenderDrawColor(r, 0, 0, 0, 255);
+    int w = 0, h = 0;
+    SDL_GetRendererOutputSize(r, &w, &h);
+    SDL_Rect dst{0, 0, w, h};
+    if (w != kBackBufferWidth || h != kBackBufferHeight) {
+        // Fit the back buffer inside the window, keeping its shape; black bars fill the rest.
+        SDL_RenderClear(r);
+        double scale = std::min(static_cast<double>(w) / kBackBufferWidth, static_cast<double>(h) / kBackBufferHeight);
+        dst.w = static_cast<int>(std::lround(kBackBufferWidth * scale));
+        dst.h = static_cast<int>(std::lround(kBackBufferHeight * scale));
+        dst.x = (w - dst.w) / 2;
+        dst.y = (h - dst.h) / 2;
+    }
+    SDL_RenderCopy(r, Tex(backBuffer_), nullptr, &dst);
+    SDL_RenderPresent(r);
+    SDL_SetRenderTarget(r, Tex(backBuffer_));
+    SetClip(clip_);
+}
+
+std::vector<DWORD> GraphicsDevice::ReadBackBuffer() {
+    std::vector<DWORD> pixels(static_cast<std::size_t>(kBackBufferWidth) * kBackBufferHeight, 0);
+    if (!renderer_) return pixels;
+    SDL_Renderer* r = Ren(renderer_);
+    // Reading covers the whole target, whatever the clip.
+    SDL_RenderSetClipRect(r, nullptr);
+    if (SDL_RenderReadPixels(r, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(), kBackBufferWidth * 4) != 0)
+        Debug::Print(std::string("cannot read the back buffer: ") + SDL_GetError());
+    SetClip(clip_);
+    return pixels;
+}
+
+bool GraphicsDevice::WritePng(const std::string& path, const std::vector<DWORD>& argb, int width, int height) {
+    if (width <= 0 || height <= 0 || argb.size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
+        return false;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_BGRA;  // ARGB values in memory on a little-endian machine
+    if (!png_image_write_to_file(&image, path.c_str(), 0, argb.data(), width * 4, nullptr)) {
+        Debug::Print("cannot write " + path + ": " + image.message);
+        png_image_free(&image);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace platform
