@@ -1,12 +1,23 @@
-// The program's entry point. The window and the screens arrive in later stages; for now the
-// program says what it is and which parts are in place.
-#include <cstdio>
+// The program's entry point: the full-screen window, the screen, the main loop.
+#include <exception>
+#include <string>
 
-#include "app/exercise_rules.h"
+#include "app/demo_screen.h"
+#include "gui/window.h"
+#include "platform/debug.h"
 
 int main() {
-    std::printf("Игра «Ворлен»: an exercise for primary-school pupils.\n");
-    std::printf("Ready: the rules of the %d episodes, events and controls. The window comes next.\n",
-                exercise::kEpisodeCount);
+    IMWindow* window = nullptr;
+    try {
+        window = CreateMainWindow(L"Игра «Ворлен»", RECT{0, 0, 800, 600}, false);
+    } catch (const std::exception& e) {
+        platform::Debug::Print(std::string("cannot start: ") + e.what());
+        return 1;
+    }
+    if (!window) return 1;  // the reason is already on standard error
+
+    ShowDemoScreen(window);
+    RunMessageLoop(window);
+    delete window;
     return 0;
 }

@@ -1,0 +1,31 @@
+#include "app/demo_screen.h"
+
+#include <boost/bind/bind.hpp>
+
+#include "app/exercise_rules.h"
+#include "gui/creation.h"
+#include "gui/window.h"
+
+IMDialog* ShowDemoScreen(IMWindow* window) {
+    using namespace exercise;
+    IMDialog* screen = CreateDialog(window, 0, 0, 800, 600, 0);
+
+    const Episode& episode = kEpisodes[0];
+    CreatePicture(screen, 0, 0, ResourceName(BoardPicture(episode.base)), 0, 0xFFFFFFFF);
+    // The stage cards lie in their slots, the extra card below; each on the cards' layer.
+    for (int k = 1; k <= kStageCount; ++k) {
+        const POINT slot = SlotPositions[k - 1];
+        CreatePicture(screen, slot.x, slot.y, ResourceName(CardPicture(episode.base, k)), 2, 0xFFFFFFFF);
+    }
+    const POINT below = StartPositions[2];
+    CreatePicture(screen, below.x, below.y, ResourceName(CardPicture(episode.base, kExtraCardNumber)), 2, 0xFFFFFFFF);
+    const std::wstring bell = ResourceName(BellPicture(episode.base));
+    CreateButton(screen, BellPosition.x, BellPosition.y, bell, bell, ResourceName(BellHoverPicture(episode.base)),
+                 ResourceName(BellPressedPicture(episode.base)), 1);
+
+    CreateButton(screen, 520, 470, L"PrintButton", L"PrintButton", L"PrintButtonNuv", L"PrintButtonKlick", 1);
+    CreateButton(screen, 520, 530, L"RetryButton", L"RetryButton", L"RetryButtonNuv", L"RetryButtonKlick", 1);
+    IMButton* exit = CreateButton(screen, 755, 8, L"ExitButton", L"", L"", L"", 5);
+    exit->OnClick.connect(boost::bind(&IMControl::Close, window));
+    return screen;
+}
