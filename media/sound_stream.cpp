@@ -1,0 +1,223 @@
+#include "media/sound_stream.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include "gui/timer_service.h"
+#include "media/sound_source.h"
+#include "media/sound_system.h"
+#include "platform/clock.h"
+#include "platform/debug.h"
+#include "platform/message_queue.h"
+
+using platform::AudioResult;
+using platform::Clock;
+
+// [SECTION] Wake event
+
+void CSoundStream::WakeEvent::Set() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        set_ = true;
+    }
+    cv_.notify_one();
+}
+
+bool CSoundStream::WakeEvent::Wait(std::int64_t realMicroseconds) {
+    std::unique_lock<std::mutex> guard(lock_);
+    const bool woken = cv_.wait_for(guard, std::chrono::microseconds(realMicroseconds), [this] { return set_; });
+    set_ = false;
+    return woken;
+}
+
+// [SECTION] Construction and destruction
+
+CSoundStream::CSoundStream(CSoundSystem* owner, CSoundSource* source, DWORD id)
+    : owner_(owner), source_(source), id_(id) {
+    const platform::PcmFormat format{source->Channels(), source->Rate()};
+    // kPeriodMs / 1000 × bytes per second / 4: exactly one second of sound.
+    const DWORD bytes = static_cast<DWORD>((kPeriodMs / 1000) * static_cast<std::int64_t>(format.BytesPerSecond()) / 4);
+    // Halves hold whole frames, so a full half of data is never mistaken for the end of the
+    // sound (an odd byte count would leave every read one partial frame short).
+    const DWORD frameBytes = static_cast<DWORD>(format.BlockAlign());
+    halfBytes_ = bytes / 2 - (bytes / 2) % frameBytes;
+    bufferBytes_ = halfBytes_ * 2;
+    if (platform::AudioDevice* device = owner->Device(); device && halfBytes_ > 0)
+        buffer_ = device->CreateBuffer(format, bufferBytes_);
+    if (!buffer_) platform::Debug::Print("sound " + std::to_string(id) + ": no buffer; it will not play");
+}
+
+CSoundStream::~CSoundStream() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (state_ == StreamState::Playing) endRequested_ = true;
+    }
+    wake_.Set();
+    if (thread_.joinable()) thread_.join();
+    RemoveLabelTimers();
+}
+
+StreamState CSoundStream::State() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return state_;
+}
+
+// [SECTION] Play and Stop (GUI thread)
+
+bool CSoundStream::Play() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (state_ != StreamState::Stopped) return false;
+    }
+    // The previous playback's thread has left its loop; let it finish posting, so its "pause"
+    // always comes before this playback's "play".
+    if (thread_.joinable()) thread_.join();
+    nextHalf_ = 1;
+    platform::Debug::Print(std::wstring_view(L" звук играет"));
+    if (!Prefill()) return false;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        state_ = StreamState::Playing;
+        ++playback_;
+    }
+    ScheduleLabelTimers();
+    thread_ = std::thread(&CSoundStream::RunPlayback, this);
+    platform::MainQueue().Post(owner_->Messages().play, id_, 0);
+    return true;
+}
+
+bool CSoundStream::Stop() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (state_ != StreamState::Playing) return false;
+        platform::Debug::Print(std::wstring_view(L" звук стой"));
+        buffer_->Stop();
+        endRequested_ = true;
+    }
+    RemoveLabelTimers();
+    wake_.Set();
+    thread_.join();  // the thread sets the stopped state and posts before it ends
+    return true;
+}
+
+// [SECTION] Buffer filling
+
+AudioResult CSoundStream::LockHalf(DWORD offset, void** region) {
+    AudioResult r = buffer_->Lock(offset, halfBytes_, region);
+    if (r == AudioResult::BufferLost) {
+        buffer_->Restore();
+        r = buffer_->Lock(offset, halfBytes_, region);
+    }
+    return r;
+}
+
+// Runs while no playback thread exists, so it needs no lock.
+bool CSoundStream::Prefill() {
+    if (!buffer_) return false;
+    buffer_->SetPosition(0);
+    void* region = nullptr;
+    if (LockHalf(firstHalfOffset_, &region) != AudioResult::Ok) return false;
+    source_->Rewind();  // every playback starts from the first sample
+    const DWORD n = source_->ReadPcm(region, halfBytes_);
+    endCount_ = 0;
+    if (n < halfBytes_) std::memset(static_cast<char*>(region) + n, 0, halfBytes_ - n);
+    buffer_->Unlock(region, halfBytes_);
+    return true;
+}
+
+// Playback thread, under the lock.
+void CSoundStream::FillHalf(DWORD offset) {
+    void* region = nullptr;
+    if (LockHalf(offset, &region) != AudioResult::Ok) return;  // skipped for this pass
+    const DWORD n = source_->ReadPcm(region, halfBytes_);
+    if (n != halfBytes_) {
+        std::memset(static_cast<char*>(region) + n, 0, halfBytes_ - n);
+        ++endCount_;
+    }
+    if (buffer_->Unlock(region, halfBytes_) != AudioResult::Ok) endCount_ = 1;
+}
+
+// [SECTION] Playback thread
+
+void CSoundStream::RunPlayback() {
+    buffer_->Play();
+    const CSoundSystem::MessageIds& messages = owner_->Messages();
+    std::unique_lock<std::mutex> guard(lock_, std::defer_lock);
+    for (;;) {
+        const bool woken = wake_.Wait(Clock::RealMicroseconds(std::int64_t{kPollMs} * 1000));
+        guard.lock();
+        DWORD p = 0;
+        if (buffer_->GetPlayCursor(&p) == AudioResult::Ok) {
+            const bool secondDue = p < halfBytes_ && nextHalf_ == 1;
+            const bool firstDue = p > halfBytes_ && nextHalf_ == 0;
+            if (secondDue || firstDue) {
+                if (endCount_ == kEndAfterEmptyFills) {
+                    // The half that held the last sample has been played. The timer table
+                    // belongs to the GUI thread, so its label timers are removed there.
+                    platform::MainQueue().Post(messages.removeLabelTimers, id_, static_cast<LPARAM>(playback_));
+                    buffer_->Stop();
+                    endRequested_ = true;
+                    endCount_ = 0;
+                    wake_.Set();
+                }
+                FillHalf(secondDue ? halfBytes_ : firstHalfOffset_);
+                nextHalf_ = secondDue ? 0 : 1;
+            }
+        }
+        if (woken && endRequested_) break;  // leave still holding the lock
+        guard.unlock();
+    }
+    endRequested_ = false;
+    endCount_ = 0;
+    state_ = StreamState::Stopped;
+    guard.unlock();
+    platform::Debug::Print(std::wstring_view(L" звук остановился"));
+    platform::MainQueue().Post(messages.pause, id_, 0);
+}
+
+// [SECTION] Labels (GUI thread)
+
+void CSoundStream::ScheduleLabelTimers() {
+    // Timers of an earlier playback whose removal request is still queued go now.
+    RemoveLabelTimers();
+    if (labelTimes.empty()) return;
+    IMTimerService* timers = owner_->TimerService();
+    if (!timers) {
+        platform::Debug::Print("sound " + std::to_string(id_) + ": no window timers; its labels will not fire");
+        return;
+    }
+    labelTimerService_ = timers;
+    for (DWORD t : labelTimes) {
+        const unsigned timer = timers->AddTimer(t);
+        timers->ConnectTimer(timer, IMTimerService::Slot([this, timer, t](const IMEvent&) { return OnLabelTimer(timer, t); }));
+        labelTimers_.push_back(timer);
+    }
+}
+
+void CSoundStream::RemoveLabelTimers() {
+    if (labelTimerService_)
+        for (unsigned timer : labelTimers_) labelTimerService_->RemoveTimer(timer);
+    labelTimers_.clear();
+}
+
+void CSoundStream::OnLabelRemovalRequest(DWORD playback) {
+    bool current = false;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        current = playback == playback_ && state_ == StreamState::Stopped;
+    }
+    if (current) RemoveLabelTimers();
+}
+
+long CSoundStream::OnLabelTimer(unsigned timerId, DWORD labelTime) {
+    labelTimers_.erase(std::remove(labelTimers_.begin(), labelTimers_.end(), timerId), labelTimers_.end());
+    // A timer that comes due after the sound has ended (its removal request not yet handled)
+    // did not reach its label: it is dropped and stays scheduled for the next playback.
+    if (State() == StreamState::Playing) {
+        labelTimes.erase(std::remove(labelTimes.begin(), labelTimes.end(), labelTime), labelTimes.end());
+        platform::MainQueue().Post(owner_->Messages().label, id_, static_cast<LPARAM>(labelTime));
+    }
+    if (labelTimerService_) labelTimerService_->RemoveTimer(timerId);
+    return 0;
+}

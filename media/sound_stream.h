@@ -1,0 +1,127 @@
+// A sound stream plays one source through a looping buffer of one second, refilled half a
+// second at a time by a playback thread of its own that polls the play cursor every 20 ms.
+//
+// Notifications reach the GUI thread only as posted messages (see CSoundSystem): "play" when
+// Play started the stream, "pause" when its playback thread has ended (after Stop and at the
+// natural end alike), "label" when a label time of the playback was reached.
+//
+// How a playback ends by itself (endCount counts fills in a row that ran out of data):
+//
+//   fill                         | data read     | endCount | what is heard next
+//   -----------------------------+---------------+----------+------------------------------
+//   last fill with data          | < half        | 1        | the end of the sound, silence
+//   next fill                    | nothing       | 2        | (not heard)
+//   next half due, endCount == 2 | —             | stop     | the buffer stops; thread ends
+//
+// So the buffer stops within one polling period after the half holding the last sample was
+// played. The prefill resets endCount, so a sound shorter than half a buffer ends about one
+// second after Play.
+//
+// Threads: construction, Play, Stop, OnLabelTimer, destruction and everything about labels
+// and signals belong to the GUI thread. The playback thread touches only the buffer, the
+// source and the counters, under the stream's lock, and posts messages.
+#pragma once
+
+#include <boost/function.hpp>
+#include <atomic>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "gui/signal.h"
+#include "platform/audio_device.h"
+#include "platform/win_types.h"
+
+class CSoundSystem;
+class CSoundSource;
+class IMTimerService;
+
+enum class StreamState { Stopped = 0, Playing = 1 };
+
+class CSoundStream {
+public:
+    using NotifySignal = IMSignal<long(DWORD)>;
+    using LabelSignal = IMSignal<long(DWORD, DWORD)>;
+
+    static constexpr int kPeriodMs = 4000;      // the buffer holds kPeriodMs / 4 of sound
+    static constexpr int kPollMs = 20;          // how often the playback thread looks
+    static constexpr int kEndAfterEmptyFills = 2;
+
+    // Creates the stream's buffer on the owner's output. When that fails the stream exists
+    // but Play reports failure.
+    CSoundStream(CSoundSystem* owner, CSoundSource* source, DWORD id);
+    // Ends a running playback (waiting for its thread) and removes its label timers.
+    ~CSoundStream();
+    CSoundStream(const CSoundStream&) = delete;
+    CSoundStream& operator=(const CSoundStream&) = delete;
+
+    // Starts a stopped stream from the first sample, schedules its label timers and posts
+    // "play". False (nothing posted) when it is playing already or the buffer cannot be filled.
+    bool Play();
+    // Stops a playing stream and returns once its thread has ended (the thread has posted
+    // "pause" by then). False (nothing posted) when it is stopped.
+    bool Stop();
+
+    // A label timer fired: posts "label" once for this playback and forgets the label time.
+    long OnLabelTimer(unsigned timerId, DWORD labelTime);
+    // The playback thread asked (by a posted message) for the label timers of playback
+    // `playback` to go; a later playback's timers are left alone.
+    void OnLabelRemovalRequest(DWORD playback);
+
+    StreamState State() const;
+    DWORD Id() const { return id_; }
+    CSoundSource* Source() const { return source_; }
+    bool HasBuffer() const { return buffer_ != nullptr; }
+    DWORD BufferBytes() const { return bufferBytes_; }
+    DWORD HalfBytes() const { return halfBytes_; }
+    std::size_t ScheduledLabelTimers() const { return labelTimers_.size(); }
+
+    // Reached by the sound system on the GUI thread.
+    NotifySignal started, ended, stopped;
+    std::map<DWORD, std::unique_ptr<LabelSignal>> labelSignals;
+    std::vector<DWORD> labelTimes;  // ms from the start of playback, not yet fired
+
+private:
+    // Auto-reset event: one Set wakes one wait, or the next one.
+    class WakeEvent {
+    public:
+        void Set();
+        bool Wait(std::int64_t realMicroseconds);  // true when it was set
+    private:
+        std::mutex lock_;
+        std::condition_variable cv_;
+        bool set_ = false;
+    };
+
+    void RunPlayback();
+    bool Prefill();
+    platform::AudioResult LockHalf(DWORD offset, void** region);
+    void FillHalf(DWORD offset);
+    void ScheduleLabelTimers();
+    void RemoveLabelTimers();
+
+    CSoundSystem* owner_;
+    CSoundSource* source_;
+    DWORD id_;
+
+    mutable std::mutex lock_;  // state, command, the counters and the buffer work
+    StreamState state_ = StreamState::Stopped;
+    bool endRequested_ = false;  // the thread is asked to leave at its next wake-up
+    int endCount_ = 0;
+    int nextHalf_ = 0;  // 1: the second half is due next
+    DWORD playback_ = 0;  // counts playbacks, so late requests can tell which one they mean
+    WakeEvent wake_;
+    std::thread thread_;
+
+    std::unique_ptr<platform::SoundBuffer> buffer_;
+    DWORD bufferBytes_ = 0;
+    DWORD firstHalfOffset_ = 0;
+    DWORD halfBytes_ = 0;
+
+    // GUI thread only.
+    std::vector<unsigned> labelTimers_;
+    IMTimerService* labelTimerService_ = nullptr;
+};

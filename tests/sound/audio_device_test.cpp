@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/audio_device.h"
+#include "platform/clock.h"
+
+using platform::AudioDevice;
+using platform::AudioOutput;
+using platform::AudioResult;
+using platform::Clock;
+using platform::SoundBuffer;
+
+// The silent output consumes a playing buffer at the buffer's own rate in clock time, and
+// a stopped buffer not at all.
+TEST(AudioDevice, SilentOutputKeepsTheBufferRate) {
+    Clock::SetScale(4.0);
+    auto device = AudioDevice::Open(AudioOutput::Silent);
+    ASSERT_TRUE(device->IsSilent());
+    auto buffer = device->CreateBuffer({1, 22050}, 44100 * 4);  // 4 s: no wrap in this test
+    ASSERT_TRUE(buffer);
+    EXPECT_EQ(device->BufferCount(), 1u);
+
+    DWORD cursor = 1;
+    ASSERT_EQ(buffer->GetPlayCursor(&cursor), AudioResult::Ok);
+    EXPECT_EQ(cursor, 0u);
+    const DWORD start = Clock::Milliseconds();
+    buffer->Play();
+    Clock::Sleep(1000);
+    buffer->Stop();
+    const DWORD elapsed = Clock::Milliseconds() - start;
+    buffer->GetPlayCursor(&cursor);
+    EXPECT_NEAR(cursor, elapsed * 44.1, 44100 * 0.08);  // 44,100 bytes a second
+    EXPECT_EQ(cursor % 2, 0u);
+
+    Clock::Sleep(200);
+    DWORD still = 0;
+    buffer->GetPlayCursor(&still);
+    EXPECT_EQ(still, cursor);
+    Clock::SetScale(1.0);
+    buffer.reset();
+    EXPECT_EQ(device->BufferCount(), 0u);
+}
+
+TEST(AudioDevice, LockRulesAndLoss) {
+    auto device = AudioDevice::Open(AudioOutput::Silent);
+    EXPECT_FALSE(device->CreateBuffer({2, 44100}, 0));
+    EXPECT_FALSE(device->CreateBuffer({2, 44100}, 1001));  // not whole frames
+    EXPECT_FALSE(device->CreateBuffer({0, 44100}, 1000));
+    auto buffer = device->CreateBuffer({2, 44100}, 4000);
+    ASSERT_TRUE(buffer);
+
+    void* region = nullptr;
+    EXPECT_EQ(buffer->Lock(3000, 2000, &region), AudioResult::Failed);  // past the end
+    EXPECT_EQ(buffer->Lock(4000, 4, &region), AudioResult::Failed);
+    ASSERT_EQ(buffer->Lock(2000, 2000, &region), AudioResult::Ok);
+    void* second = nullptr;
+    EXPECT_EQ(buffer->Lock(0, 100, &second), AudioResult::Failed);  // one region at a time
+    std::memset(region, 0x11, 2000);
+    EXPECT_EQ(buffer->Unlock(region, 2000), AudioResult::Ok);
+    EXPECT_EQ(buffer->Unlock(region, 2000), AudioResult::Failed);
+
+    EXPECT_EQ(buffer->SetPosition(1003), AudioResult::Ok);
+    DWORD cursor = 0;
+    buffer->GetPlayCursor(&cursor);
+    EXPECT_EQ(cursor, 1000u);  // whole frames
+    EXPECT_EQ(buffer->SetPosition(4000), AudioResult::Failed);
+
+    buffer->SimulateLoss();
+    EXPECT_EQ(buffer->Lock(0, 100, &region), AudioResult::BufferLost);
+    EXPECT_EQ(buffer->Restore(), AudioResult::Ok);
+    ASSERT_EQ(buffer->Lock(2000, 2000, &region), AudioResult::Ok);
+    EXPECT_EQ(static_cast<unsigned char*>(region)[0], 0);  // restored memory is silence
+    buffer->Unlock(region, 2000);
+}
+
+// Buffers are mixed: two tones add up, a stopped buffer adds nothing, and the output is clipped.
+TEST(AudioDevice, MixesPlayingBuffers) {
+    auto device = AudioDevice::Open(AudioOutput::Silent);
+    auto fill = [](SoundBuffer& b, std::int16_t value) {
+        void* region = nullptr;
+        ASSERT_EQ(b.Lock(0, b.Size(), &region), AudioResult::Ok);
+        auto* s = static_cast<std::int16_t*>(region);
+        for (DWORD i = 0; i < b.Size() / 2; ++i) s[i] = value;
+        b.Unlock(region, b.Size());
+    };
+    auto a = device->CreateBuffer({2, 44100}, 17640);
+    auto b = device->CreateBuffer({2, 44100}, 17640);
+    auto c = device->CreateBuffer({2, 44100}, 17640);
+    fill(*a, 1000);
+    fill(*b, 2000);
+    fill(*c, 30000);
+    device->StartCapture();
+    a->Play();
+    b->Play();
+    Clock::Sleep(60);
+    c->Play();
+    Clock::Sleep(60);
+    a->Stop();
+    b->Stop();
+    c->Stop();
+    const auto capture = device->TakeCapture();
+    bool sawSum = false, sawClip = false;
+    for (std::int16_t s : capture) {
+        EXPECT_TRUE(s == 0 || s == 3000 || s == 32767 || s == 1000 || s == 2000) << s;
+        sawSum |= s == 3000;
+        sawClip |= s == 32767;
+    }
+    EXPECT_TRUE(sawSum);
+    EXPECT_TRUE(sawClip);
+}

@@ -1,0 +1,88 @@
+// The GUI thread's side of the sound system for tests: a timer service and a loop that hands
+// posted messages to the sound system and fires due timers, as the main window does.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "gui/timer_service.h"
+#include "media/sound_system.h"
+#include "platform/clock.h"
+#include "platform/message_queue.h"
+#include "tests/sound/test_tone.h"
+
+#ifdef VORLEN_TSAN_BUILD
+inline constexpr double kTestClockScale = 2.0;  // instrumented threads are slower
+#else
+inline constexpr double kTestClockScale = 8.0;
+#endif
+
+struct SeenMessage {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD atMs;  // clock time when it was dispatched
+};
+
+class SoundHarness {
+public:
+    explicit SoundHarness(platform::AudioOutput output = platform::AudioOutput::Silent) {
+        // Messages left over from an earlier system would name its streams.
+        platform::Message m;
+        while (platform::MainQueue().Take(&m)) {
+        }
+        system.Init(output);
+        system.SetTimerService(&timers);
+    }
+
+    // One pass of the main loop: every queued message, then the due timers.
+    void Pump() {
+        platform::Message m;
+        while (platform::MainQueue().Take(&m)) {
+            seen.push_back({m.message, m.wParam, m.lParam, platform::Clock::Milliseconds()});
+            system.DispatchSoundMessage(m.message, m.wParam, m.lParam);
+        }
+        timers.RunDueTimers(nullptr);
+    }
+
+    // Runs the loop until `done` holds or `clockMs` of clock time have passed.
+    bool RunUntil(const std::function<bool()>& done, DWORD clockMs) {
+        const DWORD start = platform::Clock::Milliseconds();
+        for (;;) {
+            Pump();
+            if (done()) return true;
+            if (platform::Clock::Milliseconds() - start > clockMs) return false;
+            platform::MainQueue().Wait(platform::Clock::RealMicroseconds(1000));
+        }
+    }
+    void RunFor(DWORD clockMs) { RunUntil([] { return false; }, clockMs); }
+
+    int Count(UINT message) const {
+        int n = 0;
+        for (const SeenMessage& s : seen) n += s.message == message;
+        return n;
+    }
+
+    // A lookup over tones kept by the harness.
+    SoundResourceLookup Lookup(std::vector<std::pair<int, const std::vector<unsigned char>*>> tones) {
+        return [tones](int number) -> std::span<const std::byte> {
+            for (auto& [n, bytes] : tones)
+                if (n == number) return {reinterpret_cast<const std::byte*>(bytes->data()), bytes->size()};
+            return {};
+        };
+    }
+
+    IMTimerService timers;  // destroyed after the system, as the window outlives its engine
+    CSoundSystem system;
+    std::vector<SeenMessage> seen;
+};
+
+// Runs the clock faster for one test.
+class ScaledClock {
+public:
+    explicit ScaledClock(double scale = kTestClockScale) { platform::Clock::SetScale(scale); }
+    ~ScaledClock() { platform::Clock::SetScale(1.0); }
+};

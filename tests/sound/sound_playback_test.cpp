@@ -1,0 +1,280 @@
+// Playback through the silent output with the clock running faster than real time. Timing
+// bounds are in clock milliseconds and generous: they catch a wrong end rule, not jitter.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "tests/sound/sound_harness.h"
+
+namespace {
+
+DWORD FromMemory(SoundHarness& h, const std::wstring& name, const std::vector<unsigned char>& bytes) {
+    return h.system.CreateSoundFromMemory(name, bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
+// First and last output frame with sound in it (stereo capture); {-1, -1} when all silent.
+std::pair<long, long> SoundSpan(const std::vector<std::int16_t>& capture, long from = 0) {
+    long first = -1, last = -1;
+    for (long f = from; f < static_cast<long>(capture.size() / 2); ++f) {
+        if (capture[2 * f] != 0 || capture[2 * f + 1] != 0) {
+            if (first < 0) first = f;
+            last = f;
+        }
+    }
+    return {first, last};
+}
+
+// Plays `id` to its natural end while capturing; returns the capture and the clock time from
+// Play to the ended notification.
+std::vector<std::int16_t> PlayToEnd(SoundHarness& h, DWORD id, DWORD* endedAfterMs = nullptr) {
+    bool ended = false;
+    DWORD endedAt = 0;
+    h.system.ConnectEnded(id, [&](DWORD) {
+        ended = true;
+        endedAt = platform::Clock::Milliseconds();
+        return 0L;
+    });
+    h.system.Device()->StartCapture();
+    const DWORD start = platform::Clock::Milliseconds();
+    EXPECT_TRUE(h.system.Play(id));
+    EXPECT_TRUE(h.RunUntil([&] { return ended; }, 60000));
+    if (endedAfterMs) *endedAfterMs = endedAt - start;
+    return h.system.Device()->TakeCapture();
+}
+
+}  // namespace
+
+// Every frame a source delivers reaches the output once: a resource sound loses its tail,
+// the same image from memory does not (counted in the mixed output).
+TEST(SoundPlayback, FramesReachingTheOutput) {
+    ScaledClock fast;
+    SoundHarness h;
+    const auto stereo = EncodeTone({2, 44100, 30000, 441.0, 0.5});
+    const auto mono = EncodeTone({1, 22050, 15000, 441.0, 0.5});
+    h.system.SetResources({h.Lookup({{137, &stereo}, {138, &mono}}), {}});
+    struct Case {
+        DWORD id;
+        long expectedOutputFrames;
+    };
+    const Case cases[] = {
+        {h.system.CreateSound(L"137"), 30000 - 3528},
+        {FromMemory(h, L"stereo", stereo), 30000},
+        {h.system.CreateSound(L"138"), (15000 - 882) * 2},  // 22.05 kHz doubles at the output
+        {FromMemory(h, L"mono", mono), 15000 * 2},
+    };
+    for (const Case& c : cases) {
+        ASSERT_NE(c.id, 0u);
+        const auto capture = PlayToEnd(h, c.id);
+        const auto [first, last] = SoundSpan(capture);
+        ASSERT_GE(first, 0) << "stream " << c.id;
+        EXPECT_NEAR(last - first + 1, c.expectedOutputFrames, 40) << "stream " << c.id;
+    }
+}
+
+// A known tone comes out at the output's rate with its frequency and length intact.
+TEST(SoundPlayback, CapturedToneKeepsFrequencyAndLength) {
+    ScaledClock fast;
+    SoundHarness h;
+    const auto tone = EncodeTone({1, 22050, 22050, 1000.0, 0.6});
+    const auto capture = PlayToEnd(h, FromMemory(h, L"tone", tone));
+    const auto format = h.system.Device()->OutputFormat();
+    platform::WriteWav("sound_tone_capture.wav", capture, format);
+
+    const auto [first, last] = SoundSpan(capture);
+    ASSERT_GE(first, 0);
+    EXPECT_NEAR((last - first + 1) / static_cast<double>(format.rate), 1.0, 0.002);
+    int rising = 0;
+    for (long f = first + 1; f <= last; ++f) rising += capture[2 * (f - 1)] < 0 && capture[2 * f] >= 0;
+    EXPECT_NEAR(rising / ((last - first + 1) / static_cast<double>(format.rate)), 1000.0, 5.0);
+    // Both output channels carry the mono source.
+    EXPECT_EQ(capture[2 * (first + 100)], capture[2 * (first + 100) + 1]);
+}
+
+TEST(SoundPlayback, EndTiming) {
+    ScaledClock fast(4.0);
+    SoundHarness h;
+    const auto shortTone = EncodeTone({2, 44100, 13230, 441.0, 0.5});  // 0.3 s
+    const auto longTone = EncodeTone({1, 22050, 50715, 441.0, 0.5});   // 2.3 s
+    DWORD shortMs = 0, longMs = 0;
+    PlayToEnd(h, FromMemory(h, L"short", shortTone), &shortMs);
+    PlayToEnd(h, FromMemory(h, L"long", longTone), &longMs);
+    // Shorter than half a buffer: one more half of silence, so about a second.
+    EXPECT_GE(shortMs, 960u);
+    EXPECT_LE(shortMs, 1200u);
+    // Longer: the half holding the last sample ends at 2.5 s; the stop follows within a poll.
+    EXPECT_GE(longMs, 2460u);
+    EXPECT_LE(longMs, 2700u);
+}
+
+// Play of a playing stream and Stop of a stopped one post nothing; Stop returns after the
+// thread ended, and the ended slots run only when its message is dispatched.
+TEST(SoundPlayback, PlayAndStopTwice) {
+    ScaledClock fast;
+    SoundHarness h;
+    const auto tone = EncodeTone({2, 44100, 88200, 441.0, 0.5});
+    const DWORD id = FromMemory(h, L"two", tone);
+    int ended = 0, started = 0;
+    h.system.ConnectEnded(id, [&](DWORD) { ++ended; return 0L; });
+    h.system.Find(id)->started.connect([&](DWORD) { ++started; return 0L; });
+    const auto& m = h.system.Messages();
+
+    EXPECT_TRUE(h.system.Play(id));
+    EXPECT_TRUE(h.system.Play(id));  // true: the id names a stream
+    EXPECT_FALSE(h.system.Find(id)->Play());
+    h.RunFor(100);
+    EXPECT_EQ(h.Count(m.play), 1);
+    EXPECT_EQ(started, 1);
+
+    EXPECT_TRUE(h.system.Stop(id));
+    EXPECT_EQ(h.system.Find(id)->State(), StreamState::Stopped);
+    EXPECT_EQ(ended, 0);
+    EXPECT_FALSE(h.system.Find(id)->Stop());
+    EXPECT_TRUE(h.system.Stop(id));
+    h.RunFor(100);
+    EXPECT_EQ(h.Count(m.pause), 1);
+    EXPECT_EQ(ended, 1);
+}
+
+// After Stop the next Play starts again from the first sample.
+TEST(SoundPlayback, StopThenPlayRestartsFromTheFirstSample) {
+    ScaledClock fast;
+    SoundHarness h;
+    const auto tone = EncodeTone({2, 44100, 88200, 441.0, 0.5});
+    const DWORD id = FromMemory(h, L"restart", tone);
+    h.system.Device()->StartCapture();
+    h.system.Play(id);
+    h.RunFor(300);
+    h.system.Stop(id);
+    h.RunFor(150);
+    h.system.Play(id);
+    h.RunFor(300);
+    h.system.Stop(id);
+    const auto capture = h.system.Device()->TakeCapture();
+
+    const auto [first, last] = SoundSpan(capture);
+    ASSERT_GE(first, 0);
+    // The second playback begins after a run of silence of at least 100 ms.
+    long second = -1, zeros = 0;
+    for (long f = first; f < static_cast<long>(capture.size() / 2); ++f) {
+        const bool silent = capture[2 * f] == 0 && capture[2 * f + 1] == 0;
+        if (!silent && zeros > 4410) {
+            second = f;
+            break;
+        }
+        zeros = silent ? zeros + 1 : 0;
+    }
+    ASSERT_GT(second, first);
+    for (long i = 0; i < 2000; ++i) ASSERT_EQ(capture[2 * (first + i)], capture[2 * (second + i)]) << "frame " << i;
+}
+
+// Labels: a label that had not fired is scheduled again by the next Play; it fires once, at
+// its time from the start of playback; a fired label is gone.
+TEST(SoundPlayback, LabelsAreRescheduledAndFireOnce) {
+    ScaledClock fast(20.0);
+    SoundHarness h;
+    const auto tone = EncodeTone({1, 22050, 22050 * 24, 300.0, 0.3});
+    const DWORD id = FromMemory(h, L"instruction", tone);
+    std::vector<DWORD> firedAt;
+    h.system.ConnectLabel(id, [&](DWORD got, DWORD t) {
+        EXPECT_EQ(got, id);
+        EXPECT_EQ(t, CSoundSystem::kLabelTime);
+        firedAt.push_back(platform::Clock::Milliseconds());
+        return 0L;
+    });
+    bool ended = false;
+    h.system.ConnectEnded(id, [&](DWORD) { ended = true; return 0L; });
+    CSoundStream* s = h.system.Find(id);
+
+    h.system.Play(id);
+    EXPECT_EQ(h.timers.Count(), 1u);
+    h.RunFor(1000);
+    h.system.Stop(id);
+    EXPECT_EQ(h.timers.Count(), 0u);
+    EXPECT_EQ(s->labelTimes, std::vector<DWORD>{CSoundSystem::kLabelTime});
+    h.RunUntil([&] { return h.Count(h.system.Messages().pause) == 1; }, 1000);
+    ended = false;
+
+    const DWORD start = platform::Clock::Milliseconds();
+    h.system.Play(id);
+    EXPECT_EQ(h.timers.Count(), 1u);
+    ASSERT_TRUE(h.RunUntil([&] { return ended; }, 30000));
+    ASSERT_EQ(firedAt.size(), 1u);
+    EXPECT_NEAR(static_cast<double>(firedAt[0] - start), 22700.0, 400.0);
+    EXPECT_TRUE(s->labelTimes.empty());
+    EXPECT_EQ(h.timers.Count(), 0u);
+
+    h.system.Play(id);  // nothing left to schedule
+    EXPECT_EQ(h.timers.Count(), 0u);
+    h.system.Stop(id);
+    EXPECT_EQ(firedAt.size(), 1u);
+}
+
+// A label later than the end never fires, and its timer goes with the playback.
+TEST(SoundPlayback, LabelAfterTheEndNeverFires) {
+    ScaledClock fast;
+    SoundHarness h;
+    const auto tone = EncodeTone({2, 44100, 22050, 441.0, 0.5});
+    const DWORD id = FromMemory(h, L"short", tone);
+    int labels = 0;
+    h.system.ConnectLabel(id, [&](DWORD, DWORD) { ++labels; return 0L; });
+    PlayToEnd(h, id);
+    h.Pump();
+    EXPECT_EQ(h.timers.Count(), 0u);
+    EXPECT_EQ(h.system.Find(id)->ScheduledLabelTimers(), 0u);
+    h.RunFor(2000);
+    EXPECT_EQ(labels, 0);
+    // Not having fired, it is scheduled again by the next playback.
+    EXPECT_EQ(h.system.Find(id)->labelTimes, std::vector<DWORD>{CSoundSystem::kLabelTime});
+}
+
+// Slots may start the sound again; the ended notification of the old playback always comes
+// before the started notification of the new one.
+TEST(SoundPlayback, EndedSlotMayPlayAgain) {
+    ScaledClock fast;
+    SoundHarness h;
+    const auto tone = EncodeTone({2, 44100, 4410, 441.0, 0.5});
+    const DWORD id = FromMemory(h, L"again", tone);
+    int ended = 0;
+    h.system.ConnectEnded(id, [&](DWORD) {
+        if (++ended < 3) h.system.Play(id);
+        return 0L;
+    });
+    h.system.Play(id);
+    ASSERT_TRUE(h.RunUntil([&] { return ended == 3; }, 10000));
+    const auto& m = h.system.Messages();
+    std::vector<UINT> order;
+    for (const SeenMessage& s : h.seen)
+        if (s.message == m.play || s.message == m.pause) order.push_back(s.message);
+    EXPECT_EQ(order, (std::vector<UINT>{m.play, m.pause, m.play, m.pause, m.play, m.pause}));
+}
+
+// Destroying the system while sounds play ends their threads.
+TEST(SoundPlayback, DestroyWhilePlaying) {
+    ScaledClock fast;
+    const auto tone = EncodeTone({2, 44100, 88200, 441.0, 0.5});
+    {
+        SoundHarness h;
+        h.system.Play(FromMemory(h, L"a", tone));
+        h.system.Play(FromMemory(h, L"b", tone));
+        h.RunFor(50);
+    }
+    SUCCEED();
+}
+
+// With no sound card at all (SDL's dummy driver, or no usable driver) sounds still end.
+TEST(SoundPlayback, NoSoundCardStillEnds) {
+    ScaledClock fast;
+    const char* old = std::getenv("SDL_AUDIODRIVER");
+    const std::string saved = old ? old : "";
+    for (const char* driver : {"dummy", "no-such-driver"}) {
+        setenv("SDL_AUDIODRIVER", driver, 1);
+        SoundHarness h(platform::AudioOutput::Default);
+        EXPECT_TRUE(h.system.Device()->IsSilent()) << driver;
+        const auto tone = EncodeTone({2, 44100, 4410, 441.0, 0.5});
+        DWORD after = 0;
+        PlayToEnd(h, FromMemory(h, L"x", tone), &after);
+        EXPECT_GE(after, 900u) << driver;
+    }
+    if (old) setenv("SDL_AUDIODRIVER", saved.c_str(), 1); else unsetenv("SDL_AUDIODRIVER");
+}
