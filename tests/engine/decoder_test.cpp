@@ -1,0 +1,207 @@
+// The PNG and JPEG decoders: the transformations, a real-world corpus compared with libpng's
+// own simplified reader, damaged files and hostile bytes.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "engine/image_decoder.h"
+#include "engine_test_support.h"
+
+using namespace enginetest;
+namespace fs = std::filesystem;
+
+namespace {
+
+class DecoderTest : public EngineTest {
+protected:
+    TextureAllocator Allocator() {
+        return [this](int w, int h) { return engine->AllocateTexture(w, h, platform::PixelFormat::A8R8G8B8); };
+    }
+    // The decoded picture's pixels as ARGB rows of its own width.
+    static Pixels Read(DecodedImage& image) {
+        Pixels out(static_cast<std::size_t>(image.width * image.height));
+        std::uint8_t* bits = nullptr;
+        int pitch = 0;
+        if (!image.texture->Lock(&bits, &pitch)) return {};
+        for (int y = 0; y < image.height; ++y)
+            std::memcpy(&out[static_cast<std::size_t>(y * image.width)], bits + y * pitch,
+                        static_cast<std::size_t>(image.width) * 4);
+        image.texture->Unlock();
+        return out;
+    }
+};
+
+fs::path PngSuite() {
+    const char* source = std::getenv("VORLEN_SOURCE_DIR");
+    return fs::path(source ? source : "..") / ".." / "shared" / "testdata" / "pngsuite";
+}
+
+std::vector<std::uint8_t> Bytes(const fs::path& p) {
+    std::vector<std::uint8_t> out;
+    ReadWholeFile(p.string(), &out);
+    return out;
+}
+
+}  // namespace
+
+TEST_F(DecoderTest, LargeRgbPictureFillsTheTopLeftOfAPowerOfTwoTextureOpaque) {
+    auto png = EncodePng(Pattern(800, 600), 800, 600, PNG_FORMAT_RGB);
+    DecodedImage image;
+    ASSERT_TRUE(DecodePng(png, Allocator(), &image));
+    EXPECT_EQ(image.width, 800);
+    EXPECT_EQ(image.height, 600);
+    EXPECT_EQ(image.texture->Width(), 1024);
+    EXPECT_EQ(image.texture->Height(), 1024);
+    std::uint8_t* bits = nullptr;
+    int pitch = 0;
+    ASSERT_TRUE(image.texture->Lock(&bits, &pitch));
+    int opaque = 0, untouched = 0;
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 800; ++x) opaque += bits[y * pitch + 4 * x + 3] == 0xFF;
+    for (int y = 600; y < 1024; y += 17) untouched += bits[y * pitch + 3] == 0;
+    image.texture->Unlock();
+    EXPECT_EQ(opaque, 800 * 600);
+    EXPECT_EQ(untouched, (1024 - 600 + 16) / 17);
+    EXPECT_TRUE(Pattern(800, 600) == Read(image));
+}
+
+TEST_F(DecoderTest, GreyWithAlphaGivesGreyColourAndItsOwnAlpha) {
+    Pixels grey(16 * 4);
+    for (int i = 0; i < 64; ++i) grey[static_cast<std::size_t>(i)] = (DWORD(i * 4) << 24) | 0x00505050u | (DWORD(i) << 8);
+    DecodedImage image;
+    ASSERT_TRUE(DecodePng(EncodePng(grey, 16, 4, PNG_FORMAT_GA), Allocator(), &image));
+    Pixels got = Read(image);
+    for (int i = 0; i < 64; ++i) {
+        DWORD p = got[static_cast<std::size_t>(i)];
+        EXPECT_EQ(p >> 24, DWORD(i * 4));
+        EXPECT_EQ((p >> 16) & 0xFF, (p >> 8) & 0xFF);
+        EXPECT_EQ(p & 0xFF, (p >> 8) & 0xFF);
+    }
+}
+
+TEST_F(DecoderTest, ColourAndGreyJpegsAreOpaque) {
+    for (int components : {3, 1}) {
+        DecodedImage image;
+        ASSERT_TRUE(DecodeJpeg(EncodeJpeg(Solid(40, 30, 0xFF2080C0), 40, 30, components), Allocator(), &image));
+        EXPECT_EQ(image.width, 40);
+        EXPECT_EQ(image.height, 30);
+        Pixels got = Read(image);
+        for (DWORD p : got) ASSERT_EQ(p >> 24, 0xFFu);
+        DWORD expect = components == 3 ? 0xFF2080C0u : 0xFF808080u;
+        EXPECT_LE(ChannelDistance(got[615], expect), 4) << components;
+    }
+}
+
+TEST_F(DecoderTest, BytesThatAreNeitherPngNorJpegFailWithAMessageAndTheProgramGoesOn) {
+    const std::vector<std::uint8_t> junk = {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', 0xFF, 0xD8};
+    DecodedImage image;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(DecodePng(junk, Allocator(), &image));
+    EXPECT_FALSE(DecodeJpeg(junk, Allocator(), &image));
+    EXPECT_FALSE(DecodeJpeg({}, Allocator(), &image));
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("libjpeg error: "), std::string::npos) << err;
+    EXPECT_EQ(image.texture, nullptr);
+    EXPECT_EQ(engine->Device()->LiveTextureCount(), 0);
+}
+
+TEST_F(DecoderTest, DamagedPngReportsOneLibpngLineAndIsThenTriedAsJpeg) {
+    auto png = EncodePng(Pattern(64, 64), 64, 64);
+    for (std::size_t i = 60; i < png.size() - 20; ++i) png[i] ^= 0x5A;  // spoil the compressed data
+    testing::internal::CaptureStderr();
+    DWORD slot = engine->RegisterTexture(L"damaged", png);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(slot, IMResourceManager::kNoTexture);
+    auto first = err.find("libpng error: ");
+    ASSERT_NE(first, std::string::npos) << err;
+    EXPECT_EQ(err.find("libpng error: ", first + 1), std::string::npos) << err;
+    EXPECT_NE(err.find("libjpeg error: ", first), std::string::npos) << err;
+    EXPECT_EQ(engine->Device()->LiveTextureCount(), 0);
+    EXPECT_EQ(engine->TextureCount(), 0u);
+}
+
+// Every picture of the PNG suite decodes to the pixels libpng's simplified reader gives, and
+// every deliberately broken one fails without taking the program down.
+TEST_F(DecoderTest, PngSuiteMatchesAnIndependentDecoderAndBrokenFilesFail) {
+    const fs::path suite = PngSuite();
+    if (!fs::is_directory(suite)) GTEST_SKIP() << "no PNG suite at " << suite;
+    int decoded = 0, rejected = 0;
+    for (const auto& item : fs::directory_iterator(suite)) {
+        const std::string name = item.path().filename().string();
+        if (item.path().extension() != ".png" || name == "PngSuite.png") continue;
+        SCOPED_TRACE(name);
+        const std::vector<std::uint8_t> bytes = Bytes(item.path());
+        DecodedImage image;
+        testing::internal::CaptureStderr();
+        bool ok = DecodePng(bytes, Allocator(), &image);
+        testing::internal::GetCapturedStderr();
+        if (name[0] == 'x') {
+            EXPECT_FALSE(ok);
+            EXPECT_EQ(image.texture, nullptr);
+            ++rejected;
+            continue;
+        }
+        ASSERT_TRUE(ok);
+        ++decoded;
+
+        // The simplified reader garbles interlaced 16-bit pictures (libpng 1.6.39); those are
+        // compared with their non-interlaced twins, which hold the same picture.
+        std::vector<std::uint8_t> refBytes = bytes;
+        if (name.find("16") != std::string::npos && name[3] == 'i')
+            refBytes = Bytes(suite / ("basn" + name.substr(4)));
+        png_image ref{};
+        ref.version = PNG_IMAGE_VERSION;
+        ASSERT_TRUE(png_image_begin_read_from_memory(&ref, refBytes.data(), refBytes.size()));
+        ref.format = PNG_FORMAT_BGRA;
+        Pixels expect(PNG_IMAGE_SIZE(ref) / 4);
+        ASSERT_TRUE(png_image_finish_read(&ref, nullptr, expect.data(), 0, nullptr));
+        ASSERT_EQ(image.width, static_cast<int>(ref.width));
+        ASSERT_EQ(image.height, static_cast<int>(ref.height));
+        const Pixels got = Read(image);
+
+        // Exact for 8-bit pictures in the display's gamma. The simplified reader rounds 16-bit
+        // channels where we cut them, and corrects other gammas to sRGB where we correct them
+        // to a 2.2 power curve, so those get a tolerance; alpha is never corrected.
+        const bool sixteen = name.find("16") != std::string::npos;
+        const bool gamma = name[0] == 'g';
+        int worst = 0, worstAlpha = 0;
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            worst = std::max(worst, ChannelDistance(got[i], expect[i]));
+            worstAlpha = std::max(worstAlpha, std::abs(int(got[i] >> 24) - int(expect[i] >> 24)));
+        }
+        EXPECT_LE(worstAlpha, sixteen ? 1 : 0);
+        EXPECT_LE(worst, gamma ? 12 : sixteen ? 1 : 0);
+    }
+    EXPECT_GT(decoded, 100);
+    EXPECT_GT(rejected, 10);
+}
+
+TEST_F(DecoderTest, PngSuiteEdgeCasesKeepTheirAlpha) {
+    const fs::path suite = PngSuite();
+    if (!fs::is_directory(suite)) GTEST_SKIP() << "no PNG suite at " << suite;
+    auto decode = [&](const char* file) {
+        DecodedImage image;
+        EXPECT_TRUE(DecodePng(Bytes(suite / file), Allocator(), &image)) << file;
+        return image.texture ? Read(image) : Pixels{};
+    };
+    // 16-bit RGBA: alpha survives the cut to 8 bits (the picture's alpha is a gradient).
+    Pixels rgba16 = decode("basn6a16.png");
+    ASSERT_FALSE(rgba16.empty());
+    std::set<DWORD> alphas;
+    for (DWORD p : rgba16) alphas.insert(p >> 24);
+    EXPECT_GT(alphas.size(), 10u);
+    EXPECT_TRUE(alphas.count(0));
+    // A palette with a transparency chunk: the chunk's entries become per-pixel alpha.
+    Pixels palette = decode("tbbn3p08.png");
+    ASSERT_FALSE(palette.empty());
+    int transparent = 0, opaque = 0;
+    for (DWORD p : palette) (p >> 24) == 0 ? ++transparent : (p >> 24) == 0xFF ? ++opaque : 0;
+    EXPECT_GT(transparent, 0);
+    EXPECT_GT(opaque, 0);
+    // Without a transparency chunk a palette picture is opaque.
+    for (DWORD p : decode("basn3p08.png")) ASSERT_EQ(p >> 24, 0xFFu);
+}

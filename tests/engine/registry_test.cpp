@@ -1,0 +1,173 @@
+// The texture registry: names, reference counts, slot reuse, resource numbers, the companion
+// module, files, eviction under video-memory exhaustion and the skin.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "engine/resource_manager.h"
+#include "engine/skin.h"
+#include "engine_test_support.h"
+#include "platform/resource_module.h"
+
+using namespace enginetest;
+
+namespace {
+DWORD DrawnPixel(IMResourceManager& engine, DWORD slot) {
+    engine.BeginFrame();
+    engine.DrawTexture(slot, RECT{0, 0, 2, 2}, nullptr, 0xFFFFFFFF, 0.0f);
+    return At(engine.Device()->ReadBackBuffer(), 1, 1);
+}
+}  // namespace
+
+TEST_F(EngineTest, SameNameSharesASlotAndTheLastReleaseFreesItForReuse) {
+    DWORD first = engine->LoadTexture(L"101");
+    ASSERT_NE(first, IMResourceManager::kNoTexture);
+    EXPECT_EQ(engine->LoadTexture(L"101"), first);
+    EXPECT_EQ(engine->GetTextureEntry(first)->refs, 2);
+    EXPECT_EQ(engine->AddTextureRef(first), first);
+    DWORD other = Register(L"other", Solid(4, 4, 0xFF00FF00), 4, 4);
+    engine->ReleaseTexture(first);
+    engine->ReleaseTexture(first);
+    EXPECT_EQ(engine->FindTexture(L"101"), first);
+    engine->ReleaseTexture(first);
+    EXPECT_EQ(engine->FindTexture(L"101"), engine->SlotCount());
+    EXPECT_EQ(engine->GetTextureEntry(first), nullptr);
+    // Free and unknown slots are ignored; the slot count never shrinks.
+    engine->ReleaseTexture(first);
+    engine->ReleaseTexture(engine->SlotCount() + 5);
+    engine->ReleaseTextureByName(L"never registered");
+    EXPECT_EQ(engine->AddTextureRef(first), engine->SlotCount());
+    EXPECT_EQ(engine->SlotCount(), 2u);
+    // The most recently freed number is taken first.
+    DWORD next = Register(L"next", Solid(4, 4, 0xFF0000FF), 4, 4);
+    EXPECT_EQ(next, first);
+    engine->ReleaseTexture(next);
+    engine->ReleaseTexture(other);
+    EXPECT_EQ(engine->TextureCount(), 0u);
+    EXPECT_EQ(engine->Device()->LiveTextureCount(), 0);
+}
+
+TEST_F(EngineTest, ResourceNumbersAreReadAsWholeDecimalIntegers) {
+    if (!platform::ResourceModule::Program().FindNumber(101)) GTEST_SKIP() << "no embedded resource 101";
+    DWORD plain = engine->LoadTexture(L"101");
+    DWORD padded = engine->LoadTexture(L"0101");
+    DWORD sign = engine->LoadTexture(L"+101");
+    EXPECT_NE(plain, IMResourceManager::kNoTexture);
+    EXPECT_NE(plain, padded);  // same picture, different names
+    EXPECT_NE(padded, sign);
+    EXPECT_EQ(engine->GetTextureEntry(plain)->image.right, engine->GetTextureEntry(padded)->image.right);
+    // With spaces it is not a number but a (missing) file.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(engine->LoadTexture(L" 101"), IMResourceManager::kNoTexture);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(engine->TextureCount(), 3u);
+}
+
+TEST_F(EngineTest, ARegisteredNameIsFoundWithoutLookingAnywhereElse) {
+    // "9001" exists in the companion module and "no/such/file" nowhere: registration wins.
+    DWORD slot = Register(L"9001", Solid(4, 4, 0xFF112233), 4, 4);
+    EXPECT_EQ(engine->LoadTexture(L"9001"), slot);
+    DWORD file = Register(L"no/such/file.png", Solid(4, 4, 0xFF445566), 4, 4);
+    EXPECT_EQ(engine->LoadTexture(L"no/such/file.png"), file);
+    EXPECT_EQ(DrawnPixel(*engine, slot), 0xFF112233u);
+}
+
+TEST_F(EngineTest, TheCompanionModuleIsConsultedOnlyForNumbersTheProgramLacks) {
+    auto companion = platform::ResourceModule::OpenCompanion();
+    ASSERT_NE(companion, nullptr) << "the test companion module should sit beside the test";
+    ASSERT_TRUE(companion->FindNumber(9001));
+    EXPECT_FALSE(platform::ResourceModule::Program().FindNumber(9001));
+    DWORD fromModule = engine->LoadTexture(L"9001");
+    ASSERT_NE(fromModule, IMResourceManager::kNoTexture);
+    EXPECT_EQ(DrawnPixel(*engine, fromModule), 0xFF00FFFFu);  // the module's cyan picture
+    if (platform::ResourceModule::Program().FindNumber(101)) {
+        // The module's 101 is a magenta square; the program's own picture must win.
+        DWORD own = engine->LoadTexture(L"101");
+        EXPECT_NE(engine->GetTextureEntry(own)->image.right, 8);
+    }
+}
+
+TEST_F(EngineTest, FilesLoadByPathAndUnresolvedNamesGiveASlotThatDrawsNothing) {
+    const std::string path = "engine_registry_test_picture.png";
+    auto png = EncodePng(Solid(6, 5, 0xFFAA5500), 6, 5);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    DWORD slot = engine->LoadTexture(std::wstring(path.begin(), path.end()));
+    ASSERT_NE(slot, IMResourceManager::kNoTexture);
+    EXPECT_EQ(engine->GetTextureEntry(slot)->image.right, 6);
+    std::remove(path.c_str());
+
+    testing::internal::CaptureStderr();
+    DWORD nothing = engine->LoadTexture(L"/nonexistent/picture.png");
+    DWORD missingNumber = engine->LoadTexture(L"31999");
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(nothing, IMResourceManager::kNoTexture);
+    EXPECT_EQ(missingNumber, IMResourceManager::kNoTexture);
+    EXPECT_EQ(engine->TextureCount(), 1u);
+    EXPECT_EQ(DrawnPixel(*engine, nothing), 0xFF000000u);
+    engine->ReleaseTexture(nothing);
+    engine->ReleaseTexture(nothing);
+    EXPECT_EQ(engine->TextureCount(), 1u);
+    // A later slot is not hit by a stale release of the unresolved value.
+    DWORD later = Register(L"later", Solid(2, 2, 0xFFFFFFFF), 2, 2);
+    engine->ReleaseTexture(nothing);
+    EXPECT_NE(engine->GetTextureEntry(later), nullptr);
+}
+
+TEST_F(EngineTest, ExhaustedVideoMemoryEvictsTheLowestOtherSlotAndFailsWhenNothingIsLeft) {
+    // Room for three 64 x 64 textures.
+    engine->Device()->SetTextureMemoryBudget(3 * 64 * 64 * 4);
+    DWORD a = Register(L"a", Solid(64, 64, 0xFFFF0000), 64, 64);
+    DWORD b = Register(L"b", Solid(64, 64, 0xFF00FF00), 64, 64);
+    DWORD c = Register(L"c", Solid(64, 64, 0xFF0000FF), 64, 64);
+    DWORD d = Register(L"d", Solid(64, 64, 0xFFFFFFFF), 64, 64);
+    ASSERT_NE(d, IMResourceManager::kNoTexture);
+    EXPECT_EQ(engine->GetTextureEntry(a)->texture, nullptr);  // the lowest number went first
+    EXPECT_NE(engine->GetTextureEntry(b)->texture, nullptr);
+    EXPECT_NE(engine->GetTextureEntry(c)->texture, nullptr);
+    // Drawing the evicted picture restores it, evicting the next lowest other slot.
+    EXPECT_EQ(DrawnPixel(*engine, a), 0xFFFF0000u);
+    EXPECT_EQ(engine->GetTextureEntry(b)->texture, nullptr);
+    EXPECT_NE(engine->GetTextureEntry(d)->texture, nullptr);
+
+    // A picture larger than all the memory there is: everything else is dropped, then the
+    // attempt ends cleanly instead of looping.
+    testing::internal::CaptureStderr();
+    DWORD huge = Register(L"huge", Solid(256, 256, 0xFF808080), 256, 256);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(huge, IMResourceManager::kNoTexture);
+    EXPECT_NE(err.find("out of texture memory"), std::string::npos) << err;
+    EXPECT_EQ(engine->Device()->LiveTextureCount(), 0);
+    EXPECT_EQ(engine->FindTexture(L"huge"), engine->SlotCount());
+    // Every picture still comes back from its backup.
+    EXPECT_EQ(DrawnPixel(*engine, b), 0xFF00FF00u);
+    EXPECT_EQ(DrawnPixel(*engine, c), 0xFF0000FFu);
+}
+
+TEST(EngineSkin, TheSkinIsRegisteredInTableOrderAndReleasedAtShutdown) {
+    const auto& program = platform::ResourceModule::Program();
+    testing::internal::CaptureStderr();
+    InitEngine(true);
+    IMResourceManager* engine = GetResourceManager();
+    DWORD expected = 0;
+    for (const wchar_t* name : kSkinNames) {
+        if (!program.FindName(std::wstring_view(name))) continue;  // missing skin: nothing registered
+        EXPECT_EQ(engine->FindTexture(name), expected++) << std::wstring(name).size();
+    }
+    EXPECT_EQ(engine->TextureCount(), expected);
+    // The selection mask is a 1 x 1 picture with alpha 28, read through the backup.
+    DWORD mask = engine->FindTexture(L"SelectionMask");
+    DWORD pixel = 0;
+    if (mask != engine->SlotCount()) {
+        ASSERT_TRUE(engine->ReadBackupPixel(mask, 0, 0, &pixel));
+        EXPECT_EQ(pixel >> 24, 28u);
+    }
+    DWORD extra = engine->LoadTexture(L"DefaultBackGround");  // a screen's own reference
+    for (const wchar_t* name : kSkinNames) engine->ReleaseTextureByName(name);
+    EXPECT_EQ(engine->TextureCount(), extra == IMResourceManager::kNoTexture ? 0u : 1u);
+    engine->ReleaseTexture(extra);
+    EXPECT_EQ(engine->TextureCount(), 0u);
+    EXPECT_EQ(engine->Device()->LiveTextureCount(), 0);
+    ShutdownEngine();
+    testing::internal::GetCapturedStderr();
+}
