@@ -1,0 +1,74 @@
+// Truncated and hostile bytes given to the decoders never crash and never read outside the
+// input. Built with AddressSanitizer (label "asan"): every input lives in a heap block of
+// exactly its own size, so a read past its end is reported.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "engine/image_decoder.h"
+#include "engine_test_support.h"
+
+using namespace enginetest;
+
+namespace {
+
+class TruncationTest : public EngineTest {
+protected:
+    int Decode(const std::vector<std::uint8_t>& source, std::size_t length) {
+        std::unique_ptr<std::uint8_t[]> exact(new std::uint8_t[length ? length : 1]);
+        std::copy_n(source.begin(), length, exact.get());
+        std::span<const std::uint8_t> bytes(exact.get(), length);
+        TextureAllocator allocate = [this](int w, int h) {
+            return engine->AllocateTexture(w, h, platform::PixelFormat::A8R8G8B8);
+        };
+        DecodedImage image;
+        int ok = DecodePng(bytes, allocate, &image) ? 1 : 0;
+        if (!ok) ok = DecodeJpeg(bytes, allocate, &image) ? 2 : 0;
+        return ok;
+    }
+    void EveryLength(const std::vector<std::uint8_t>& file, int expectWhole) {
+        testing::internal::CaptureStderr();
+        int succeeded = 0;
+        for (std::size_t n = 0; n < file.size(); ++n) succeeded += Decode(file, n) != 0;
+        int whole = Decode(file, file.size());
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(whole, expectWhole);
+        EXPECT_LT(succeeded, static_cast<int>(file.size()));
+        EXPECT_EQ(engine->Device()->LiveTextureCount(), 0);
+    }
+};
+
+}  // namespace
+
+TEST_F(TruncationTest, PngCutAtEveryLength) {
+    EveryLength(EncodePng(Pattern(40, 30, 0xC0), 40, 30), 1);
+    const char* source = std::getenv("VORLEN_SOURCE_DIR");
+    std::filesystem::path interlaced =
+        std::filesystem::path(source ? source : "..") / ".." / "shared/testdata/pngsuite/basi6a16.png";
+    std::vector<std::uint8_t> bytes;
+    if (std::filesystem::exists(interlaced) && ReadWholeFile(interlaced.string(), &bytes)) EveryLength(bytes, 1);
+}
+
+TEST_F(TruncationTest, JpegCutAtEveryLength) {
+    EveryLength(EncodeJpeg(Pattern(48, 32), 48, 32), 2);
+}
+
+TEST_F(TruncationTest, HostileBytesAndHugeHeadersFailCleanly) {
+    std::mt19937 random(20240601);
+    const std::vector<std::uint8_t> png = EncodePng(Pattern(24, 24, 0x80), 24, 24);
+    const std::vector<std::uint8_t> jpeg = EncodeJpeg(Pattern(24, 24), 24, 24);
+    testing::internal::CaptureStderr();
+    for (int round = 0; round < 300; ++round) {
+        std::vector<std::uint8_t> bytes = round % 2 ? png : jpeg;
+        for (int flips = 0; flips < 1 + round % 6; ++flips)
+            bytes[random() % bytes.size()] = static_cast<std::uint8_t>(random());
+        Decode(bytes, bytes.size());
+    }
+    // A header announcing a picture far larger than any texture is refused before allocating.
+    std::vector<std::uint8_t> huge = png;
+    huge[16] = 0x00; huge[17] = 0x01; huge[18] = 0x00; huge[19] = 0x00;  // width 65536
+    EXPECT_EQ(Decode(huge, huge.size()), 0);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(engine->Device()->LiveTextureCount(), 0);
+}
