@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cstring>
 
-#include "gui/timer_service.h"
 #include "media/sound_source.h"
 #include "media/sound_system.h"
 #include "platform/clock.h"
@@ -43,7 +42,7 @@ CSoundStream::CSoundStream(CSoundSystem* owner, CSoundSource* source, DWORD id)
     const DWORD frameBytes = static_cast<DWORD>(format.BlockAlign());
     halfBytes_ = bytes / 2 - (bytes / 2) % frameBytes;
     bufferBytes_ = halfBytes_ * 2;
-    if (platform::AudioDevice* device = owner->Device(); device && halfBytes_ > 0)
+    if (platform::AudioDevice* device = owner->Output(); device && halfBytes_ > 0)
         buffer_ = device->CreateBuffer(format, bufferBytes_);
     if (!buffer_) platform::Debug::Print("sound " + std::to_string(id) + ": no buffer; it will not play");
 }
@@ -182,22 +181,22 @@ void CSoundStream::ScheduleLabelTimers() {
     // Timers of an earlier playback whose removal request is still queued go now.
     RemoveLabelTimers();
     if (labelTimes.empty()) return;
-    IMTimerService* timers = owner_->TimerService();
+    const SoundTimerOps& timers = owner_->TimerOps();
     if (!timers) {
         platform::Debug::Print("sound " + std::to_string(id_) + ": no window timers; its labels will not fire");
         return;
     }
-    labelTimerService_ = timers;
+    labelTimerOps_ = timers;
     for (DWORD t : labelTimes) {
-        const unsigned timer = timers->AddTimer(t);
-        timers->ConnectTimer(timer, IMTimerService::Slot([this, timer, t](const IMEvent&) { return OnLabelTimer(timer, t); }));
+        const unsigned timer = timers.add(t);
+        timers.connect(timer, [this, timer, t] { return OnLabelTimer(timer, t); });
         labelTimers_.push_back(timer);
     }
 }
 
 void CSoundStream::RemoveLabelTimers() {
-    if (labelTimerService_)
-        for (unsigned timer : labelTimers_) labelTimerService_->RemoveTimer(timer);
+    if (labelTimerOps_.remove)
+        for (unsigned timer : labelTimers_) labelTimerOps_.remove(timer);
     labelTimers_.clear();
 }
 
@@ -218,6 +217,6 @@ long CSoundStream::OnLabelTimer(unsigned timerId, DWORD labelTime) {
         labelTimes.erase(std::remove(labelTimes.begin(), labelTimes.end(), labelTime), labelTimes.end());
         platform::MainQueue().Post(owner_->Messages().label, id_, static_cast<LPARAM>(labelTime));
     }
-    if (labelTimerService_) labelTimerService_->RemoveTimer(timerId);
+    if (labelTimerOps_.remove) labelTimerOps_.remove(timerId);
     return 0;
 }

@@ -23,6 +23,7 @@
 #pragma once
 
 #include <boost/function.hpp>
+#include <functional>
 #include <atomic>
 #include <condition_variable>
 #include <map>
@@ -37,7 +38,16 @@
 
 class CSoundSystem;
 class CSoundSource;
-class IMTimerService;
+
+// The window timer operations the label times need. SetTimerService fills them in inline, so
+// the sound code itself needs nothing of the GUI library at link time (the engine object,
+// which derives from CSoundSystem, sits below the GUI).
+struct SoundTimerOps {
+    std::function<unsigned(unsigned intervalMs)> add;
+    std::function<void(unsigned id)> remove;
+    std::function<void(unsigned id, std::function<long()> handler)> connect;
+    explicit operator bool() const { return static_cast<bool>(add); }
+};
 
 enum class StreamState { Stopped = 0, Playing = 1 };
 
@@ -123,5 +133,5 @@ private:
 
     // GUI thread only.
     std::vector<unsigned> labelTimers_;
-    IMTimerService* labelTimerService_ = nullptr;
+    SoundTimerOps labelTimerOps_;  // the service the current label timers belong to
 };

@@ -21,18 +21,18 @@
 #pragma once
 
 #include <boost/function.hpp>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "gui/signal.h"
+#include "gui/timer_service.h"
 #include "media/sound_source.h"
 #include "media/sound_stream.h"
 #include "platform/audio_device.h"
 #include "platform/win_types.h"
-
-class IMTimerService;
 
 class CSoundSystem {
 public:
@@ -64,8 +64,18 @@ public:
 
     // The GUI thread's window timers, which carry the label times. Set by whoever creates the
     // system; may be set or changed later. Without it labels never fire.
-    void SetTimerService(IMTimerService* timers) { timers_ = timers; }
+    void SetTimerService(IMTimerService* timers) {
+        timers_ = timers;
+        timerOps_ = {};
+        if (!timers) return;
+        timerOps_.add = [timers](unsigned ms) { return timers->AddTimer(ms); };
+        timerOps_.remove = [timers](unsigned id) { timers->RemoveTimer(id); };
+        timerOps_.connect = [timers](unsigned id, std::function<long()> handler) {
+            timers->ConnectTimer(id, IMTimerService::Slot([handler](const IMEvent&) { return handler(); }));
+        };
+    }
     IMTimerService* TimerService() const { return timers_; }
+    const SoundTimerOps& TimerOps() const { return timerOps_; }
 
     // Where numbered sounds are found. DefaultSoundResources() until set.
     void SetResources(SoundResourceModules modules) { resources_ = std::move(modules); }
@@ -102,7 +112,8 @@ public:
     bool DispatchSoundMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     const MessageIds& Messages() const { return messages_; }
-    platform::AudioDevice* Device() const { return device_.get(); }
+    // The audio output; null before Init (or the first sound).
+    platform::AudioDevice* Output() const { return device_.get(); }
     CSoundStream* Find(DWORD id) const;
     std::size_t StreamCount() const { return streams_.size(); }
     std::size_t SourceCount() const { return sources_.size(); }
@@ -123,5 +134,6 @@ private:
     DWORD lastId_ = 0;
     MessageIds messages_;
     IMTimerService* timers_ = nullptr;
+    SoundTimerOps timerOps_;
     SoundResourceModules resources_;
 };

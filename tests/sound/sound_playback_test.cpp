@@ -35,12 +35,12 @@ std::vector<std::int16_t> PlayToEnd(SoundHarness& h, DWORD id, DWORD* endedAfter
         endedAt = platform::Clock::Milliseconds();
         return 0L;
     });
-    h.system.Device()->StartCapture();
+    h.system.Output()->StartCapture();
     const DWORD start = platform::Clock::Milliseconds();
     EXPECT_TRUE(h.system.Play(id));
     EXPECT_TRUE(h.RunUntil([&] { return ended; }, 60000));
     if (endedAfterMs) *endedAfterMs = endedAt - start;
-    return h.system.Device()->TakeCapture();
+    return h.system.Output()->TakeCapture();
 }
 
 }  // namespace
@@ -78,7 +78,7 @@ TEST(SoundPlayback, CapturedToneKeepsFrequencyAndLength) {
     SoundHarness h;
     const auto tone = EncodeTone({1, 22050, 22050, 1000.0, 0.6});
     const auto capture = PlayToEnd(h, FromMemory(h, L"tone", tone));
-    const auto format = h.system.Device()->OutputFormat();
+    const auto format = h.system.Output()->OutputFormat();
     platform::WriteWav("sound_tone_capture.wav", capture, format);
 
     const auto [first, last] = SoundSpan(capture);
@@ -142,7 +142,7 @@ TEST(SoundPlayback, StopThenPlayRestartsFromTheFirstSample) {
     SoundHarness h;
     const auto tone = EncodeTone({2, 44100, 88200, 441.0, 0.5});
     const DWORD id = FromMemory(h, L"restart", tone);
-    h.system.Device()->StartCapture();
+    h.system.Output()->StartCapture();
     h.system.Play(id);
     h.RunFor(300);
     h.system.Stop(id);
@@ -150,7 +150,7 @@ TEST(SoundPlayback, StopThenPlayRestartsFromTheFirstSample) {
     h.system.Play(id);
     h.RunFor(300);
     h.system.Stop(id);
-    const auto capture = h.system.Device()->TakeCapture();
+    const auto capture = h.system.Output()->TakeCapture();
 
     const auto [first, last] = SoundSpan(capture);
     ASSERT_GE(first, 0);
@@ -270,7 +270,7 @@ TEST(SoundPlayback, NoSoundCardStillEnds) {
     for (const char* driver : {"dummy", "no-such-driver"}) {
         setenv("SDL_AUDIODRIVER", driver, 1);
         SoundHarness h(platform::AudioOutput::Default);
-        EXPECT_TRUE(h.system.Device()->IsSilent()) << driver;
+        EXPECT_TRUE(h.system.Output()->IsSilent()) << driver;
         const auto tone = EncodeTone({2, 44100, 4410, 441.0, 0.5});
         DWORD after = 0;
         PlayToEnd(h, FromMemory(h, L"x", tone), &after);
