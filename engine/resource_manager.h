@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/font_table.h"
 #include "engine/texture_entry.h"
 #include "media/sound_system.h"
 #include "platform/graphics_device.h"
@@ -128,6 +129,20 @@ public:
     DWORD SlotCount() const { return slotCount_; }
     std::size_t TextureCount() const { return names_.size(); }
 
+    // ---- Fonts and glyphs (engine/font_table.h, engine/glyph_texture.cpp) -------------------
+    // The font table: fonts by face, height, bold and italic, with their cached widths and
+    // outlines. Fonts live as long as the engine.
+    IMFontTable& Fonts() { return fonts_; }
+    int FindOrCreateFont(const std::wstring& face, int height, bool bold, bool italic, bool underline) {
+        return fonts_.FindOrCreateFont(face, height, bold, italic, underline);
+    }
+    // The slot named `name` holding code unit c rendered in fg over bg (ARGB) with the given
+    // font and style; an existing name only gains a reference (nothing is rendered again).
+    // The picture is `rect`'s size when given, else the character's advance x the font's cell
+    // height (a zero side becomes 1). The caller owns one reference.
+    DWORD CreateGlyphTexture(const std::wstring& name, wchar_t c, const RECT* rect, DWORD fg, int height,
+                             const std::wstring& face, bool italic, bool bold, bool underline, DWORD bg);
+
     // The device, for whoever must reach it directly (tests: read-back, loss, memory budget).
     platform::GraphicsDevice* Device() const { return device_.get(); }
 
@@ -167,6 +182,9 @@ private:
     bool deviceLost_ = false;
     int refreshRate_ = 0;
     void* window_ = nullptr;
+
+    // Fonts (after the device: nothing in them refers to it).
+    IMFontTable fonts_;
 
     DWORD startTime_ = 0;
     DWORD frames_ = 0;
