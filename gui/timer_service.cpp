@@ -53,14 +53,14 @@ void IMTimerService::RunDueTimers(IMControl* sender) {
     retired_.clear();
 }
 
-std::optional<std::int64_t> IMTimerService::MillisecondsToNextDue() const {
+std::optional<std::int64_t> IMTimerService::MicrosecondsToNextDue() const {
     if (timers_.empty()) return std::nullopt;
     const std::int64_t now = Clock::Counter();
     const std::int64_t frequency = Clock::Frequency();
     std::int64_t best = INT64_MAX;
     for (const auto& [id, t] : timers_) {
-        std::int64_t elapsed = (now - t->start) * 1000 / frequency;
-        std::int64_t left = elapsed < 0 ? t->interval : static_cast<std::int64_t>(t->interval) - elapsed;
+        const std::int64_t elapsed = std::max<std::int64_t>(now - t->start, 0) * 1'000'000 / frequency;
+        const std::int64_t left = static_cast<std::int64_t>(t->interval) * 1000 - elapsed;
         best = std::min(best, std::max<std::int64_t>(left, 0));
     }
     return best;

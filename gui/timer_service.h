@@ -40,8 +40,9 @@ public:
     // is not due in that pass, whatever its interval.
     void RunDueTimers(IMControl* sender);
 
-    // Milliseconds until the earliest timer is due (0 when one is due now), none without timers.
-    std::optional<std::int64_t> MillisecondsToNextDue() const;
+    // Clock microseconds until the earliest timer is due (0 when one is due now), none without
+    // timers.
+    std::optional<std::int64_t> MicrosecondsToNextDue() const;
 
     std::size_t Count() const { return timers_.size(); }
     bool Empty() const { return timers_.empty(); }

@@ -122,13 +122,13 @@ bool IMWindow::PumpOnce() {
     return true;
 }
 
-int IMWindow::IdleWaitMs() {
-    if (everyPass_ > 0 || !platform::MainQueue().Empty()) return everyPass_ > 0 ? 1 : 0;
-    auto next = timers_.MillisecondsToNextDue();
+std::int64_t IMWindow::IdleWaitMicroseconds() {
+    if (!platform::MainQueue().Empty()) return 0;
+    if (everyPass_ > 0) return 1000;
+    auto next = timers_.MicrosecondsToNextDue();
     if (!next) return -1;
-    // Clock milliseconds become real ones when tests run the clock faster.
-    const std::int64_t real = platform::Clock::RealMicroseconds(*next * 1000);
-    return static_cast<int>(std::min<std::int64_t>((real + 999) / 1000, 1000 * 60));
+    // Clock time becomes real time when tests run the clock faster.
+    return platform::Clock::RealMicroseconds(*next);
 }
 
 IMWindow* CreateMainWindow(const std::wstring& title, const RECT& rect, bool windowed, bool hidden) {
@@ -148,8 +148,8 @@ IMWindow* CreateMainWindow(const std::wstring& title, const RECT& rect, bool win
 
 int RunMessageLoop(IMWindow* window) {
     while (window->PumpOnce()) {
-        const int wait = window->IdleWaitMs();
-        if (wait != 0 && window->NativeWindow()) window->NativeWindow()->WaitForEvents(wait);
+        const std::int64_t wait = window->IdleWaitMicroseconds();
+        if (wait != 0 && window->NativeWindow()) window->NativeWindow()->WaitForEvents(platform::MainQueue(), wait);
     }
     return 0;
 }

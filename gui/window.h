@@ -50,8 +50,8 @@ public:
     // message (false when the quit message was taken), then runs one idle pass.
     bool PumpOnce();
     void IdlePass();
-    // How long the loop may sleep now: -1 = until input, else milliseconds.
-    int IdleWaitMs();
+    // How long the loop may sleep now, in real microseconds: -1 = until input.
+    std::int64_t IdleWaitMicroseconds();
 
     // A control that must be updated on every pass (a playing film) holds one of these.
     void RequestEveryPass(bool on) { everyPass_ += on ? 1 : -1; }

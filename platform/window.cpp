@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 
 #include "platform/debug.h"
 #include "platform/text.h"
@@ -205,10 +206,20 @@ void Window::PumpEvents(MessageQueue& queue) {
     }
 }
 
-void Window::WaitForEvents(int timeoutMs) {
-    if (timeoutMs == 0) return;
-    // Waiting without taking the event leaves it for PumpEvents.
-    SDL_WaitEventTimeout(nullptr, timeoutMs < 0 ? -1 : timeoutMs);
+void Window::WaitForEvents(MessageQueue& queue, std::int64_t timeoutUs) {
+    if (timeoutUs == 0) return;
+    // Drivers without input of their own (offscreen, dummy) have no real wait: SDL would poll
+    // every millisecond. Their only events are our own messages, so wait on the queue instead.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool noInput = driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+    if (noInput) {
+        queue.Wait(timeoutUs < 0 ? -1 : timeoutUs);
+        return;
+    }
+    // Waiting without taking the event leaves it for PumpEvents; posted messages push a
+    // wake-up event.
+    // SDL counts whole milliseconds: round up so a timer is never woken for early.
+    SDL_WaitEventTimeout(nullptr, timeoutUs < 0 ? -1 : static_cast<int>(std::min<std::int64_t>((timeoutUs + 999) / 1000, 60'000)));
 }
 
 void Window::Wake() {

@@ -44,8 +44,9 @@ public:
 
     // Translates every waiting SDL event into messages on `queue`.
     void PumpEvents(MessageQueue& queue);
-    // Waits for input or a Wake() at most `timeoutMs` milliseconds (negative: no limit).
-    void WaitForEvents(int timeoutMs);
+    // Waits for input, a Wake() or a message posted to `queue`, at most `timeoutUs`
+    // microseconds of real time (negative: no limit).
+    void WaitForEvents(MessageQueue& queue, std::int64_t timeoutUs);
     // Ends a WaitForEvents early. Any thread.
     static void Wake();
 

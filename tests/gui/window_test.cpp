@@ -128,14 +128,14 @@ TEST_F(WindowTest, LeavingTheWindowReachesEveryHoveredControlInOnePass) {
 
 TEST_F(WindowTest, TheLoopSleepsUntilInputOrTheNextTimer) {
     window->PumpOnce();
-    EXPECT_EQ(window->IdleWaitMs(), -1);  // nothing to do: wait for input
+    EXPECT_EQ(window->IdleWaitMicroseconds(), -1);  // nothing to do: wait for input
     unsigned id = window->AddTimer(500);
-    EXPECT_GT(window->IdleWaitMs(), 400);
-    EXPECT_LE(window->IdleWaitMs(), 500);
+    EXPECT_GT(window->IdleWaitMicroseconds(), 400'000);
+    EXPECT_LE(window->IdleWaitMicroseconds(), 500'000);
     window->RequestEveryPass(true);  // a playing film
-    EXPECT_EQ(window->IdleWaitMs(), 1);
+    EXPECT_EQ(window->IdleWaitMicroseconds(), 1000);
     window->RequestEveryPass(false);
     Post(WM_NULL);
-    EXPECT_EQ(window->IdleWaitMs(), 0);
+    EXPECT_EQ(window->IdleWaitMicroseconds(), 0);
     window->RemoveTimer(id);
 }
