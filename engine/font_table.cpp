@@ -1,7 +1,5 @@
 #include "engine/font_table.h"
 
-#include "platform/debug.h"
-
 int IMFontTable::FindOrCreateFont(const std::wstring& face, int height, bool bold, bool italic, bool underline) {
     for (std::size_t i = 0; i < fonts_.size(); ++i) {
         const IMFont& f = *fonts_[i];
@@ -13,8 +11,9 @@ int IMFontTable::FindOrCreateFont(const std::wstring& face, int height, bool bol
     font->bold = bold;
     font->italic = italic;
     font->underline = underline;
-    font->font = platform::FontFace::Find(face, height, bold ? platform::FontWeight::Bold : platform::FontWeight::Regular,
-                                          italic ? platform::FontSlant::Italic : platform::FontSlant::Upright);
+    font->font =
+        platform::FontFace::Find(face, height, bold ? platform::FontWeight::Bold : platform::FontWeight::Regular,
+                                 italic ? platform::FontSlant::Italic : platform::FontSlant::Upright);
     // Without a font the table still answers, with empty glyphs: text then takes no room.
     if (font->font) font->metrics = font->font->Metrics();
     fonts_.push_back(std::move(font));

@@ -25,8 +25,8 @@ struct IMFont {
     bool underline = false;
     platform::TextMetrics metrics;  // all zero when the system had no font to give
     std::map<char16_t, platform::CharWidths> widths;
-    // Outline per character; a character whose outline could not be had maps to nullopt-like
-    // `ok == false` and is rendered empty.
+    // Outline per character; `ok` is false for a character whose outline could not be had
+    // (it is rendered empty).
     struct CachedOutline {
         bool ok = false;
         platform::GlyphShape shape;
@@ -36,7 +36,7 @@ struct IMFont {
 };
 
 class IMFontTable {
-public:
+   public:
     // The index of the matching font, made on first request.
     int FindOrCreateFont(const std::wstring& face, int height, bool bold, bool italic, bool underline);
 
@@ -51,6 +51,6 @@ public:
     // Characters whose outlines are cached, over all fonts.
     std::size_t CachedOutlineCount() const;
 
-private:
+   private:
     std::vector<std::unique_ptr<IMFont>> fonts_;
 };

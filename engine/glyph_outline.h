@@ -20,7 +20,7 @@ struct GlyphOutline {
     static constexpr std::uint8_t kStop = 0;
     static constexpr std::uint8_t kMoveTo = 1;
     static constexpr std::uint8_t kLineTo = 2;
-    static constexpr std::uint8_t kCurve3 = 3;        // quadratic: control point, then end point
+    static constexpr std::uint8_t kCurve3 = 3;         // quadratic: control point, then end point
     static constexpr std::uint8_t kEndPolygon = 0x5F;  // end of polygon | close | counter-clockwise
 
     int fontIndex = 0;
@@ -66,7 +66,7 @@ struct GlyphOutline {
         return commands[read_++];
     }
 
-private:
+   private:
     std::size_t read_ = 0;
 };
 

@@ -25,10 +25,12 @@ struct BlenderBgraStraight : agg::conv_rgba_plain<agg::rgba8, agg::order_bgra> {
     static void blend_pix(value_type* p, unsigned cr, unsigned cg, unsigned cb, unsigned alpha) {
         if (alpha == 0) return;
         const unsigned da = p[order_type::A];
-        const unsigned src = alpha * 255;            // source weight, scaled by 255
-        const unsigned dst = da * (255 - alpha);     // destination weight, scaled by 255
+        const unsigned src = alpha * 255;         // source weight, scaled by 255
+        const unsigned dst = da * (255 - alpha);  // destination weight, scaled by 255
         const unsigned total = src + dst;
-        auto mix = [&](unsigned s, unsigned d) { return static_cast<value_type>((s * src + d * dst + total / 2) / total); };
+        auto mix = [&](unsigned s, unsigned d) {
+            return static_cast<value_type>((s * src + d * dst + total / 2) / total);
+        };
         p[order_type::R] = mix(cr, p[order_type::R]);
         p[order_type::G] = mix(cg, p[order_type::G]);
         p[order_type::B] = mix(cb, p[order_type::B]);

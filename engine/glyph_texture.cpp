@@ -6,9 +6,9 @@
 #include "engine/glyph_rasterizer.h"
 #include "engine/resource_manager.h"
 
-DWORD IMResourceManager::CreateGlyphTexture(const std::wstring& name, wchar_t c, const RECT* rect, DWORD fg,
-                                            int height, const std::wstring& face, bool italic, bool bold,
-                                            bool underline, DWORD bg) {
+DWORD IMResourceManager::CreateGlyphTexture(const std::wstring& name, wchar_t c, const RECT* rect, DWORD fg, int height,
+                                            const std::wstring& face, bool italic, bool bold, bool underline,
+                                            DWORD bg) {
     return CreateSlot(name, [&](Obtained* out) {
         GlyphOutline path;
         path.face = face;

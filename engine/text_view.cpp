@@ -226,7 +226,8 @@ void IMTextView::Layout(int /*start*/) {
     lineStarts_.assign(1, 0);
     const int count = GetLength();
     std::vector<POINT> sizes(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) sizes[static_cast<std::size_t>(i)] = SlotSize(glyphs_[static_cast<std::size_t>(i)].slot);
+    for (int i = 0; i < count; ++i)
+        sizes[static_cast<std::size_t>(i)] = SlotSize(glyphs_[static_cast<std::size_t>(i)].slot);
     auto place = [&](int i, int x, int y) {
         const POINT s = sizes[static_cast<std::size_t>(i)];
         glyphs_[static_cast<std::size_t>(i)].rect = RECT{x, y, x + s.x, y + s.y};

@@ -24,8 +24,8 @@
 
 struct IMGlyph {
     DWORD slot = 0xFFFFFFFFu;  // one reference owned by the glyph; 0xFFFFFFFF: none
-    wchar_t character = 0;      // one UTF-16 code unit
-    RECT rect{};                // in the view's coordinates
+    wchar_t character = 0;     // one UTF-16 code unit
+    RECT rect{};               // in the view's coordinates
     DWORD colour = 0xFFFFFFFF;
     bool underline = false;
     bool bold = false;
@@ -49,7 +49,7 @@ struct IMTextStyle {
 };
 
 class IMTextView : public IMView {
-public:
+   public:
     IMTextView() = default;
     IMTextView(const IMTextView&) = delete;
     IMTextView& operator=(const IMTextView&) = delete;
@@ -141,13 +141,13 @@ public:
     bool Underline() const { return underline_; }
     const std::wstring& Face() const { return face_; }
 
-protected:
+   protected:
     // Lays the text out; glyphs from `start` on are new or changed. The whole text is placed
     // again: a change can pull a word back onto the line before, and full and partial layout
     // must never disagree.
     void Layout(int start);
 
-private:
+   private:
     std::wstring MakeKey(const IMGlyph& g) const;
     // Takes the slot for the glyph's current look (when its key changed) and releases the old
     // one. True when the glyph's picture size changed.

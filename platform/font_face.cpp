@@ -149,16 +149,15 @@ int CubicTo(const FT_Vector* c1v, const FT_Vector* c2v, const FT_Vector* tov, vo
 
 struct FontFace::Impl {
     FT_Face face = nullptr;
-    double emPixels = 0;        // em size in pixels
-    FT_Pos emboldenBy = 0;      // 26.6; a synthetic bold widens every outline by this much
-    bool oblique = false;       // synthetic italic
+    double emPixels = 0;    // em size in pixels
+    FT_Pos emboldenBy = 0;  // 26.6; a synthetic bold widens every outline by this much
+    bool oblique = false;   // synthetic italic
     ~Impl() {
         if (face) FT_Done_Face(face);
     }
 };
 
-std::unique_ptr<FontFace> FontFace::Find(std::wstring_view family, int cellHeight, FontWeight weight,
-                                         FontSlant slant) {
+std::unique_ptr<FontFace> FontFace::Find(std::wstring_view family, int cellHeight, FontWeight weight, FontSlant slant) {
     if (cellHeight <= 0) {
         Debug::Print("fonts: a font needs a positive height");
         return nullptr;

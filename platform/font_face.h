@@ -31,11 +31,11 @@ enum class FontSlant { Upright, Italic };
 
 // The Windows TEXTMETRIC meanings, in pixels.
 struct TextMetrics {
-    int tmHeight = 0;            // tmAscent + tmDescent: the character cell
-    int tmAscent = 0;            // cell top to baseline
-    int tmDescent = 0;           // baseline to cell bottom
-    int tmInternalLeading = 0;   // part of the cell above the em square
-    int tmExternalLeading = 0;   // extra space the face asks for between lines
+    int tmHeight = 0;           // tmAscent + tmDescent: the character cell
+    int tmAscent = 0;           // cell top to baseline
+    int tmDescent = 0;          // baseline to cell bottom
+    int tmInternalLeading = 0;  // part of the cell above the em square
+    int tmExternalLeading = 0;  // extra space the face asks for between lines
     int tmAveCharWidth = 0;
     int tmMaxCharWidth = 0;
     int tmWeight = 400;
@@ -83,11 +83,10 @@ struct CoverageMap {
 };
 
 class FontFace {
-public:
+   public:
     // The best face fontconfig finds for the family; null (with a line on stderr) when the
     // system has no usable font at all or the height is not positive.
-    static std::unique_ptr<FontFace> Find(std::wstring_view family, int cellHeight, FontWeight weight,
-                                          FontSlant slant);
+    static std::unique_ptr<FontFace> Find(std::wstring_view family, int cellHeight, FontWeight weight, FontSlant slant);
     ~FontFace();
     FontFace(const FontFace&) = delete;
     FontFace& operator=(const FontFace&) = delete;
@@ -108,7 +107,7 @@ public:
     // of the pen or right of the advance is cut off). A reference for checking rasterisers.
     CoverageMap ReferenceCoverage(char16_t c);
 
-private:
+   private:
     FontFace() = default;
     bool Load(char16_t c);  // loads the glyph into the face's slot, styled
 

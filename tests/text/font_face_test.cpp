@@ -1,9 +1,9 @@
 // The platform font layer: family lookup, cell metrics, widths and outlines.
+#include "platform/font_face.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "platform/font_face.h"
 
 using platform::FontFace;
 using platform::FontSlant;

@@ -14,8 +14,8 @@ namespace {
 
 const ::testing::Environment* const kEngine = ::testing::AddGlobalTestEnvironment(new EngineEnvironment);
 
-constexpr DWORD kInk = 0xFF072134;       // the screens' text colour
-constexpr DWORD kClear = 0x00AFAFAF;     // the text view's default background
+constexpr DWORD kInk = 0xFF072134;    // the screens' text colour
+constexpr DWORD kClear = 0x00AFAFAF;  // the text view's default background
 
 struct Image {
     int width, height, pitch;
@@ -125,7 +125,8 @@ TEST(GlyphTexture, SpaceIsBackgroundOnlyAtAdvanceByCellHeight) {
     const DWORD slot = Glyph(L"test-space", L' ', 18, false, 0x40102030);
     const IMFont& font = Engine().Fonts().Font(Engine().FindOrCreateFont(L"Arial", 18, false, false, false));
     const RECT image = ImageOf(slot);
-    EXPECT_EQ(image.right, Engine().Fonts().Widths(Engine().FindOrCreateFont(L"Arial", 18, false, false, false), u' ').Advance());
+    EXPECT_EQ(image.right,
+              Engine().Fonts().Widths(Engine().FindOrCreateFont(L"Arial", 18, false, false, false), u' ').Advance());
     EXPECT_EQ(image.bottom, font.metrics.tmHeight);
     for (int y = 0; y < image.bottom; ++y)
         for (int x = 0; x < image.right; ++x) {
@@ -170,7 +171,8 @@ TEST(GlyphTexture, EdgesAreAntiAliased) {
             if (p.a > 0 && p.a < 255) {
                 ++partial;
                 // Between the ink (07 21 34) and the background (AF AF AF), channel by channel.
-                EXPECT_TRUE(p.r >= 0x07 - 1 && p.r <= 0xAF && p.b >= 0x34 - 1 && p.b <= 0xAF) << x << "," << y << " " << p.b << " " << p.g << " " << p.r << " " << p.a;
+                EXPECT_TRUE(p.r >= 0x07 - 1 && p.r <= 0xAF && p.b >= 0x34 - 1 && p.b <= 0xAF)
+                    << x << "," << y << " " << p.b << " " << p.g << " " << p.r << " " << p.a;
             }
         }
     EXPECT_GT(partial, 10);
@@ -182,7 +184,8 @@ TEST(GlyphTexture, EdgesAreAntiAliased) {
 // glyph, in total and pixel by pixel.
 TEST(GlyphTexture, RussianMatchesFreeTypesOwnRendering) {
     const std::wstring text = L"Ворлен щука ЖЁЯ ёй";
-    auto reference = platform::FontFace::Find(L"Arial", 18, platform::FontWeight::Regular, platform::FontSlant::Upright);
+    auto reference =
+        platform::FontFace::Find(L"Arial", 18, platform::FontWeight::Regular, platform::FontSlant::Upright);
     ASSERT_TRUE(reference);
     for (wchar_t c : text) {
         const DWORD slot = Glyph(std::wstring(L"test-ru-") + c, c, 18, false, 0x00FFFFFF);

@@ -9,7 +9,7 @@
 namespace texttest {
 
 class EngineEnvironment : public ::testing::Environment {
-public:
+   public:
     void SetUp() override { InitEngine(true); }
     void TearDown() override { ShutdownEngine(); }
 };

@@ -1,10 +1,11 @@
 // The text view: glyph keys and shared pictures, editing, style changes, the two layouts and
 // drawing through the engine.
+#include "engine/text_view.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 
-#include "engine/text_view.h"
 #include "tests/text/text_test_support.h"
 
 using namespace texttest;
@@ -26,7 +27,7 @@ void ExpectSameLayout(const IMTextView& a, const IMTextView& b) {
 }
 
 class WrappedView : public IMTextView {
-public:
+   public:
     explicit WrappedView(int width) {
         SetRect(RECT{0, 0, width, 400});
         SetWordWrap(true);
