@@ -85,8 +85,17 @@ std::unique_ptr<Window> Window::Create(std::wstring_view title, int width, int h
         case WindowMode::Hidden: flags |= SDL_WINDOW_HIDDEN; break;
     }
     std::string utf8Title = text::ToUtf8(title);
-    SDL_Window* sdl = SDL_CreateWindow(utf8Title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
-                                       height, flags);
+    int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED, w = width, h = height;
+    SDL_DisplayMode desktop{};
+    if (mode == WindowMode::FullScreen && SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
+        // Made at the desktop's size and place from the start: without a window manager to
+        // honour the full-screen request the window would otherwise stay small.
+        x = y = 0;
+        w = desktop.w;
+        h = desktop.h;
+        flags |= SDL_WINDOW_BORDERLESS;
+    }
+    SDL_Window* sdl = SDL_CreateWindow(utf8Title.c_str(), x, y, w, h, flags);
     if (!sdl) {
         if (error) *error = std::string("cannot open the window: ") + SDL_GetError();
         return nullptr;
