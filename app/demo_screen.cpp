@@ -4,6 +4,7 @@
 
 #include "app/exercise_rules.h"
 #include "gui/creation.h"
+#include "gui/static_text.h"
 #include "gui/window.h"
 
 IMDialog* ShowDemoScreen(IMWindow* window) {
@@ -25,6 +26,24 @@ IMDialog* ShowDemoScreen(IMWindow* window) {
 
     CreateButton(screen, 520, 470, L"PrintButton", L"PrintButton", L"PrintButtonNuv", L"PrintButtonKlick", 1);
     CreateButton(screen, 520, 530, L"RetryButton", L"RetryButton", L"RetryButtonNuv", L"RetryButtonKlick", 1);
+    // The texts of the exercise's screens: one colour, the Arial face, sizes 14 to 25.
+    constexpr DWORD kScreenColour = 0xFF072134;
+    IMStaticText* title = CreateText(screen, 40, 316, L"Что было сначала, а что потом?", 1);
+    title->SetTextColour(kScreenColour);
+    title->SetFontHeight(25);
+    title->SetBold(true);
+    title->SetRect(title->GetSourceRect());
+    title->SetPosition(40, 316);
+    // A longer text wraps at the width of its rectangle.
+    IMStaticText* hint = CreateText(screen, 40, 356, L"", 1);
+    hint->SetRect(RECT{40, 356, 300, 356});
+    hint->SetWordWrap(true);
+    hint->SetTextColour(kScreenColour);
+    hint->SetFontHeight(18);
+    hint->SetText(L"Перетащи картинки в клетки по порядку, лишнюю оставь внизу и позвони в колокольчик.");
+    const RECT extent = hint->GetSourceRect();
+    hint->SetRect(RECT{40, 356, 40 + extent.right, 356 + extent.bottom});
+
     IMButton* exit = CreateButton(screen, 755, 8, L"ExitButton", L"", L"", L"", 5);
     exit->OnClick.connect(boost::bind(&IMControl::Close, window));
     return screen;

@@ -1,0 +1,20 @@
+// The static text control and its creation function. They live apart from the other controls
+// because the text view sits with the fonts in the engine; whoever uses them links engine_text.
+#pragma once
+
+#include <string>
+
+#include "engine/text_view.h"
+#include "gui/picture.h"
+
+using IMStaticText = IMStaticPictureBase<IMTextView>;
+
+// A text at (x, y) in the default face, size and colour of the text view, as large as the
+// text's extent.
+inline IMStaticText* CreateText(IMContainer* parent, int x, int y, const std::wstring& text, int layer) {
+    auto* control = new IMStaticText(parent, layer);
+    control->SetText(text);
+    control->SetRect(control->GetSourceRect());
+    control->SetPosition(x, y);
+    return control;
+}
