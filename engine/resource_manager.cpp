@@ -6,12 +6,14 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <span>
 #include <stdexcept>
 #include <string>
 
 #include "engine/skin.h"
 #include "platform/clock.h"
 #include "platform/debug.h"
+#include "platform/resource_module.h"
 #include "platform/window.h"
 
 namespace {
@@ -39,6 +41,25 @@ IMResourceManager::~IMResourceManager() {
 // ---------------------------------------------------------------------------------------------
 // Engine life
 
+namespace {
+
+// Sounds by number: the program's own resources, then the companion module's.
+SoundResourceModules SoundResources() {
+    auto asBytes = [](std::optional<platform::ResourceBytes> bytes) {
+        return bytes ? std::as_bytes(*bytes) : std::span<const std::byte>{};
+    };
+    SoundResourceModules modules;
+    modules.program = [asBytes](int number) { return asBytes(platform::ResourceModule::Program().FindNumber(number)); };
+    modules.companion = [asBytes](int number) {
+        // A sound reads its bytes for as long as it plays, so the module stays open once found.
+        static const std::unique_ptr<platform::ResourceModule> module = platform::ResourceModule::OpenCompanion();
+        return module ? asBytes(module->FindNumber(number)) : std::span<const std::byte>{};
+    };
+    return modules;
+}
+
+}  // namespace
+
 void InitEngine(bool windowed) {
     if (g_engine) {
         platform::Debug::Print("InitEngine called twice; the running engine is kept");
@@ -51,6 +72,8 @@ void InitEngine(bool windowed) {
     platform::Window* main = platform::MainWindow();
     void* window = main ? main->NativeHandle() : nullptr;
     // The sound base starts here, with the main window, before the device; its result is ignored.
+    engine->Init();
+    engine->SetResources(SoundResources());
     try {
         if (engine->CreateDevice(window, windowed, platform::GraphicsDevice::kBackBufferWidth,
                                  platform::GraphicsDevice::kBackBufferHeight, IMResourceManager::kRefreshRate) != 0)

@@ -85,6 +85,12 @@ void ShutdownEngine() {
     if (Engine()) ::ShutdownEngine();
 }
 
-void OfferToSound(UINT, WPARAM, LPARAM) {}
+void OfferToSound(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (Engine()) Engine()->DispatchSoundMessage(message, wParam, lParam);
+}
+
+void SetSoundTimers(IMTimerService* timers) {
+    if (Engine()) Engine()->SetTimerService(timers);
+}
 
 }  // namespace engine_link

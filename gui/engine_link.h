@@ -9,6 +9,8 @@
 
 #include "platform/win_types.h"
 
+class IMTimerService;
+
 namespace engine_link {
 
 bool EngineExists();
@@ -45,5 +47,7 @@ void ShutdownEngine();
 
 // Offers a window message to the sound system first (its stream notifications).
 void OfferToSound(UINT message, WPARAM wParam, LPARAM lParam);
+// The window timers that carry the sounds' label times.
+void SetSoundTimers(IMTimerService* timers);
 
 }  // namespace engine_link

@@ -143,7 +143,9 @@ IMWindow* CreateMainWindow(const std::wstring& title, const RECT& rect, bool win
     platform::SetMainWindow(window.get());
     platform::MainQueue().SetWaker(&platform::Window::Wake);
     engine_link::InitEngine(windowed);
-    return new IMWindow(std::move(window));
+    auto* root = new IMWindow(std::move(window));
+    engine_link::SetSoundTimers(&root->Timers());
+    return root;
 }
 
 int RunMessageLoop(IMWindow* window) {
