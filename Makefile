@@ -5,7 +5,7 @@ BUILD_DIR  ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= 2
 
-.PHONY: all deps configure build run test bench assets clean
+.PHONY: all deps configure build run test tsan bench assets clean
 
 all: build
 
@@ -23,6 +23,12 @@ run: build
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j$(JOBS)
+
+# The sound playback threads under ThreadSanitizer, in a build directory of their own.
+tsan: deps
+	@cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLEN_TSAN=ON >/dev/null
+	@cmake --build build-tsan -j$(JOBS) --target sound_tsan_test
+	@cd build-tsan && ctest -L tsan --output-on-failure
 
 bench: build
 	@cmake --build $(BUILD_DIR) -j$(JOBS) --target benchmarks
