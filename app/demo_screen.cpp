@@ -3,6 +3,7 @@
 #include <boost/bind/bind.hpp>
 
 #include "app/exercise_rules.h"
+#include "engine/resource_manager.h"
 #include "gui/creation.h"
 #include "gui/static_text.h"
 #include "gui/window.h"
@@ -21,8 +22,9 @@ IMDialog* ShowDemoScreen(IMWindow* window) {
     const POINT below = StartPositions[2];
     CreatePicture(screen, below.x, below.y, ResourceName(CardPicture(episode.base, kExtraCardNumber)), 2, 0xFFFFFFFF);
     const std::wstring bell = ResourceName(BellPicture(episode.base));
-    CreateButton(screen, BellPosition.x, BellPosition.y, bell, bell, ResourceName(BellHoverPicture(episode.base)),
-                 ResourceName(BellPressedPicture(episode.base)), 1);
+    IMButton* bellButton = CreateButton(screen, BellPosition.x, BellPosition.y, bell, bell,
+                                        ResourceName(BellHoverPicture(episode.base)),
+                                        ResourceName(BellPressedPicture(episode.base)), 1);
 
     CreateButton(screen, 520, 470, L"PrintButton", L"PrintButton", L"PrintButtonNuv", L"PrintButtonKlick", 1);
     CreateButton(screen, 520, 530, L"RetryButton", L"RetryButton", L"RetryButtonNuv", L"RetryButtonKlick", 1);
@@ -46,5 +48,19 @@ IMDialog* ShowDemoScreen(IMWindow* window) {
 
     IMButton* exit = CreateButton(screen, 755, 8, L"ExitButton", L"", L"", L"", 5);
     exit->OnClick.connect(boost::bind(&IMControl::Close, window));
+
+    // The spoken instruction greets the pupil; the bell answers with the episode's praise word
+    // and stays disabled while it sounds, as on the boards of the exercise.
+    if (IMResourceManager* engine = GetResourceManager()) {
+        engine->Play(engine->CreateSound(ResourceName(kInstructionSound)));
+        const DWORD praise = engine->CreateSound(ResourceName(episode.praiseSound));
+        if (praise != 0) {
+            engine->ConnectEnded(praise, boost::bind(&IMControl::Enable, bellButton));
+            bellButton->OnClick.connect([engine, praise, bellButton](const IMMouseEvent&) {
+                if (engine->Play(praise)) bellButton->Disable();
+                return 0L;
+            });
+        }
+    }
     return screen;
 }

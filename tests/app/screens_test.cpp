@@ -8,6 +8,7 @@
 #include "app/exercise_rules.h"
 #include "engine/resource_manager.h"
 #include "gui/window.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -43,6 +44,21 @@ TEST(Screens, DemoScreenShowsTheBoardCardsAndWorkingButtons) {
     window->PumpOnce();
     EXPECT_NE(Frame()[bell.y * 800 + bell.x], before);
     Screenshot("demo_screen_bell_hover");
+
+    // Ringing the bell plays the praise word; the bell rests until the word has been said.
+    IMControl* bellButton = window->HoverChild() == screen ? screen->HoverChild() : nullptr;
+    ASSERT_NE(bellButton, nullptr);
+    window->WindowProc(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(bell.x, bell.y));
+    window->WindowProc(WM_LBUTTONUP, 0, MAKELPARAM(bell.x, bell.y));
+    EXPECT_FALSE(bellButton->IsEnabled());
+    platform::Clock::SetScale(10.0);
+    const DWORD start = platform::Clock::Milliseconds();
+    while (!bellButton->IsEnabled() && platform::Clock::Milliseconds() - start < 10'000) {
+        window->PumpOnce();
+        window->NativeWindow()->WaitForEvents(platform::MainQueue(), 2000);
+    }
+    platform::Clock::SetScale(1.0);
+    EXPECT_TRUE(bellButton->IsEnabled());
 
     // The exit button ends the program: the loop stops at the quit message.
     window->WindowProc(WM_MOUSEMOVE, 0, MAKELPARAM(770, 20));
