@@ -43,7 +43,9 @@ void BM_Frame(benchmark::State& state) {
     }
     DWORD background = engine.LoadTexture(L"101");  // a board picture: 800 x 600
     std::vector<DWORD> cards;
-    for (int n = 102; n <= 136; ++n) cards.push_back(engine.LoadTexture(std::to_wstring(n)));
+    // The twenty card pictures (156 x 179): the five after each board's own number.
+    for (int board : {128, 101, 110, 119})
+        for (int n = board + 1; n <= board + 5; ++n) cards.push_back(engine.LoadTexture(std::to_wstring(n)));
     for (DWORD& c : cards)
         if (c == IMResourceManager::kNoTexture) c = background;
     for (auto _ : state) {
