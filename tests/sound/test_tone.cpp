@@ -13,11 +13,11 @@ void Append(std::vector<unsigned char>& out, const ogg_page& page) {
 }
 }  // namespace
 
-std::vector<unsigned char> EncodeTone(const ToneSpec& spec) {
+std::vector<unsigned char> EncodeTone(const Tone& tone) {
     std::vector<unsigned char> out;
     vorbis_info info;
     vorbis_info_init(&info);
-    if (vorbis_encode_init_vbr(&info, spec.channels, spec.rate, 0.4f) != 0) {
+    if (vorbis_encode_init_vbr(&info, tone.channels, tone.rate, 0.4f) != 0) {
         vorbis_info_clear(&info);
         return out;
     }
@@ -38,16 +38,16 @@ std::vector<unsigned char> EncodeTone(const ToneSpec& spec) {
     ogg_page page;
     while (ogg_stream_flush(&stream, &page) != 0) Append(out, page);
 
-    const double step = 2.0 * M_PI * spec.frequency / spec.rate;
+    const double step = 2.0 * M_PI * tone.frequency / tone.rate;
     std::int64_t written = 0;
     bool ended = false;
     while (!ended) {
-        const std::int64_t n = std::min<std::int64_t>(4096, spec.frames - written);
+        const std::int64_t n = std::min<std::int64_t>(4096, tone.frames - written);
         if (n > 0) {
             float** buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(n));
             for (std::int64_t i = 0; i < n; ++i) {
-                const float v = static_cast<float>(spec.amplitude * std::cos(step * static_cast<double>(written + i)));
-                for (int c = 0; c < spec.channels; ++c) buffer[c][i] = v;
+                const float v = static_cast<float>(tone.amplitude * std::cos(step * static_cast<double>(written + i)));
+                for (int c = 0; c < tone.channels; ++c) buffer[c][i] = v;
             }
             vorbis_analysis_wrote(&dsp, static_cast<int>(n));
             written += n;
