@@ -210,8 +210,8 @@ def silence(path, seconds, rate):
     sox("-n", "-r", str(rate), "-b", "16", "-c", "1", path, "trim", "0", "%.4f" % max(seconds, 0.0))
 
 
-def build_clip(name, segments, spec, voice_wavs, work, data, log):
-    length, rate, channels, chime = spec
+def build_clip(name, segments, layout, voice_wavs, work, data, log):
+    length, rate, channels, chime = layout
     pieces, clock = [], 0.0
     lead, tail = min(LEAD, length * 0.08), min(TAIL, length * 0.1)
     starts = [s if s is not None else lead for s, _ in segments]
