@@ -5,7 +5,7 @@
 #include "app/exercise_rules.h"
 #include "engine/resource_manager.h"
 #include "gui/creation.h"
-#include "gui/static_text.h"
+#include "views/static_text.h"
 #include "gui/window.h"
 
 IMDialog* ShowDemoScreen(IMWindow* window) {

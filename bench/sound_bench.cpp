@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "gui/timer_service.h"
-#include "media/sound_system.h"
+#include "core/timer_service.h"
+#include "sound/sound_system.h"
 #include "platform/clock.h"
 #include "platform/message_queue.h"
 

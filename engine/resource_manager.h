@@ -32,7 +32,7 @@
 
 #include "engine/font_table.h"
 #include "engine/texture_entry.h"
-#include "media/sound_system.h"
+#include "sound/sound_system.h"
 #include "platform/graphics_device.h"
 #include "platform/win_types.h"
 

@@ -16,8 +16,8 @@
 #pragma once
 
 #include "gui/container.h"
-#include "gui/event.h"
-#include "gui/signal.h"
+#include "core/event.h"
+#include "core/signal.h"
 #include "platform/win_types.h"
 
 class IMControl : public IMTrackable {

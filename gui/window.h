@@ -16,7 +16,7 @@
 #include <string>
 
 #include "gui/dialog.h"
-#include "gui/timer_service.h"
+#include "core/timer_service.h"
 #include "platform/window.h"
 
 class IMWindow : public IMDialog {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "gui/timer_service.h"
+#include "core/timer_service.h"
 #include "platform/clock.h"
 
 TEST(Timers, IntervalZeroFiresEveryPassUntilRemoved) {

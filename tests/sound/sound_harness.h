@@ -8,8 +8,8 @@
 #include <span>
 #include <vector>
 
-#include "gui/timer_service.h"
-#include "media/sound_system.h"
+#include "core/timer_service.h"
+#include "sound/sound_system.h"
 #include "platform/clock.h"
 #include "platform/message_queue.h"
 #include "tests/sound/test_tone.h"

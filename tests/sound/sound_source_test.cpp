@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "media/sound_source.h"
+#include "sound/sound_source.h"
 #include "tests/sound/test_tone.h"
 
 namespace {

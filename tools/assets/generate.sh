@@ -48,5 +48,5 @@ echo "assets: films"
 "$py" "$here/films.py" "$data" "$build"
 
 echo "assets: checking"
-"$py" "$root/tests/media/check_media.py" "$data"
+"$py" "$root/tests/data/check_media.py" "$data"
 echo "assets: $(du -sh "$data" | cut -f1) in $data; review sheets in $build"

@@ -1,4 +1,4 @@
-#include "media/sound_system.h"
+#include "sound/sound_system.h"
 
 #include <boost/lexical_cast.hpp>
 

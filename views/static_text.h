@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/text_view.h"
+#include "views/text_view.h"
 #include "gui/picture.h"
 
 using IMStaticText = IMStaticPictureBase<IMTextView>;

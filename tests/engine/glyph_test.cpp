@@ -6,7 +6,7 @@
 
 #include "engine/glyph_outline.h"
 #include "engine/glyph_rasterizer.h"
-#include "tests/text/text_test_support.h"
+#include "tests/views/text_test_support.h"
 
 using namespace texttest;
 

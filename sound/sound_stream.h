@@ -32,7 +32,7 @@
 #include <thread>
 #include <vector>
 
-#include "gui/signal.h"
+#include "core/signal.h"
 #include "platform/audio_device.h"
 #include "platform/win_types.h"
 

@@ -1,11 +1,11 @@
-#include "media/sound_stream.h"
+#include "sound/sound_stream.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 
-#include "media/sound_source.h"
-#include "media/sound_system.h"
+#include "sound/sound_source.h"
+#include "sound/sound_system.h"
 #include "platform/clock.h"
 #include "platform/debug.h"
 #include "platform/message_queue.h"

@@ -1,4 +1,4 @@
-#include "gui/timer_service.h"
+#include "core/timer_service.h"
 
 #include "platform/clock.h"
 

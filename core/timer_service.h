@@ -12,8 +12,8 @@
 #include <optional>
 #include <vector>
 
-#include "gui/event.h"
-#include "gui/signal.h"
+#include "core/event.h"
+#include "core/signal.h"
 
 class IMTimerService {
 public:

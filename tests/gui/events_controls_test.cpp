@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "gui/control.h"
-#include "support/plain_control.h"
+#include "tests/support/plain_control.h"
 
 using namespace boost::placeholders;
 

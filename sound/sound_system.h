@@ -27,10 +27,10 @@
 #include <string>
 #include <vector>
 
-#include "gui/signal.h"
-#include "gui/timer_service.h"
-#include "media/sound_source.h"
-#include "media/sound_stream.h"
+#include "core/signal.h"
+#include "core/timer_service.h"
+#include "sound/sound_source.h"
+#include "sound/sound_stream.h"
 #include "platform/audio_device.h"
 #include "platform/win_types.h"
 

@@ -1,4 +1,4 @@
-#include "media/sound_source.h"
+#include "sound/sound_source.h"
 
 #include <algorithm>
 #include <climits>

@@ -6,7 +6,7 @@
 #include <set>
 
 #include "app/exercise_rules.h"
-#include "support/plain_control.h"
+#include "tests/support/plain_control.h"
 
 using namespace exercise;
 

@@ -1,5 +1,5 @@
 // The text view, in four sections: glyph pictures, editing, style, layout and drawing.
-#include "engine/text_view.h"
+#include "views/text_view.h"
 
 #include <algorithm>
 #include <span>

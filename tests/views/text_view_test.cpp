@@ -1,12 +1,12 @@
 // The text view: glyph keys and shared pictures, editing, style changes, the two layouts and
 // drawing through the engine.
-#include "engine/text_view.h"
+#include "views/text_view.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
-#include "tests/text/text_test_support.h"
+#include "tests/views/text_test_support.h"
 
 using namespace texttest;
 

@@ -1,4 +1,4 @@
-#include "gui/event.h"
+#include "core/event.h"
 
 std::wstring IMKeyboardEvent::GetCharText() const {
     if (id != static_cast<int>(WM_CHAR)) return {};
