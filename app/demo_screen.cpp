@@ -5,8 +5,8 @@
 #include "app/exercise_rules.h"
 #include "engine/resource_manager.h"
 #include "gui/creation.h"
-#include "views/static_text.h"
 #include "gui/window.h"
+#include "views/static_text.h"
 
 IMDialog* ShowDemoScreen(IMWindow* window) {
     using namespace exercise;
@@ -22,9 +22,9 @@ IMDialog* ShowDemoScreen(IMWindow* window) {
     const POINT below = StartPositions[2];
     CreatePicture(screen, below.x, below.y, ResourceName(CardPicture(episode.base, kExtraCardNumber)), 2, 0xFFFFFFFF);
     const std::wstring bell = ResourceName(BellPicture(episode.base));
-    IMButton* bellButton = CreateButton(screen, BellPosition.x, BellPosition.y, bell, bell,
-                                        ResourceName(BellHoverPicture(episode.base)),
-                                        ResourceName(BellPressedPicture(episode.base)), 1);
+    IMButton* bellButton =
+        CreateButton(screen, BellPosition.x, BellPosition.y, bell, bell, ResourceName(BellHoverPicture(episode.base)),
+                     ResourceName(BellPressedPicture(episode.base)), 1);
 
     CreateButton(screen, 520, 470, L"PrintButton", L"PrintButton", L"PrintButtonNuv", L"PrintButtonKlick", 1);
     CreateButton(screen, 520, 530, L"RetryButton", L"RetryButton", L"RetryButtonNuv", L"RetryButtonKlick", 1);

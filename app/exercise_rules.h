@@ -39,7 +39,9 @@ inline constexpr int kStageCount = 4;
 inline constexpr int kCardCount = 5;
 
 constexpr int BoardPicture(int base) { return base; }
-constexpr int CardPicture(int base, int cardNumber) { return cardNumber == kExtraCardNumber ? base + 5 : base + cardNumber; }
+constexpr int CardPicture(int base, int cardNumber) {
+    return cardNumber == kExtraCardNumber ? base + 5 : base + cardNumber;
+}
 constexpr int BellPicture(int base) { return base + 6; }
 constexpr int BellHoverPicture(int base) { return base + 7; }
 constexpr int BellPressedPicture(int base) { return base + 8; }
@@ -84,11 +86,11 @@ struct ExerciseCounters {
 // while r was drawn before. Clear() forgets the drawn indexes (between boards). When every
 // index of the range has been drawn, a further draw starts a new round instead of looping.
 class RandomFreeIndex {
-public:
+   public:
     int Next(int count);
     void Clear() { drawn_.clear(); }
 
-private:
+   private:
     std::vector<int> drawn_;
 };
 

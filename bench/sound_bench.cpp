@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "core/timer_service.h"
-#include "sound/sound_system.h"
 #include "platform/clock.h"
 #include "platform/message_queue.h"
+#include "sound/sound_system.h"
 
 using platform::Clock;
 
@@ -30,7 +30,10 @@ double CpuSeconds() {
 // The GUI thread's part: dispatch until `id` has ended.
 void WaitForEnd(CSoundSystem& system, IMTimerService& timers, DWORD id) {
     bool ended = false;
-    system.ConnectEnded(id, [&](DWORD) { ended = true; return 0L; });
+    system.ConnectEnded(id, [&](DWORD) {
+        ended = true;
+        return 0L;
+    });
     for (;;) {
         platform::Message m;
         while (platform::MainQueue().Take(&m)) system.DispatchSoundMessage(m.message, m.wParam, m.lParam);

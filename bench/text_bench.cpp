@@ -4,8 +4,8 @@
 #include <benchmark/benchmark.h>
 
 #include "engine/resource_manager.h"
-#include "views/text_view.h"
 #include "tests/views/start_screen_texts.h"
+#include "views/text_view.h"
 
 namespace {
 

@@ -3,7 +3,11 @@
 std::wstring IMKeyboardEvent::GetCharText() const {
     if (id != static_cast<int>(WM_CHAR)) return {};
     switch (wParam) {
-        case 8: case 9: case 10: case 13: case 27:
+        case 8:
+        case 9:
+        case 10:
+        case 13:
+        case 27:
             return {};
         default:
             return std::wstring(1, static_cast<wchar_t>(wParam & 0xFFFF));
@@ -15,8 +19,7 @@ bool IsKeyboardMessage(UINT m) {
 }
 
 bool IsMouseMessage(UINT m) {
-    return (m >= WM_MOUSEMOVE && m <= WM_RBUTTONUP) || m == WM_MBUTTONDOWN || m == WM_MBUTTONUP ||
-           m == WM_MOUSEWHEEL;
+    return (m >= WM_MOUSEMOVE && m <= WM_RBUTTONUP) || m == WM_MBUTTONDOWN || m == WM_MBUTTONUP || m == WM_MOUSEWHEEL;
 }
 
 IMKeyboardEvent MakeKeyboardEvent(IMControl* sender, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -9,7 +9,7 @@
 class IMControl;
 
 // Event ids made by the framework itself (window messages keep their own numbers).
-inline constexpr int EV_NOTIFY = 0;   // enable, disable, hide, show, invalidate, timer tick
+inline constexpr int EV_NOTIFY = 0;  // enable, disable, hide, show, invalidate, timer tick
 inline constexpr int EV_DRAW = 15;
 inline constexpr int EV_UPDATE = 16;  // per-frame update; also the id of a close request
 inline constexpr int EV_FOCUS = 17;
@@ -24,7 +24,7 @@ inline constexpr int MSG_MOUSELEAVE = 675;
 // The destructors of the event classes are deliberately not virtual: events are values and are
 // never deleted through a base pointer.
 class IMEvent {
-public:
+   public:
     IMEvent(IMControl* sender, int id) : sender(sender), id(id) {}
     virtual bool Is(int v) const { return id == v; }
 
@@ -33,7 +33,7 @@ public:
 };
 
 class IMWindowsEvent : public IMEvent {
-public:
+   public:
     IMWindowsEvent(IMControl* sender, int id, WPARAM wParam, LPARAM lParam)
         : IMEvent(sender, id), wParam(wParam), lParam(lParam) {}
 
@@ -42,7 +42,7 @@ public:
 };
 
 class IMKeyboardEvent : public IMWindowsEvent {
-public:
+   public:
     IMKeyboardEvent(IMControl* sender, int id, WPARAM wParam, LPARAM lParam)
         : IMWindowsEvent(sender, id, wParam, lParam) {}
     bool Is(int v) const override { return id == v; }
@@ -62,7 +62,7 @@ public:
 };
 
 class IMMouseEvent : public IMWindowsEvent {
-public:
+   public:
     IMMouseEvent(IMControl* sender, int id, WPARAM wParam, LPARAM lParam, int x, int y)
         : IMWindowsEvent(sender, id, wParam, lParam), x(x), y(y) {}
     bool Is(int v) const override { return id == v; }

@@ -19,10 +19,11 @@ class IMMouseEvent;
 class IMKeyboardEvent;
 
 template <class Signature>
-using IMSignal = typename boost::signals2::signal_type<
-    Signature, boost::signals2::keywords::combiner_type<boost::signals2::last_value<long>>,
-    boost::signals2::keywords::group_type<int>,
-    boost::signals2::keywords::mutex_type<boost::signals2::dummy_mutex>>::type;
+using IMSignal =
+    typename boost::signals2::signal_type<Signature,
+                                          boost::signals2::keywords::combiner_type<boost::signals2::last_value<long>>,
+                                          boost::signals2::keywords::group_type<int>,
+                                          boost::signals2::keywords::mutex_type<boost::signals2::dummy_mutex>>::type;
 
 using IMEventSignal = IMSignal<long(const IMEvent&)>;
 using IMMouseSignal = IMSignal<long(const IMMouseEvent&)>;

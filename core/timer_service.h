@@ -16,7 +16,7 @@
 #include "core/signal.h"
 
 class IMTimerService {
-public:
+   public:
     using Slot = boost::function<long(const IMEvent&)>;
 
     // A new timer that first fires `intervalMs` after now. Returns its id, never 0.
@@ -48,7 +48,7 @@ public:
     bool Empty() const { return timers_.empty(); }
     void Clear();
 
-private:
+   private:
     struct Timer {
         unsigned interval = 0;
         std::int64_t start = 0;  // clock counter at creation or last firing

@@ -1,13 +1,13 @@
 #include "engine/image_decoder.h"
 
+#include <jerror.h>
+#include <jpeglib.h>
+#include <png.h>
+
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-
-#include <jpeglib.h>
-#include <jerror.h>
-#include <png.h>
 
 #include "platform/debug.h"
 
@@ -175,8 +175,7 @@ bool JpegDecodeBody(JpegState* s, std::span<const std::uint8_t> bytes, const Tex
     jpeg_read_header(cinfo, TRUE);
     if (cinfo->image_width > static_cast<JDIMENSION>(kMaxPictureSide) ||
         cinfo->image_height > static_cast<JDIMENSION>(kMaxPictureSide)) {
-        std::fprintf(stderr, "libjpeg error: picture of %ux%u is too large\n", cinfo->image_width,
-                     cinfo->image_height);
+        std::fprintf(stderr, "libjpeg error: picture of %ux%u is too large\n", cinfo->image_width, cinfo->image_height);
         return false;
     }
     jpeg_start_decompress(cinfo);

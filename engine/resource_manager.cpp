@@ -204,10 +204,10 @@ void IMResourceManager::DrawTexture(DWORD slot, const RECT& dst, const RECT* src
         const float cx = (static_cast<float>(dst.left) + static_cast<float>(dst.right)) * 0.5f;
         const float cy = (static_cast<float>(dst.top) + static_cast<float>(dst.bottom)) * 0.5f;
         const float c = std::cos(angle), s = std::sin(angle);
-        const float px[4] = {static_cast<float>(dst.left), static_cast<float>(dst.right),
-                             static_cast<float>(dst.right), static_cast<float>(dst.left)};
-        const float py[4] = {static_cast<float>(dst.top), static_cast<float>(dst.top),
-                             static_cast<float>(dst.bottom), static_cast<float>(dst.bottom)};
+        const float px[4] = {static_cast<float>(dst.left), static_cast<float>(dst.right), static_cast<float>(dst.right),
+                             static_cast<float>(dst.left)};
+        const float py[4] = {static_cast<float>(dst.top), static_cast<float>(dst.top), static_cast<float>(dst.bottom),
+                             static_cast<float>(dst.bottom)};
         // Each corner's distance to the rotated left and top edges is 0 or the destination's
         // width or height, so the texture coordinates come out as the source's size taken
         // from the texture's top-left corner.
@@ -234,9 +234,12 @@ std::unique_ptr<platform::Texture> IMResourceManager::AllocateTexture(int width,
     if (!device_ || width <= 0 || height <= 0) return nullptr;
     std::unique_ptr<platform::Texture> texture;
     switch (device_->CreateTexture(NextPowerOfTwo(width), NextPowerOfTwo(height), format, &texture)) {
-        case platform::AllocResult::Ok: return texture;
-        case platform::AllocResult::OutOfVideoMemory: throw std::bad_alloc();
-        case platform::AllocResult::Failed: break;
+        case platform::AllocResult::Ok:
+            return texture;
+        case platform::AllocResult::OutOfVideoMemory:
+            throw std::bad_alloc();
+        case platform::AllocResult::Failed:
+            break;
     }
     return nullptr;
 }
@@ -317,8 +320,8 @@ bool IMResourceManager::ReadBackupPixel(DWORD slot, int x, int y, DWORD* argb) {
     RestoreTexture(slot);
     IMTextureEntry* entry = Entry(slot);
     if (!entry || x < 0 || y < 0 || x >= entry->textureWidth || y >= entry->textureHeight) return false;
-    const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(entry->backupPitch) +
-                           static_cast<std::size_t>(x) * 4;
+    const std::size_t at =
+        static_cast<std::size_t>(y) * static_cast<std::size_t>(entry->backupPitch) + static_cast<std::size_t>(x) * 4;
     if (at + 4 > entry->backup.size()) return false;
     std::memcpy(argb, entry->backup.data() + at, 4);
     return true;

@@ -32,13 +32,12 @@
 
 #include "engine/font_table.h"
 #include "engine/texture_entry.h"
-#include "sound/sound_system.h"
 #include "platform/graphics_device.h"
 #include "platform/win_types.h"
+#include "sound/sound_system.h"
 
-class IMResourceManager : public CSoundSystem
-{
-public:
+class IMResourceManager : public CSoundSystem {
+   public:
     static constexpr DWORD kNoTexture = 0xFFFFFFFFu;
     static constexpr int kRefreshRate = 75;
 
@@ -150,7 +149,7 @@ public:
     int BackBufferWidth = platform::GraphicsDevice::kBackBufferWidth;
     int BackBufferHeight = platform::GraphicsDevice::kBackBufferHeight;
 
-private:
+   private:
     friend void InitEngine(bool windowed);
     friend void ShutdownEngine();
 

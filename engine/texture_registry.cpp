@@ -2,7 +2,6 @@
 // (registered name, resource number, file path), eviction under video-memory exhaustion and
 // the built-in skin.
 #include <boost/lexical_cast.hpp>
-
 #include <new>
 #include <optional>
 
@@ -27,9 +26,7 @@ std::optional<int> ResourceNumber(const std::wstring& name) {
 
 }  // namespace
 
-IMTextureEntry* IMResourceManager::Entry(DWORD slot) const {
-    return slot < slotCount_ ? slots_[slot].get() : nullptr;
-}
+IMTextureEntry* IMResourceManager::Entry(DWORD slot) const { return slot < slotCount_ ? slots_[slot].get() : nullptr; }
 
 const IMTextureEntry* IMResourceManager::GetTextureEntry(DWORD slot) const { return Entry(slot); }
 

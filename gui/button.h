@@ -18,7 +18,7 @@ class IMButtonBase;
 
 template <>
 class IMButtonBase<IMStateView> : public IMViewControl<IMStateView> {
-public:
+   public:
     // The state rule runs before any handler the application connects later.
     IMButtonBase(IMContainer* parent, int layer);
 

@@ -9,7 +9,7 @@ class IMControl;
 class IMMouseEvent;
 
 class IMContainer {
-public:
+   public:
     // Files a newly constructed child under a layer; it takes part from the next update on.
     virtual void AddChild(IMControl* child, int layer) = 0;
     // Schedules a child for deletion at the container's next update.
@@ -19,6 +19,6 @@ public:
     // The last pointer position the container saw, in its own local coordinates.
     virtual POINT LastMousePosition() const = 0;
 
-protected:
+   protected:
     ~IMContainer() = default;
 };

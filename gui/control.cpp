@@ -84,10 +84,17 @@ int IMControl::MouseButton(const IMMouseEvent& e) {
     if (pressed_) {
         int clickId = 0;
         switch (static_cast<UINT>(e.id)) {
-            case WM_LBUTTONUP: clickId = MSG_LCLICK; break;
-            case WM_RBUTTONUP: clickId = MSG_RCLICK; break;
-            case WM_MBUTTONUP: clickId = MSG_MCLICK; break;
-            default: break;
+            case WM_LBUTTONUP:
+                clickId = MSG_LCLICK;
+                break;
+            case WM_RBUTTONUP:
+                clickId = MSG_RCLICK;
+                break;
+            case WM_MBUTTONUP:
+                clickId = MSG_MCLICK;
+                break;
+            default:
+                break;
         }
         if (clickId != 0 && enabled_) Emit(OnClick, IMMouseEvent(this, clickId, e.wParam, 0, e.x, e.y));
     }
@@ -129,10 +136,15 @@ int IMControl::Key(const IMKeyboardEvent& e) {
     IMKeyboardEvent copy = e.From(this);
     switch (static_cast<UINT>(e.id)) {
         case WM_KEYDOWN:
-        case WM_SYSKEYDOWN: Emit(OnKeyDown, copy); break;
+        case WM_SYSKEYDOWN:
+            Emit(OnKeyDown, copy);
+            break;
         case WM_KEYUP:
-        case WM_SYSKEYUP: Emit(OnKeyUp, copy); break;
-        default: break;
+        case WM_SYSKEYUP:
+            Emit(OnKeyUp, copy);
+            break;
+        default:
+            break;
     }
     Emit(OnKey, copy);
     return 0;

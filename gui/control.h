@@ -15,13 +15,13 @@
 //   MouseButton                          click first, then pressed, then OnMouseButton
 #pragma once
 
-#include "gui/container.h"
 #include "core/event.h"
 #include "core/signal.h"
+#include "gui/container.h"
 #include "platform/win_types.h"
 
 class IMControl : public IMTrackable {
-public:
+   public:
     // Files the control with its parent under `layer` (a larger layer is drawn later and hit
     // first). parent is null only for the top-level window.
     IMControl(IMContainer* parent, int layer);
@@ -98,7 +98,7 @@ public:
     IMKeyboardSignal OnKeyDown;
     IMKeyboardSignal OnKeyUp;
 
-protected:
+   protected:
     // Emits an event signal with a fresh event from this control.
     void Notify(IMEventSignal& signal, int id) { Emit(signal, IMEvent(this, id)); }
 
@@ -111,6 +111,6 @@ protected:
     bool locked_ = false;
     bool focusable_ = false;
 
-private:
+   private:
     bool disposed_ = false;
 };

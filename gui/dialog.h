@@ -29,7 +29,7 @@ class IMDialogBase;
 
 template <>
 class IMDialogBase<IMEmptyView> : public IMViewControl<IMEmptyView>, public IMContainer {
-public:
+   public:
     // rect null: the whole back buffer.
     IMDialogBase(IMContainer* parent, const RECT* rect, int layer);
     // Deletes the children still scheduled for deletion, and also any child that was never
@@ -69,11 +69,11 @@ public:
     std::size_t PendingAddCount() const;
     std::size_t PendingDeleteCount() const { return pendingDeletes_.size(); }
 
-protected:
+   protected:
     // Deletes every child still held, live or pending (the end of a container's life).
     void DeleteChildren();
 
-private:
+   private:
     bool IsLive(IMControl* child) const;
     // The live children in drawing order, copied so that handlers which move children
     // between layers cannot disturb the walk.

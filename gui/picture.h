@@ -7,14 +7,12 @@
 
 template <class V>
 class IMStaticPictureBase : public IMViewControl<V> {
-public:
+   public:
     IMStaticPictureBase(IMContainer* parent, int layer) : IMViewControl<V>(parent, layer) {}
 
     // Shows another picture and takes its size; the control moves to (0, 0) of its parent, so
     // callers set the position again afterwards.
-    void SetPicture(const std::wstring& name)
-        requires std::is_base_of_v<IMTextureView, V>
-    {
+    void SetPicture(const std::wstring& name) requires std::is_base_of_v<IMTextureView, V> {
         this->SetTexture(name);
         this->SetRect(this->GetSourceRect());
     }

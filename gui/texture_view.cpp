@@ -65,8 +65,8 @@ void IMTextureView::SetTextureSlot(unsigned s) {
 
 IMStateView::~IMStateView() { statePictures.clear(); }
 
-void IMStateView::SetStatePictures(const std::wstring& normal, const std::wstring& disabled,
-                                   const std::wstring& hover, const std::wstring& pressed) {
+void IMStateView::SetStatePictures(const std::wstring& normal, const std::wstring& disabled, const std::wstring& hover,
+                                   const std::wstring& pressed) {
     statePictures[kStateNormal] = normal;
     statePictures[kStateDisabled] = disabled.empty() ? normal : disabled;
     statePictures[kStateHover] = hover.empty() ? normal : hover;

@@ -8,7 +8,7 @@
 #include "gui/view.h"
 
 class IMTextureView : public IMView {
-public:
+   public:
     IMTextureView() = default;
     IMTextureView(const IMTextureView&) = delete;
     IMTextureView& operator=(const IMTextureView&) = delete;
@@ -35,7 +35,7 @@ public:
     float angle = 0.0f;
     int alphaThreshold = 255;
 
-protected:
+   protected:
     unsigned slot_ = 0;
     bool hasTexture_ = false;
 };
@@ -44,7 +44,7 @@ protected:
 enum ViewState : int { kStateNormal = 0, kStateDisabled = 1, kStateHover = 3, kStatePressed = 4 };
 
 class IMStateView : public IMTextureView {
-public:
+   public:
     ~IMStateView() override;
 
     // Empty names fall back to the normal picture. Shows the picture of the current state.

@@ -7,7 +7,7 @@
 #include "platform/win_types.h"
 
 class IMView {
-public:
+   public:
     virtual ~IMView() = default;
     // Nothing happens when r equals the current rectangle.
     virtual int SetRect(const RECT& r);
@@ -27,7 +27,7 @@ public:
     virtual bool IsDirty();
     virtual int SetDirty(bool d);
 
-protected:
+   protected:
     RECT rect_{};
     RECT sourceRect_{};
     bool dirty_ = false;
@@ -35,7 +35,7 @@ protected:
 
 // The view of containers: draws nothing.
 class IMEmptyView : public IMView {
-public:
+   public:
     int Draw() override {
         dirty_ = false;
         return 0;

@@ -12,7 +12,7 @@
 
 template <class V>
 class IMViewControl : public IMControl, public V {
-public:
+   public:
     IMViewControl(IMContainer* parent, int layer) : IMControl(parent, layer) {}
     ~IMViewControl() override = default;
 

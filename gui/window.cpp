@@ -12,7 +12,8 @@ IMWindow* g_root = nullptr;
 
 IMWindow* RootWindow() { return g_root; }
 
-IMWindow::IMWindow(std::unique_ptr<platform::Window> window) : IMDialog(nullptr, nullptr, 0), window_(std::move(window)) {
+IMWindow::IMWindow(std::unique_ptr<platform::Window> window)
+    : IMDialog(nullptr, nullptr, 0), window_(std::move(window)) {
     g_root = this;
 }
 

@@ -15,12 +15,12 @@
 #include <memory>
 #include <string>
 
-#include "gui/dialog.h"
 #include "core/timer_service.h"
+#include "gui/dialog.h"
 #include "platform/window.h"
 
 class IMWindow : public IMDialog {
-public:
+   public:
     // Use CreateMainWindow.
     explicit IMWindow(std::unique_ptr<platform::Window> window);
     // Deletes what is still waiting for deletion while the engine exists, stops the engine,
@@ -59,7 +59,7 @@ public:
     bool IsInactive() const { return inactive_; }
     platform::Window* NativeWindow() const { return window_.get(); }
 
-private:
+   private:
     std::unique_ptr<platform::Window> window_;
     IMTimerService timers_;
     bool inactive_ = false;

@@ -173,8 +173,7 @@ AudioResult SoundBuffer::Lock(DWORD offset, DWORD bytes, void** region) {
     if (region) *region = nullptr;
     if (state_->lost) return AudioResult::BufferLost;
     const auto size = state_->data.size();
-    if (!region || state_->locked || bytes == 0 || offset >= size || bytes > size - offset)
-        return AudioResult::Failed;
+    if (!region || state_->locked || bytes == 0 || offset >= size || bytes > size - offset) return AudioResult::Failed;
     state_->locked = true;
     *region = state_->data.data() + offset;
     return AudioResult::Ok;

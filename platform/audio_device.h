@@ -53,7 +53,7 @@ struct AudioDeviceState;
 struct SoundBufferState;
 
 class SoundBuffer {
-public:
+   public:
     ~SoundBuffer();  // stops the buffer and detaches it from the output
     SoundBuffer(const SoundBuffer&) = delete;
     SoundBuffer& operator=(const SoundBuffer&) = delete;
@@ -81,7 +81,7 @@ public:
     // Test hook: the buffer loses its memory, as a device reset would do.
     void SimulateLoss();
 
-private:
+   private:
     friend class AudioDevice;
     explicit SoundBuffer(std::shared_ptr<SoundBufferState> state, std::shared_ptr<AudioDeviceState> device);
 
@@ -90,7 +90,7 @@ private:
 };
 
 class AudioDevice {
-public:
+   public:
     // Never fails: without a usable sound card the silent output stands in (said once on
     // standard error).
     static std::unique_ptr<AudioDevice> Open(AudioOutput output = AudioOutput::Default);
@@ -115,7 +115,7 @@ public:
     // Frames mixed since the device opened (the silent output's pace can be checked with it).
     std::uint64_t FramesMixed() const;
 
-private:
+   private:
     explicit AudioDevice(std::shared_ptr<AudioDeviceState> state);
     std::shared_ptr<AudioDeviceState> state_;
 };

@@ -12,7 +12,7 @@
 namespace platform {
 
 class Clock {
-public:
+   public:
     // Counter ticks; Frequency() of them make one second. Monotonic.
     static std::int64_t Counter();
     static std::int64_t Frequency();

@@ -27,8 +27,7 @@ void Print(std::string_view utf8Line) {
 void Print(std::wstring_view line) { Print(text::ToUtf8(line)); }
 
 void VerifyFailed(const char* condition, const char* message, const char* file, int line) {
-    Print(std::string("internal error: ") + message + " (" + condition + ") at " + file + ":" +
-          std::to_string(line));
+    Print(std::string("internal error: ") + message + " (" + condition + ") at " + file + ":" + std::to_string(line));
     std::abort();
 }
 

@@ -20,7 +20,7 @@ void Print(std::wstring_view line);
 
 }  // namespace platform::Debug
 
-#define VORLEN_VERIFY(condition, message)                                                   \
-    do {                                                                                    \
+#define VORLEN_VERIFY(condition, message)                                                           \
+    do {                                                                                            \
         if (!(condition)) ::platform::Debug::VerifyFailed(#condition, message, __FILE__, __LINE__); \
     } while (0)

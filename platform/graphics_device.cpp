@@ -278,9 +278,9 @@ void GraphicsDevice::DrawQuad(Texture& texture, const QuadVertex v[4]) {
                          sv[0].position.x < sv[1].position.x && sv[0].position.y < sv[3].position.y &&
                          v[0].v == v[1].v && v[1].u == v[2].u && v[2].v == v[3].v && v[3].u == v[0].u &&
                          v[0].u < v[1].u && v[0].v < v[3].v;
-    if (oneColour && upright && IsWhole(sv[0].position.x) && IsWhole(sv[0].position.y) &&
-        IsWhole(sv[2].position.x) && IsWhole(sv[2].position.y) && IsWhole(v[0].u * tw) && IsWhole(v[0].v * th) &&
-        IsWhole(v[2].u * tw) && IsWhole(v[2].v * th)) {
+    if (oneColour && upright && IsWhole(sv[0].position.x) && IsWhole(sv[0].position.y) && IsWhole(sv[2].position.x) &&
+        IsWhole(sv[2].position.y) && IsWhole(v[0].u * tw) && IsWhole(v[0].v * th) && IsWhole(v[2].u * tw) &&
+        IsWhole(v[2].v * th)) {
         SDL_Rect src{static_cast<int>(v[0].u * tw), static_cast<int>(v[0].v * th),
                      static_cast<int>((v[2].u - v[0].u) * tw), static_cast<int>((v[2].v - v[0].v) * th)};
         SDL_Rect dst{static_cast<int>(sv[0].position.x), static_cast<int>(sv[0].position.y),

@@ -39,15 +39,15 @@ enum class PixelFormat : DWORD { A8R8G8B8 = 21, X8R8G8B8 = 22 };
 enum class AllocResult { Ok, OutOfVideoMemory, Failed };
 
 struct QuadVertex {
-    float x = 0, y = 0;  // Direct3D pixel convention (pixel centres on integers)
+    float x = 0, y = 0;         // Direct3D pixel convention (pixel centres on integers)
     DWORD colour = 0xFFFFFFFF;  // ARGB, modulates the texel
-    float u = 0, v = 0;  // 0..1 across the whole texture
+    float u = 0, v = 0;         // 0..1 across the whole texture
 };
 
 class GraphicsDevice;
 
 class Texture {
-public:
+   public:
     ~Texture();
     Texture(const Texture&) = delete;
     Texture& operator=(const Texture&) = delete;
@@ -66,7 +66,7 @@ public:
     // True when every pixel of rows [top, bottom) columns [left, right) is opaque.
     bool IsOpaque(int left, int top, int right, int bottom) const;
 
-private:
+   private:
     friend class GraphicsDevice;
     Texture() = default;
 
@@ -82,7 +82,7 @@ private:
 };
 
 class GraphicsDevice {
-public:
+   public:
     static constexpr int kBackBufferWidth = 800;
     static constexpr int kBackBufferHeight = 600;
 
@@ -137,7 +137,7 @@ public:
     // The window the device presents to (SDL window handle).
     void* NativeWindow() const { return window_; }
 
-private:
+   private:
     friend class Texture;
     GraphicsDevice() = default;
     bool MakeRenderer(std::string* error);
@@ -146,7 +146,7 @@ private:
 
     void* window_ = nullptr;  // SDL_Window*
     bool ownWindow_ = false;
-    void* renderer_ = nullptr;  // SDL_Renderer*
+    void* renderer_ = nullptr;    // SDL_Renderer*
     void* backBuffer_ = nullptr;  // SDL_Texture* render target
     RECT clip_{0, 0, kBackBufferWidth, kBackBufferHeight};
     bool lost_ = false;

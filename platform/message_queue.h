@@ -22,7 +22,7 @@ struct Message {
 };
 
 class MessageQueue {
-public:
+   public:
     // Thread-safe. Wakes a thread blocked in Wait, and calls the waker (which interrupts the
     // window's wait for input) when one is set.
     void Post(const Message& m);
@@ -40,7 +40,7 @@ public:
     // returns whether a message is waiting. A negative timeout waits without limit.
     bool Wait(std::int64_t realMicroseconds);
 
-private:
+   private:
     mutable std::mutex lock_;
     std::condition_variable arrived_;
     std::deque<Message> messages_;

@@ -35,7 +35,7 @@ inline constexpr std::uint64_t kResourceTableMagic = 0x5652455330303031ull;  // 
 using ResourceBytes = std::span<const std::uint8_t>;
 
 class ResourceModule {
-public:
+   public:
     // The executable's own resources; empty when none were linked in.
     static const ResourceModule& Program();
     // Opens the companion module `fileName` from the executable's folder, else from the
@@ -57,7 +57,7 @@ public:
     // Where the module was opened from (empty for the program).
     const std::string& Path() const { return path_; }
 
-private:
+   private:
     const ResourceTable* table_ = nullptr;
     void* handle_ = nullptr;
     std::string path_;

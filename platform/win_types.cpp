@@ -2,17 +2,12 @@
 
 #include <algorithm>
 
-bool PtInRect(const RECT& r, POINT p) {
-    return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
-}
+bool PtInRect(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; }
 
-bool IsRectEmpty(const RECT& r) {
-    return r.right <= r.left || r.bottom <= r.top;
-}
+bool IsRectEmpty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
 
 bool IntersectRect(RECT* out, const RECT& a, const RECT& b) {
-    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-           std::min(a.bottom, b.bottom)};
+    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
     if (IsRectEmpty(r)) {
         if (out) *out = RECT{};
         return false;

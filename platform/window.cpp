@@ -25,29 +25,48 @@ WPARAM VirtualKey(const SDL_Keysym& key) {
     if (sc == SDL_SCANCODE_0) return '0';
     if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F12) return VK_F1 + (sc - SDL_SCANCODE_F1);
     switch (sc) {
-        case SDL_SCANCODE_BACKSPACE: return VK_BACK;
-        case SDL_SCANCODE_TAB: return VK_TAB;
+        case SDL_SCANCODE_BACKSPACE:
+            return VK_BACK;
+        case SDL_SCANCODE_TAB:
+            return VK_TAB;
         case SDL_SCANCODE_RETURN:
-        case SDL_SCANCODE_KP_ENTER: return VK_RETURN;
-        case SDL_SCANCODE_ESCAPE: return VK_ESCAPE;
-        case SDL_SCANCODE_SPACE: return VK_SPACE;
-        case SDL_SCANCODE_PAGEUP: return VK_PRIOR;
-        case SDL_SCANCODE_PAGEDOWN: return VK_NEXT;
-        case SDL_SCANCODE_END: return VK_END;
-        case SDL_SCANCODE_HOME: return VK_HOME;
-        case SDL_SCANCODE_LEFT: return VK_LEFT;
-        case SDL_SCANCODE_UP: return VK_UP;
-        case SDL_SCANCODE_RIGHT: return VK_RIGHT;
-        case SDL_SCANCODE_DOWN: return VK_DOWN;
-        case SDL_SCANCODE_INSERT: return VK_INSERT;
-        case SDL_SCANCODE_DELETE: return VK_DELETE;
+        case SDL_SCANCODE_KP_ENTER:
+            return VK_RETURN;
+        case SDL_SCANCODE_ESCAPE:
+            return VK_ESCAPE;
+        case SDL_SCANCODE_SPACE:
+            return VK_SPACE;
+        case SDL_SCANCODE_PAGEUP:
+            return VK_PRIOR;
+        case SDL_SCANCODE_PAGEDOWN:
+            return VK_NEXT;
+        case SDL_SCANCODE_END:
+            return VK_END;
+        case SDL_SCANCODE_HOME:
+            return VK_HOME;
+        case SDL_SCANCODE_LEFT:
+            return VK_LEFT;
+        case SDL_SCANCODE_UP:
+            return VK_UP;
+        case SDL_SCANCODE_RIGHT:
+            return VK_RIGHT;
+        case SDL_SCANCODE_DOWN:
+            return VK_DOWN;
+        case SDL_SCANCODE_INSERT:
+            return VK_INSERT;
+        case SDL_SCANCODE_DELETE:
+            return VK_DELETE;
         case SDL_SCANCODE_LSHIFT:
-        case SDL_SCANCODE_RSHIFT: return VK_SHIFT;
+        case SDL_SCANCODE_RSHIFT:
+            return VK_SHIFT;
         case SDL_SCANCODE_LCTRL:
-        case SDL_SCANCODE_RCTRL: return VK_CONTROL;
+        case SDL_SCANCODE_RCTRL:
+            return VK_CONTROL;
         case SDL_SCANCODE_LALT:
-        case SDL_SCANCODE_RALT: return VK_MENU;
-        default: return 0;
+        case SDL_SCANCODE_RALT:
+            return VK_MENU;
+        default:
+            return 0;
     }
 }
 
@@ -80,9 +99,14 @@ std::unique_ptr<Window> Window::Create(std::wstring_view title, int width, int h
 
     Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI;
     switch (mode) {
-        case WindowMode::FullScreen: flags |= SDL_WINDOW_FULLSCREEN_DESKTOP; break;
-        case WindowMode::Windowed: break;
-        case WindowMode::Hidden: flags |= SDL_WINDOW_HIDDEN; break;
+        case WindowMode::FullScreen:
+            flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+            break;
+        case WindowMode::Windowed:
+            break;
+        case WindowMode::Hidden:
+            flags |= SDL_WINDOW_HIDDEN;
+            break;
     }
     std::string utf8Title = text::ToUtf8(title);
     int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED, w = width, h = height;
@@ -134,17 +158,28 @@ void Window::PumpEvents(MessageQueue& queue) {
                 break;
             case SDL_WINDOWEVENT:
                 switch (e.window.event) {
-                    case SDL_WINDOWEVENT_CLOSE: queue.PostLocal(WM_CLOSE, 0, 0); break;
-                    case SDL_WINDOWEVENT_MINIMIZED: queue.PostLocal(WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(0, 0)); break;
+                    case SDL_WINDOWEVENT_CLOSE:
+                        queue.PostLocal(WM_CLOSE, 0, 0);
+                        break;
+                    case SDL_WINDOWEVENT_MINIMIZED:
+                        queue.PostLocal(WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(0, 0));
+                        break;
                     case SDL_WINDOWEVENT_RESTORED:
                     case SDL_WINDOWEVENT_MAXIMIZED:
                         queue.PostLocal(WM_SIZE, SIZE_RESTORED, MAKELPARAM(width_, height_));
                         break;
-                    case SDL_WINDOWEVENT_SHOWN: queue.PostLocal(WM_SHOWWINDOW, 1, 0); break;
-                    case SDL_WINDOWEVENT_HIDDEN: queue.PostLocal(WM_SHOWWINDOW, 0, 0); break;
+                    case SDL_WINDOWEVENT_SHOWN:
+                        queue.PostLocal(WM_SHOWWINDOW, 1, 0);
+                        break;
+                    case SDL_WINDOWEVENT_HIDDEN:
+                        queue.PostLocal(WM_SHOWWINDOW, 0, 0);
+                        break;
                     case SDL_WINDOWEVENT_EXPOSED:
-                    case SDL_WINDOWEVENT_SIZE_CHANGED: queue.PostLocal(WM_PAINT, 0, 0); break;
-                    default: break;
+                    case SDL_WINDOWEVENT_SIZE_CHANGED:
+                        queue.PostLocal(WM_PAINT, 0, 0);
+                        break;
+                    default:
+                        break;
                 }
                 break;
             case SDL_MOUSEMOTION: {
@@ -163,11 +198,17 @@ void Window::PumpEvents(MessageQueue& queue) {
                         // desktops the exercise was first written for.
                         message = down ? (e.button.clicks % 2 == 0 ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN) : WM_LBUTTONUP;
                         break;
-                    case SDL_BUTTON_RIGHT: message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP; break;
-                    case SDL_BUTTON_MIDDLE: message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; break;
-                    default: break;
+                    case SDL_BUTTON_RIGHT:
+                        message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+                        break;
+                    case SDL_BUTTON_MIDDLE:
+                        message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+                        break;
+                    default:
+                        break;
                 }
-                if (message) queue.PostLocal(message, MouseKeyState(SDL_GetMouseState(nullptr, nullptr)), MAKELPARAM(p.x, p.y));
+                if (message)
+                    queue.PostLocal(message, MouseKeyState(SDL_GetMouseState(nullptr, nullptr)), MAKELPARAM(p.x, p.y));
                 break;
             }
             case SDL_MOUSEWHEEL: {
@@ -228,7 +269,8 @@ void Window::WaitForEvents(MessageQueue& queue, std::int64_t timeoutUs) {
     // Waiting without taking the event leaves it for PumpEvents; posted messages push a
     // wake-up event.
     // SDL counts whole milliseconds: round up so a timer is never woken for early.
-    SDL_WaitEventTimeout(nullptr, timeoutUs < 0 ? -1 : static_cast<int>(std::min<std::int64_t>((timeoutUs + 999) / 1000, 60'000)));
+    SDL_WaitEventTimeout(
+        nullptr, timeoutUs < 0 ? -1 : static_cast<int>(std::min<std::int64_t>((timeoutUs + 999) / 1000, 60'000)));
 }
 
 void Window::Wake() {

@@ -33,7 +33,7 @@ namespace platform {
 enum class WindowMode { FullScreen, Windowed, Hidden };
 
 class Window {
-public:
+   public:
     // Opens the window with a client area of the given logical size. Returns null and a reason
     // when SDL's video cannot start or the window cannot be made.
     static std::unique_ptr<Window> Create(std::wstring_view title, int width, int height, WindowMode mode,
@@ -78,7 +78,7 @@ public:
     // For the graphics device only: the SDL_Window behind this window.
     void* NativeHandle() const { return window_; }
 
-private:
+   private:
     Window() = default;
     // Window pixels to logical client coordinates (undoing the letterbox scaling).
     POINT ToLogical(int x, int y) const;

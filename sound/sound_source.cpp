@@ -70,10 +70,17 @@ int MemorySeek(void* datasource, ogg_int64_t offset, int whence) {
     auto* r = static_cast<CSoundSource::MemoryReader*>(datasource);
     std::int64_t base = 0;
     switch (whence) {
-        case SEEK_SET: base = 0; break;
-        case SEEK_CUR: base = r->position; break;
-        case SEEK_END: base = r->size; break;
-        default: return -1;
+        case SEEK_SET:
+            base = 0;
+            break;
+        case SEEK_CUR:
+            base = r->position;
+            break;
+        case SEEK_END:
+            base = r->size;
+            break;
+        default:
+            return -1;
     }
     const std::int64_t target = base + offset;
     // A position before the start or beyond what a DWORD holds cannot be represented; past the
@@ -85,7 +92,9 @@ int MemorySeek(void* datasource, ogg_int64_t offset, int whence) {
 
 int NoClose(void*) { return 0; }
 
-long MemoryTell(void* datasource) { return static_cast<long>(static_cast<CSoundSource::MemoryReader*>(datasource)->position); }
+long MemoryTell(void* datasource) {
+    return static_cast<long>(static_cast<CSoundSource::MemoryReader*>(datasource)->position);
+}
 
 size_t FileRead(void* destination, size_t size, size_t count, void* datasource) {
     return std::fread(destination, size, count, static_cast<std::FILE*>(datasource));

@@ -42,7 +42,7 @@ SoundResourceModules DefaultSoundResources();
 enum class SoundOrigin { None, ProgramResource, CompanionResource, Memory, File };
 
 class CSoundSource {
-public:
+   public:
     CSoundSource();
     ~CSoundSource();
     CSoundSource(const CSoundSource&) = delete;
@@ -76,7 +76,7 @@ public:
         DWORD size = 0;
     };
 
-private:
+   private:
     bool OpenDecoder(const ov_callbacks& callbacks, void* datasource, bool shortenTail, const std::string& what);
 
     std::FILE* file_ = nullptr;

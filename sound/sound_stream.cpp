@@ -4,11 +4,11 @@
 #include <chrono>
 #include <cstring>
 
-#include "sound/sound_source.h"
-#include "sound/sound_system.h"
 #include "platform/clock.h"
 #include "platform/debug.h"
 #include "platform/message_queue.h"
+#include "sound/sound_source.h"
+#include "sound/sound_system.h"
 
 using platform::AudioResult;
 using platform::Clock;

@@ -22,10 +22,10 @@
 // source and the counters, under the stream's lock, and posts messages.
 #pragma once
 
-#include <boost/function.hpp>
-#include <functional>
 #include <atomic>
+#include <boost/function.hpp>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -52,12 +52,12 @@ struct SoundTimerOps {
 enum class StreamState { Stopped = 0, Playing = 1 };
 
 class CSoundStream {
-public:
+   public:
     using NotifySignal = IMSignal<long(DWORD)>;
     using LabelSignal = IMSignal<long(DWORD, DWORD)>;
 
-    static constexpr int kPeriodMs = 4000;      // the buffer holds kPeriodMs / 4 of sound
-    static constexpr int kPollMs = 20;          // how often the playback thread looks
+    static constexpr int kPeriodMs = 4000;  // the buffer holds kPeriodMs / 4 of sound
+    static constexpr int kPollMs = 20;      // how often the playback thread looks
     static constexpr int kEndAfterEmptyFills = 2;
 
     // Creates the stream's buffer on the owner's output. When that fails the stream exists
@@ -94,13 +94,13 @@ public:
     std::map<DWORD, std::unique_ptr<LabelSignal>> labelSignals;
     std::vector<DWORD> labelTimes;  // ms from the start of playback, not yet fired
 
-private:
+   private:
     // Auto-reset event: one Set wakes one wait, or the next one.
     class WakeEvent {
-    public:
+       public:
         void Set();
         bool Wait(std::int64_t realMicroseconds);  // true when it was set
-    private:
+       private:
         std::mutex lock_;
         std::condition_variable cv_;
         bool set_ = false;
@@ -121,7 +121,7 @@ private:
     StreamState state_ = StreamState::Stopped;
     bool endRequested_ = false;  // the thread is asked to leave at its next wake-up
     int endCount_ = 0;
-    int nextHalf_ = 0;  // 1: the second half is due next
+    int nextHalf_ = 0;    // 1: the second half is due next
     DWORD playback_ = 0;  // counts playbacks, so late requests can tell which one they mean
     WakeEvent wake_;
     std::thread thread_;

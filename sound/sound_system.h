@@ -29,13 +29,13 @@
 
 #include "core/signal.h"
 #include "core/timer_service.h"
-#include "sound/sound_source.h"
-#include "sound/sound_stream.h"
 #include "platform/audio_device.h"
 #include "platform/win_types.h"
+#include "sound/sound_source.h"
+#include "sound/sound_stream.h"
 
 class CSoundSystem {
-public:
+   public:
     using EndedSlot = boost::function<long(DWORD)>;
     using LabelSlot = boost::function<long(DWORD, DWORD)>;
 
@@ -118,7 +118,7 @@ public:
     std::size_t StreamCount() const { return streams_.size(); }
     std::size_t SourceCount() const { return sources_.size(); }
 
-private:
+   private:
     struct SourceEntry {
         std::unique_ptr<CSoundSource> source;
         std::wstring name;

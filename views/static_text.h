@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "views/text_view.h"
 #include "gui/picture.h"
+#include "views/text_view.h"
 
 using IMStaticText = IMStaticPictureBase<IMTextView>;
 

@@ -25,7 +25,8 @@ struct Board {
     }
     IMControl* Picture(int cardNumber) { return pictures[cardNumber].get(); }
     Card& CardOf(int cardNumber) {
-        return *std::find_if(cards.begin(), cards.end(), [&](const Card& c) { return c.picture == Picture(cardNumber); });
+        return *std::find_if(cards.begin(), cards.end(),
+                             [&](const Card& c) { return c.picture == Picture(cardNumber); });
     }
     POINT Corner(int cardNumber) {
         RECT r = Picture(cardNumber)->GetRect();

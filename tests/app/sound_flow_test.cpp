@@ -21,7 +21,8 @@ void RunUntil(IMWindow* window, Done done, DWORD clockMs) {
     while (!done() && platform::Clock::Milliseconds() - start < clockMs) {
         ASSERT_TRUE(window->PumpOnce());
         const std::int64_t wait = window->IdleWaitMicroseconds();
-        window->NativeWindow()->WaitForEvents(platform::MainQueue(), wait < 0 ? 2000 : std::min<std::int64_t>(wait, 2000));
+        window->NativeWindow()->WaitForEvents(platform::MainQueue(),
+                                              wait < 0 ? 2000 : std::min<std::int64_t>(wait, 2000));
     }
 }
 
@@ -37,9 +38,14 @@ TEST(SoundFlow, TheFailureSoundEndsAndTheInstructionReachesItsLabel) {
     DWORD failure = engine->CreateSound(L"145");
     ASSERT_NE(failure, 0u);
     int ended = 0;
-    engine->ConnectEnded(failure, [&](DWORD id) { EXPECT_EQ(id, failure); ++ended; return 0L; });
+    engine->ConnectEnded(failure, [&](DWORD id) {
+        EXPECT_EQ(id, failure);
+        ++ended;
+        return 0L;
+    });
     ASSERT_TRUE(engine->Play(failure));
-    RunUntil(window, [&] { return ended > 0; }, 10'000);
+    RunUntil(
+        window, [&] { return ended > 0; }, 10'000);
     EXPECT_EQ(ended, 1);
 
     // The instruction's label falls at 22.7 s, before its end at about 24 s.
@@ -47,10 +53,18 @@ TEST(SoundFlow, TheFailureSoundEndsAndTheInstructionReachesItsLabel) {
     ASSERT_NE(instruction, 0u);
     DWORD labelAt = 0;
     bool instructionEnded = false;
-    engine->ConnectLabel(instruction, [&](DWORD, DWORD time) { labelAt = time; EXPECT_FALSE(instructionEnded); return 0L; });
-    engine->ConnectEnded(instruction, [&](DWORD) { instructionEnded = true; return 0L; });
+    engine->ConnectLabel(instruction, [&](DWORD, DWORD time) {
+        labelAt = time;
+        EXPECT_FALSE(instructionEnded);
+        return 0L;
+    });
+    engine->ConnectEnded(instruction, [&](DWORD) {
+        instructionEnded = true;
+        return 0L;
+    });
     ASSERT_TRUE(engine->Play(instruction));
-    RunUntil(window, [&] { return instructionEnded; }, 40'000);
+    RunUntil(
+        window, [&] { return instructionEnded; }, 40'000);
     EXPECT_EQ(labelAt, 22700u);
     EXPECT_TRUE(instructionEnded);
     EXPECT_EQ(window->Timers().Count(), 0u);  // the label's timer is gone once the sound ended

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class DecoderTest : public EngineTest {
-protected:
+   protected:
     TextureAllocator Allocator() {
         return [this](int w, int h) { return engine->AllocateTexture(w, h, platform::PixelFormat::A8R8G8B8); };
     }
@@ -71,7 +71,8 @@ TEST_F(DecoderTest, LargeRgbPictureFillsTheTopLeftOfAPowerOfTwoTextureOpaque) {
 
 TEST_F(DecoderTest, GreyWithAlphaGivesGreyColourAndItsOwnAlpha) {
     Pixels grey(16 * 4);
-    for (int i = 0; i < 64; ++i) grey[static_cast<std::size_t>(i)] = (DWORD(i * 4) << 24) | 0x00505050u | (DWORD(i) << 8);
+    for (int i = 0; i < 64; ++i)
+        grey[static_cast<std::size_t>(i)] = (DWORD(i * 4) << 24) | 0x00505050u | (DWORD(i) << 8);
     DecodedImage image;
     ASSERT_TRUE(DecodePng(EncodePng(grey, 16, 4, PNG_FORMAT_GA), Allocator(), &image));
     Pixels got = Read(image);
@@ -151,8 +152,7 @@ TEST_F(DecoderTest, PngSuiteMatchesAnIndependentDecoderAndBrokenFilesFail) {
         // The simplified reader garbles interlaced 16-bit pictures (libpng 1.6.39); those are
         // compared with their non-interlaced twins, which hold the same picture.
         std::vector<std::uint8_t> refBytes = bytes;
-        if (name.find("16") != std::string::npos && name[3] == 'i')
-            refBytes = Bytes(suite / ("basn" + name.substr(4)));
+        if (name.find("16") != std::string::npos && name[3] == 'i') refBytes = Bytes(suite / ("basn" + name.substr(4)));
         png_image ref{};
         ref.version = PNG_IMAGE_VERSION;
         ASSERT_TRUE(png_image_begin_read_from_memory(&ref, refBytes.data(), refBytes.size()));

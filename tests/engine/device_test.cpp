@@ -55,11 +55,11 @@ TEST_F(EngineTest, ColourModulatesAndAlphaBlendsOverTheBackBuffer) {
     DWORD white = Register(L"white", Solid(8, 8, 0xFFFFFFFF), 8, 8);
     DWORD halfRed = Register(L"halfred", Solid(8, 8, 0x80FF0000), 8, 8);
     engine->BeginFrame();
-    engine->DrawTexture(white, RECT{0, 0, 8, 8}, nullptr, 0xFF408020, 0.0f);   // tint
-    engine->DrawTexture(white, RECT{10, 0, 18, 8}, nullptr, 0x80FFFFFF, 0.0f); // faded over black
+    engine->DrawTexture(white, RECT{0, 0, 8, 8}, nullptr, 0xFF408020, 0.0f);    // tint
+    engine->DrawTexture(white, RECT{10, 0, 18, 8}, nullptr, 0x80FFFFFF, 0.0f);  // faded over black
     engine->DrawTexture(white, RECT{20, 0, 28, 8}, nullptr, 0xFF0000FF, 0.0f);
     engine->DrawTexture(halfRed, RECT{20, 0, 28, 8}, nullptr, 0xFFFFFFFF, 0.0f);  // half red over blue
-    engine->DrawTexture(white, RECT{30, 0, 38, 8}, nullptr, 0x00FFFFFF, 0.0f); // invisible
+    engine->DrawTexture(white, RECT{30, 0, 38, 8}, nullptr, 0x00FFFFFF, 0.0f);    // invisible
     Pixels frame = Frame();
     EXPECT_LE(ChannelDistance(At(frame, 3, 3) | 0xFF000000u, 0xFF408020), 1);
     EXPECT_LE(ChannelDistance(At(frame, 13, 3) | 0xFF000000u, 0xFF808080), 2);
@@ -160,7 +160,10 @@ TEST_F(EngineTest, VideoTexturesStayOpaqueAfterTheyAreRestored) {
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < 32; ++x) {
                 BYTE* p = bits + y * pitch + 4 * x;
-                p[0] = 0x30; p[1] = 0x60; p[2] = 0x90; p[3] = 0;  // blue, green, red, unused
+                p[0] = 0x30;
+                p[1] = 0x60;
+                p[2] = 0x90;
+                p[3] = 0;  // blue, green, red, unused
             }
     };
     for (int round = 0; round < 2; ++round) {

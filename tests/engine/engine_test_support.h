@@ -3,14 +3,13 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <jpeglib.h>
+#include <png.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-#include <jpeglib.h>
-#include <png.h>
 
 #include "engine/resource_manager.h"
 
@@ -42,9 +41,16 @@ inline std::vector<std::uint8_t> EncodePng(const Pixels& argb, int w, int h, png
             DWORD p = argb[static_cast<std::size_t>(i)];
             std::uint8_t r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF, a = p >> 24;
             std::uint8_t* d = converted.data() + static_cast<std::size_t>(i) * channels;
-            if (format == PNG_FORMAT_RGB) { d[0] = r; d[1] = g; d[2] = b; }
-            else if (format == PNG_FORMAT_GA) { d[0] = g; d[1] = a; }
-            else if (format == PNG_FORMAT_GRAY) { d[0] = g; }
+            if (format == PNG_FORMAT_RGB) {
+                d[0] = r;
+                d[1] = g;
+                d[2] = b;
+            } else if (format == PNG_FORMAT_GA) {
+                d[0] = g;
+                d[1] = a;
+            } else if (format == PNG_FORMAT_GRAY) {
+                d[0] = g;
+            }
         }
         size = 0;
         png_image_write_to_memory(&again, nullptr, &size, 0, converted.data(), 0, nullptr);
@@ -121,7 +127,7 @@ inline int ChannelDistance(DWORD a, DWORD b) {
 
 // An engine with a headless device of its own (not the process-wide one).
 class EngineTest : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         engine = std::make_unique<IMResourceManager>();
         ASSERT_EQ(engine->CreateDevice(nullptr, true, 800, 600, 75), 0);
@@ -134,9 +140,7 @@ protected:
     }
     Pixels Frame() { return engine->Device()->ReadBackBuffer(); }
     // Saves the frame under the build folder so a person can look at it.
-    void Save(const std::string& name) {
-        platform::GraphicsDevice::WritePng(name + ".png", Frame(), 800, 600);
-    }
+    void Save(const std::string& name) { platform::GraphicsDevice::WritePng(name + ".png", Frame(), 800, 600); }
 
     std::unique_ptr<IMResourceManager> engine;
 };

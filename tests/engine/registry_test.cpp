@@ -91,7 +91,8 @@ TEST_F(EngineTest, TheCompanionModuleIsConsultedOnlyForNumbersTheProgramLacks) {
 TEST_F(EngineTest, FilesLoadByPathAndUnresolvedNamesGiveASlotThatDrawsNothing) {
     const std::string path = "engine_registry_test_picture.png";
     auto png = EncodePng(Solid(6, 5, 0xFFAA5500), 6, 5);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
     DWORD slot = engine->LoadTexture(std::wstring(path.begin(), path.end()));
     ASSERT_NE(slot, IMResourceManager::kNoTexture);
     EXPECT_EQ(engine->GetTextureEntry(slot)->image.right, 6);

@@ -14,7 +14,7 @@ using namespace enginetest;
 namespace {
 
 class TruncationTest : public EngineTest {
-protected:
+   protected:
     int Decode(const std::vector<std::uint8_t>& source, std::size_t length) {
         std::unique_ptr<std::uint8_t[]> exact(new std::uint8_t[length ? length : 1]);
         std::copy_n(source.begin(), length, exact.get());
@@ -50,9 +50,7 @@ TEST_F(TruncationTest, PngCutAtEveryLength) {
     if (std::filesystem::exists(interlaced) && ReadWholeFile(interlaced.string(), &bytes)) EveryLength(bytes, 1);
 }
 
-TEST_F(TruncationTest, JpegCutAtEveryLength) {
-    EveryLength(EncodeJpeg(Pattern(48, 32), 48, 32), 2);
-}
+TEST_F(TruncationTest, JpegCutAtEveryLength) { EveryLength(EncodeJpeg(Pattern(48, 32), 48, 32), 2); }
 
 TEST_F(TruncationTest, HostileBytesAndHugeHeadersFailCleanly) {
     std::mt19937 random(20240601);
@@ -67,7 +65,10 @@ TEST_F(TruncationTest, HostileBytesAndHugeHeadersFailCleanly) {
     }
     // A header announcing a picture far larger than any texture is refused before allocating.
     std::vector<std::uint8_t> huge = png;
-    huge[16] = 0x00; huge[17] = 0x01; huge[18] = 0x00; huge[19] = 0x00;  // width 65536
+    huge[16] = 0x00;
+    huge[17] = 0x01;
+    huge[18] = 0x00;
+    huge[19] = 0x00;  // width 65536
     EXPECT_EQ(Decode(huge, huge.size()), 0);
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(engine->Device()->LiveTextureCount(), 0);

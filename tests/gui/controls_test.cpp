@@ -63,7 +63,10 @@ TEST_F(ControlsTest, ButtonsShowTheirStatesFromOnePictureSet) {
     IMButton* full = CreateButton(screen, 100, 100, L"Btn", L"Btn", L"BtnNuv", L"BtnKlick", 0);
     IMButton* plain = CreateButton(screen, 300, 100, L"Btn", L"", L"", L"", 0);
     int clicks = 0;
-    full->OnClick.connect([&](const IMMouseEvent&) { ++clicks; return 0L; });
+    full->OnClick.connect([&](const IMMouseEvent&) {
+        ++clicks;
+        return 0L;
+    });
     EXPECT_TRUE(EqualRect(full->GetRect(), RECT{100, 100, 160, 140}));
     Pass();
     Pass();
@@ -108,8 +111,14 @@ TEST_F(ControlsTest, TransparentPixelsPassClicksToWhatLiesBelow) {
     IMPicture* floor = CreatePicture(screen, 0, 0, L"Floor", 0, 0xFFFFFFFF);
     IMButton* bell = CreateButton(screen, 200, 200, L"Round", L"", L"", L"", 1);
     int floorClicks = 0, bellClicks = 0;
-    floor->OnClick.connect([&](const IMMouseEvent&) { ++floorClicks; return 0L; });
-    bell->OnClick.connect([&](const IMMouseEvent&) { ++bellClicks; return 0L; });
+    floor->OnClick.connect([&](const IMMouseEvent&) {
+        ++floorClicks;
+        return 0L;
+    });
+    bell->OnClick.connect([&](const IMMouseEvent&) {
+        ++bellClicks;
+        return 0L;
+    });
     Pass();
     Pass();
 

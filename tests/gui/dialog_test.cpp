@@ -1,16 +1,16 @@
+#include "gui/dialog.h"
+
 #include <gtest/gtest.h>
 
 #include <boost/bind/bind.hpp>
 #include <string>
 #include <vector>
 
-#include "gui/dialog.h"
-
 namespace {
 
 // A rectangle control that counts its instances and logs what happens to it.
 class Box : public IMViewControl<IMEmptyView> {
-public:
+   public:
     Box(IMContainer* parent, RECT r, int layer, std::string name, std::vector<std::string>* log)
         : IMViewControl<IMEmptyView>(parent, layer), name(std::move(name)), log(log) {
         SetRect(r);
@@ -61,7 +61,7 @@ TEST_F(DialogTest, LayersDecideDrawingAndHittingOrder) {
     EXPECT_EQ(log, (std::vector<std::string>{"draw first", "draw second", "draw high"}));
     log.clear();
 
-    root.MouseMove(Move(60, 60));  // first and second overlap: the later one is on top
+    root.MouseMove(Move(60, 60));    // first and second overlap: the later one is on top
     root.MouseMove(Move(150, 150));  // all three: the higher layer wins whatever the order
     EXPECT_EQ(log, (std::vector<std::string>{"enter second", "enter high", "leave second"}));
     EXPECT_EQ(root.HoverChild()->IsMouseOver(), true);
@@ -127,7 +127,10 @@ TEST_F(DialogTest, FocusClimbsToTheRootAndButtonsDoNotTakeIt) {
 
     // Keys go down the chain of focused containers.
     int keys = 0;
-    edit->OnKey.connect([&](const IMKeyboardEvent&) { ++keys; return 0L; });
+    edit->OnKey.connect([&](const IMKeyboardEvent&) {
+        ++keys;
+        return 0L;
+    });
     root.Key(IMKeyboardEvent(nullptr, WM_CHAR, L'ф', 0));
     EXPECT_EQ(keys, 1);
 
@@ -165,7 +168,10 @@ TEST_F(DialogTest, AScreenOpenedUnderAStillPointerWaitsForAMove) {
     Pass(root);
     Pass(*screenDialog);
     int clicks = 0;
-    button->OnClick.connect([&](const IMMouseEvent&) { ++clicks; return 0L; });
+    button->OnClick.connect([&](const IMMouseEvent&) {
+        ++clicks;
+        return 0L;
+    });
     root.MouseButton(Press(50, 50));
     root.MouseButton(Release(50, 50));
     EXPECT_EQ(clicks, 0);  // nobody was found under the pointer yet
@@ -204,8 +210,14 @@ TEST_F(DialogTest, ClosingAScreenDisposesEveryDescendantFirst) {
     Pass(*root);
     Pass(*screenDialog);
     std::vector<std::string> order;
-    a->OnClose.connect([&](const IMEvent&) { order.push_back("a"); return 0L; });
-    screenDialog->OnClose.connect([&](const IMEvent&) { order.push_back("screen"); return 0L; });
+    a->OnClose.connect([&](const IMEvent&) {
+        order.push_back("a");
+        return 0L;
+    });
+    screenDialog->OnClose.connect([&](const IMEvent&) {
+        order.push_back("screen");
+        return 0L;
+    });
     screenDialog->Close();
     EXPECT_EQ(order, (std::vector<std::string>{"screen"}));  // children are disposed, not closed
     EXPECT_TRUE(a->IsDisposed());

@@ -15,12 +15,24 @@ namespace {
 // Records every signal a control emits, as "Name:id", with the sender checked on the way.
 struct SignalLog {
     explicit SignalLog(IMControl& c) : control(c) {
-        Watch(c.OnDraw, "Draw"); Watch(c.OnClose, "Close"); Watch(c.OnUpdate, "Update");
-        Watch(c.OnDisable, "Disable"); Watch(c.OnEnable, "Enable"); Watch(c.OnHide, "Hide");
-        Watch(c.OnShow, "Show"); Watch(c.OnInvalidate, "Invalidate"); Watch(c.OnFocus, "Focus");
-        Watch(c.OnBlur, "Blur"); Watch(c.OnMouseMove, "MouseMove"); Watch(c.OnMouseButton, "MouseButton");
-        Watch(c.OnClick, "Click"); Watch(c.OnMouseEnter, "MouseEnter"); Watch(c.OnMouseLeave, "MouseLeave");
-        Watch(c.OnDoubleClick, "DoubleClick"); Watch(c.OnKey, "Key"); Watch(c.OnKeyDown, "KeyDown");
+        Watch(c.OnDraw, "Draw");
+        Watch(c.OnClose, "Close");
+        Watch(c.OnUpdate, "Update");
+        Watch(c.OnDisable, "Disable");
+        Watch(c.OnEnable, "Enable");
+        Watch(c.OnHide, "Hide");
+        Watch(c.OnShow, "Show");
+        Watch(c.OnInvalidate, "Invalidate");
+        Watch(c.OnFocus, "Focus");
+        Watch(c.OnBlur, "Blur");
+        Watch(c.OnMouseMove, "MouseMove");
+        Watch(c.OnMouseButton, "MouseButton");
+        Watch(c.OnClick, "Click");
+        Watch(c.OnMouseEnter, "MouseEnter");
+        Watch(c.OnMouseLeave, "MouseLeave");
+        Watch(c.OnDoubleClick, "DoubleClick");
+        Watch(c.OnKey, "Key");
+        Watch(c.OnKeyDown, "KeyDown");
         Watch(c.OnKeyUp, "KeyUp");
     }
     template <class Signal>
@@ -53,7 +65,8 @@ TEST(Events, MouseMessagesUnpackSignedCoordinates) {
     EXPECT_TRUE(e.IsMessage(513));
     EXPECT_TRUE(e.Is(513));
 
-    IMMouseEvent wheel = MakeMouseEvent(nullptr, WM_MOUSEWHEEL, MAKEWPARAM(MK_SHIFT, -WHEEL_DELTA), MAKELPARAM(799, 599));
+    IMMouseEvent wheel =
+        MakeMouseEvent(nullptr, WM_MOUSEWHEEL, MAKEWPARAM(MK_SHIFT, -WHEEL_DELTA), MAKELPARAM(799, 599));
     EXPECT_EQ(wheel.x, 799);
     EXPECT_EQ(wheel.y, 599);
     EXPECT_EQ(GET_WHEEL_DELTA_WPARAM(wheel.wParam), -120);
@@ -96,7 +109,7 @@ TEST(Controls, ClicksNeedPressAndReleaseOnTheSameControl) {
     a.MouseButton(Mouse(WM_LBUTTONDOWN, MK_LBUTTON));
     b.MouseButton(Mouse(WM_LBUTTONUP, 0));
     EXPECT_EQ(logB.Take(), (Log{"MouseButton:514"}));  // no click on B
-    EXPECT_TRUE(a.IsPressed());                       // A keeps its press until it hears a button again
+    EXPECT_TRUE(a.IsPressed());                        // A keeps its press until it hears a button again
 
     a.MouseButton(Mouse(WM_RBUTTONDOWN, MK_RBUTTON));
     logA.Take();
@@ -107,7 +120,8 @@ TEST(Controls, ClicksNeedPressAndReleaseOnTheSameControl) {
     a.MouseButton(Mouse(WM_MBUTTONDOWN, MK_MBUTTON));
     a.MouseButton(Mouse(WM_MBUTTONUP, 0));
     a.MouseButton(Mouse(WM_LBUTTONDBLCLK, MK_LBUTTON));
-    EXPECT_EQ(logA.Take(), (Log{"MouseButton:519", "Click:526", "MouseButton:520", "MouseButton:515", "DoubleClick:515"}));
+    EXPECT_EQ(logA.Take(),
+              (Log{"MouseButton:519", "Click:526", "MouseButton:520", "MouseButton:515", "DoubleClick:515"}));
 }
 
 TEST(Controls, ADisabledControlKeepsTrackOfTheButtonsSilently) {
@@ -150,11 +164,26 @@ TEST(Controls, WheelKeyStateCountsAsPressedOnlyForASingleButton) {
 TEST(Controls, FlagsChangeBeforeOrAfterEmittingAsHandlersExpect) {
     PlainControl c;
     std::vector<bool> seen;
-    c.OnHide.connect([&](const IMEvent&) { seen.push_back(c.IsHidden()); return 0L; });
-    c.OnShow.connect([&](const IMEvent&) { seen.push_back(c.IsHidden()); return 0L; });
-    c.OnDisable.connect([&](const IMEvent&) { seen.push_back(c.IsEnabled()); return 0L; });
-    c.OnMouseEnter.connect([&](const IMMouseEvent&) { seen.push_back(c.IsMouseOver()); return 0L; });
-    c.OnMouseLeave.connect([&](const IMMouseEvent&) { seen.push_back(c.IsMouseOver()); return 0L; });
+    c.OnHide.connect([&](const IMEvent&) {
+        seen.push_back(c.IsHidden());
+        return 0L;
+    });
+    c.OnShow.connect([&](const IMEvent&) {
+        seen.push_back(c.IsHidden());
+        return 0L;
+    });
+    c.OnDisable.connect([&](const IMEvent&) {
+        seen.push_back(c.IsEnabled());
+        return 0L;
+    });
+    c.OnMouseEnter.connect([&](const IMMouseEvent&) {
+        seen.push_back(c.IsMouseOver());
+        return 0L;
+    });
+    c.OnMouseLeave.connect([&](const IMMouseEvent&) {
+        seen.push_back(c.IsMouseOver());
+        return 0L;
+    });
     c.Hide();
     c.Show();
     c.Disable();
@@ -230,7 +259,10 @@ TEST(Controls, SlotsBoundToADestroyedControlAreNotCalled) {
     PlainControl emitter;
     auto target = std::make_unique<PlainControl>();
     int hidden = 0;
-    target->OnHide.connect([&](const IMEvent&) { ++hidden; return 0L; });
+    target->OnHide.connect([&](const IMEvent&) {
+        ++hidden;
+        return 0L;
+    });
     emitter.OnClick.connect(boost::bind(&IMControl::Hide, target.get()));
     emitter.MouseButton(Mouse(WM_LBUTTONDOWN, MK_LBUTTON));
     emitter.MouseButton(Mouse(WM_LBUTTONUP, 0));
@@ -247,8 +279,15 @@ TEST(Controls, HandlersMayDisconnectOrDisposeDuringAnEmission) {
     auto* c = new PlainControl(&parent);
     std::vector<int> calls;
     IMConnection self;
-    self = c->OnClick.connect([&](const IMMouseEvent&) { calls.push_back(1); self.disconnect(); return 0L; });
-    c->OnClick.connect([&](const IMMouseEvent&) { calls.push_back(2); return 0L; });
+    self = c->OnClick.connect([&](const IMMouseEvent&) {
+        calls.push_back(1);
+        self.disconnect();
+        return 0L;
+    });
+    c->OnClick.connect([&](const IMMouseEvent&) {
+        calls.push_back(2);
+        return 0L;
+    });
     c->MouseButton(Mouse(WM_LBUTTONDOWN, MK_LBUTTON));
     c->MouseButton(Mouse(WM_LBUTTONUP, 0));
     c->MouseButton(Mouse(WM_LBUTTONDOWN, MK_LBUTTON));
@@ -259,7 +298,10 @@ TEST(Controls, HandlersMayDisconnectOrDisposeDuringAnEmission) {
     // and the control stays alive until its parent deletes it.
     calls.clear();
     c->OnMouseButton.connect(boost::bind(&IMControl::Close, c));
-    c->OnMouseButton.connect([&](const IMMouseEvent&) { calls.push_back(3); return 0L; });
+    c->OnMouseButton.connect([&](const IMMouseEvent&) {
+        calls.push_back(3);
+        return 0L;
+    });
     c->MouseButton(Mouse(WM_LBUTTONDOWN, MK_LBUTTON));
     EXPECT_TRUE(calls.empty());
     EXPECT_EQ(parent.removed.size(), 1u);

@@ -10,7 +10,11 @@ TEST(Timers, IntervalZeroFiresEveryPassUntilRemoved) {
     int fired = 0;
     unsigned id = timers.AddTimer(0);
     EXPECT_EQ(id, 1u);
-    timers.ConnectTimer(id, [&](const IMEvent& e) { EXPECT_EQ(e.id, EV_NOTIFY); ++fired; return 0L; });
+    timers.ConnectTimer(id, [&](const IMEvent& e) {
+        EXPECT_EQ(e.id, EV_NOTIFY);
+        ++fired;
+        return 0L;
+    });
     for (int pass = 0; pass < 3; ++pass) timers.RunDueTimers(nullptr);
     EXPECT_EQ(fired, 3);
     timers.RemoveTimer(id);
@@ -23,13 +27,20 @@ TEST(Timers, SelfRemovalAndTimersAddedDuringAPass) {
     IMTimerService timers;
     std::vector<unsigned> order;
     unsigned once = timers.AddTimer(0);
-    timers.ConnectTimer(once, [&](const IMEvent&) { order.push_back(once); timers.RemoveTimer(once); return 0L; });
+    timers.ConnectTimer(once, [&](const IMEvent&) {
+        order.push_back(once);
+        timers.RemoveTimer(once);
+        return 0L;
+    });
     unsigned added = 0;
     unsigned adder = timers.AddTimer(0);
     timers.ConnectTimer(adder, [&](const IMEvent&) {
         if (added == 0) {
             added = timers.AddTimer(0);
-            timers.ConnectTimer(added, [&](const IMEvent&) { order.push_back(added); return 0L; });
+            timers.ConnectTimer(added, [&](const IMEvent&) {
+                order.push_back(added);
+                return 0L;
+            });
         }
         order.push_back(adder);
         return 0L;
@@ -47,7 +58,10 @@ TEST(Timers, DueRuleAndUnknownIds) {
     IMTimerService timers;
     int fired = 0;
     unsigned id = timers.AddTimer(30);
-    timers.ConnectTimer(id, [&](const IMEvent&) { ++fired; return 0L; });
+    timers.ConnectTimer(id, [&](const IMEvent&) {
+        ++fired;
+        return 0L;
+    });
     timers.RunDueTimers(nullptr);
     EXPECT_EQ(fired, 0);
     auto wait = timers.MicrosecondsToNextDue();

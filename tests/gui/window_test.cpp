@@ -1,15 +1,16 @@
+#include "gui/window.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "gui/window.h"
 #include "platform/message_queue.h"
 
 namespace {
 
 class Box : public IMViewControl<IMEmptyView> {
-public:
+   public:
     Box(IMContainer* parent, RECT r, std::string name, std::vector<std::string>* log)
         : IMViewControl<IMEmptyView>(parent, 0), name(std::move(name)), log(log) {
         SetRect(r);
@@ -57,7 +58,10 @@ TEST_F(WindowTest, MessagesReachTheTreeAndCloseEndsTheLoop) {
         keys += e.wParam == VK_F1;
         return 0L;
     });
-    screen->OnClose.connect([&](const IMEvent&) { ++closes; return 0L; });
+    screen->OnClose.connect([&](const IMEvent&) {
+        ++closes;
+        return 0L;
+    });
     ASSERT_TRUE(window->PumpOnce());
     ASSERT_TRUE(window->PumpOnce());  // the screen's own children join at its first update
 
@@ -87,7 +91,10 @@ TEST_F(WindowTest, MinimisedWindowsUpdateAndRunTimersButDoNotDraw) {
         ++fired;
         return 0L;
     });
-    window->OnUpdate.connect([&](const IMEvent&) { ++updates; return 0L; });
+    window->OnUpdate.connect([&](const IMEvent&) {
+        ++updates;
+        return 0L;
+    });
     window->PumpOnce();
     EXPECT_EQ(log, (std::vector<std::string>{"draw box"}));
 

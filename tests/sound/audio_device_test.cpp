@@ -1,8 +1,9 @@
+#include "platform/audio_device.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "platform/audio_device.h"
 #include "platform/clock.h"
 
 using platform::AudioDevice;

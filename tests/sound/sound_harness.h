@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "core/timer_service.h"
-#include "sound/sound_system.h"
 #include "platform/clock.h"
 #include "platform/message_queue.h"
+#include "sound/sound_system.h"
 #include "tests/sound/test_tone.h"
 
 #ifdef VORLEN_TSAN_BUILD
@@ -28,7 +28,7 @@ struct SeenMessage {
 };
 
 class SoundHarness {
-public:
+   public:
     explicit SoundHarness(platform::AudioOutput output = platform::AudioOutput::Silent) {
         // Messages left over from an earlier system would name its streams.
         platform::Message m;
@@ -58,7 +58,9 @@ public:
             platform::MainQueue().Wait(platform::Clock::RealMicroseconds(1000));
         }
     }
-    void RunFor(DWORD clockMs) { RunUntil([] { return false; }, clockMs); }
+    void RunFor(DWORD clockMs) {
+        RunUntil([] { return false; }, clockMs);
+    }
 
     int Count(UINT message) const {
         int n = 0;
@@ -82,7 +84,7 @@ public:
 
 // Runs the clock faster for one test.
 class ScaledClock {
-public:
+   public:
     explicit ScaledClock(double scale = kTestClockScale) { platform::Clock::SetScale(scale); }
     ~ScaledClock() { platform::Clock::SetScale(1.0); }
 };

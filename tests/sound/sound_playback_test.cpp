@@ -115,8 +115,14 @@ TEST(SoundPlayback, PlayAndStopTwice) {
     const auto tone = EncodeTone({2, 44100, 88200, 441.0, 0.5});
     const DWORD id = FromMemory(h, L"two", tone);
     int ended = 0, started = 0;
-    h.system.ConnectEnded(id, [&](DWORD) { ++ended; return 0L; });
-    h.system.Find(id)->started.connect([&](DWORD) { ++started; return 0L; });
+    h.system.ConnectEnded(id, [&](DWORD) {
+        ++ended;
+        return 0L;
+    });
+    h.system.Find(id)->started.connect([&](DWORD) {
+        ++started;
+        return 0L;
+    });
     const auto& m = h.system.Messages();
 
     EXPECT_TRUE(h.system.Play(id));
@@ -183,7 +189,10 @@ TEST(SoundPlayback, LabelsAreRescheduledAndFireOnce) {
         return 0L;
     });
     bool ended = false;
-    h.system.ConnectEnded(id, [&](DWORD) { ended = true; return 0L; });
+    h.system.ConnectEnded(id, [&](DWORD) {
+        ended = true;
+        return 0L;
+    });
     CSoundStream* s = h.system.Find(id);
 
     h.system.Play(id);
@@ -217,7 +226,10 @@ TEST(SoundPlayback, LabelAfterTheEndNeverFires) {
     const auto tone = EncodeTone({2, 44100, 22050, 441.0, 0.5});
     const DWORD id = FromMemory(h, L"short", tone);
     int labels = 0;
-    h.system.ConnectLabel(id, [&](DWORD, DWORD) { ++labels; return 0L; });
+    h.system.ConnectLabel(id, [&](DWORD, DWORD) {
+        ++labels;
+        return 0L;
+    });
     PlayToEnd(h, id);
     h.Pump();
     EXPECT_EQ(h.timers.Count(), 0u);
@@ -276,5 +288,8 @@ TEST(SoundPlayback, NoSoundCardStillEnds) {
         PlayToEnd(h, FromMemory(h, L"x", tone), &after);
         EXPECT_GE(after, 900u) << driver;
     }
-    if (old) setenv("SDL_AUDIODRIVER", saved.c_str(), 1); else unsetenv("SDL_AUDIODRIVER");
+    if (old)
+        setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
+    else
+        unsetenv("SDL_AUDIODRIVER");
 }

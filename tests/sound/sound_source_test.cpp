@@ -1,9 +1,10 @@
+#include "sound/sound_source.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <vector>
 
-#include "sound/sound_source.h"
 #include "tests/sound/test_tone.h"
 
 namespace {

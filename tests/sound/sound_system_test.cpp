@@ -65,14 +65,21 @@ TEST(SoundSystem, RepeatedCreateClearsEndedSlotsOnly) {
     Tones& t = SharedTones();
     const DWORD id = h.system.CreateSoundFromMemory(L"x", t.mono.data(), static_cast<DWORD>(t.mono.size()));
     int ended = 0, labels = 0, endedAfter = 0;
-    h.system.ConnectEnded(id, [&](DWORD got) { EXPECT_EQ(got, id); ++ended; return 0L; });
+    h.system.ConnectEnded(id, [&](DWORD got) {
+        EXPECT_EQ(got, id);
+        ++ended;
+        return 0L;
+    });
     h.system.ConnectLabel(id, [&](DWORD got, DWORD time) {
         EXPECT_EQ(got, id);
         EXPECT_EQ(time, CSoundSystem::kLabelTime);
         ++labels;
         return 0L;
     });
-    h.system.ConnectLabel(id, [&](DWORD, DWORD) { ++labels; return 0L; });  // same time, listed once
+    h.system.ConnectLabel(id, [&](DWORD, DWORD) {
+        ++labels;
+        return 0L;
+    });  // same time, listed once
     EXPECT_EQ(h.system.Find(id)->labelTimes, std::vector<DWORD>{CSoundSystem::kLabelTime});
 
     const auto& m = h.system.Messages();
@@ -80,7 +87,10 @@ TEST(SoundSystem, RepeatedCreateClearsEndedSlotsOnly) {
     EXPECT_EQ(ended, 1);
 
     EXPECT_EQ(h.system.CreateSoundFromMemory(L"x", nullptr, 0), id);
-    h.system.ConnectEnded(id, [&](DWORD) { ++endedAfter; return 0L; });
+    h.system.ConnectEnded(id, [&](DWORD) {
+        ++endedAfter;
+        return 0L;
+    });
     EXPECT_TRUE(h.system.DispatchSoundMessage(m.pause, id, 0));
     EXPECT_TRUE(h.system.DispatchSoundMessage(m.label, id, CSoundSystem::kLabelTime));
     EXPECT_EQ(ended, 1);

@@ -7,7 +7,7 @@
 #include "gui/control.h"
 
 class PlainControl : public IMControl {
-public:
+   public:
     explicit PlainControl(IMContainer* parent = nullptr, RECT rect = {}, int layer = 0)
         : IMControl(parent, layer), rect_(rect) {}
 
@@ -29,13 +29,13 @@ public:
 
     int drawn = 0;
 
-private:
+   private:
     RECT rect_;
     bool dirty_ = false;
 };
 
 class RecordingContainer : public IMContainer {
-public:
+   public:
     void AddChild(IMControl* child, int layer) override { added.push_back({child, layer}); }
     void RemoveChild(IMControl* child) override { removed.push_back(child); }
     long UpdateHover(const IMMouseEvent& e) override {

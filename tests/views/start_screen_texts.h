@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "platform/win_types.h"
+
 namespace texttest {
 
 inline const std::wstring kDescription =

@@ -2,9 +2,9 @@
 // from the back buffer and saved as text_screenshot.png in the build folder for review.
 #include <gtest/gtest.h>
 
-#include "views/text_view.h"
 #include "tests/views/start_screen_texts.h"
 #include "tests/views/text_test_support.h"
+#include "views/text_view.h"
 
 using namespace texttest;
 
