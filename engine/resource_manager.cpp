@@ -93,7 +93,7 @@ void ShutdownEngine() {
     DWORD elapsed = platform::Clock::Milliseconds() - engine->startTime_;
     // Shutting down within the first millisecond must not divide by zero.
     DWORD fps = elapsed ? engine->frames_ * 1000u / elapsed : 0u;
-    platform::Debug::Print("FPS: " + std::to_string(fps));
+    platform::Debug::Trace("FPS: " + std::to_string(fps));
     delete engine;
     g_engine = nullptr;
 }

@@ -26,6 +26,22 @@ void Print(std::string_view utf8Line) {
 
 void Print(std::wstring_view line) { Print(text::ToUtf8(line)); }
 
+bool TraceEnabled() {
+    static const bool enabled = [] {
+        const char* v = std::getenv("VORLEN_DEBUG");
+        return v && *v && std::string_view(v) != "0";
+    }();
+    return enabled;
+}
+
+void Trace(std::string_view utf8Line) {
+    if (TraceEnabled()) Print(utf8Line);
+}
+
+void Trace(std::wstring_view line) {
+    if (TraceEnabled()) Print(line);
+}
+
 void VerifyFailed(const char* condition, const char* message, const char* file, int line) {
     Print(std::string("internal error: ") + message + " (" + condition + ") at " + file + ":" + std::to_string(line));
     std::abort();

@@ -12,9 +12,17 @@
 
 namespace platform::Debug {
 
-// Thread-safe; lines from different threads never interleave.
+// Warnings and errors, always printed. Thread-safe; lines from different threads never
+// interleave.
 void Print(std::string_view utf8Line);
 void Print(std::wstring_view line);
+
+// Developer's trace lines (frame rate, sounds starting and stopping): printed only when the
+// environment variable VORLEN_DEBUG is set to something other than "0", so a pupil's terminal
+// or session log holds only what went wrong. Thread-safe.
+void Trace(std::string_view utf8Line);
+void Trace(std::wstring_view line);
+bool TraceEnabled();
 
 [[noreturn]] void VerifyFailed(const char* condition, const char* message, const char* file, int line);
 

@@ -73,7 +73,7 @@ bool CSoundStream::Play() {
     // always comes before this playback's "play".
     if (thread_.joinable()) thread_.join();
     nextHalf_ = 1;
-    platform::Debug::Print(std::wstring_view(L" звук играет"));
+    platform::Debug::Trace(std::wstring_view(L" звук играет"));
     if (!Prefill()) return false;
     {
         std::lock_guard<std::mutex> guard(lock_);
@@ -90,7 +90,7 @@ bool CSoundStream::Stop() {
     {
         std::lock_guard<std::mutex> guard(lock_);
         if (state_ != StreamState::Playing) return false;
-        platform::Debug::Print(std::wstring_view(L" звук стой"));
+        platform::Debug::Trace(std::wstring_view(L" звук стой"));
         buffer_->Stop();
         endRequested_ = true;
     }
@@ -171,7 +171,7 @@ void CSoundStream::RunPlayback() {
     endCount_ = 0;
     state_ = StreamState::Stopped;
     guard.unlock();
-    platform::Debug::Print(std::wstring_view(L" звук остановился"));
+    platform::Debug::Trace(std::wstring_view(L" звук остановился"));
     platform::MainQueue().Post(messages.pause, id_, 0);
 }
 
