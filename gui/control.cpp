@@ -189,12 +189,11 @@ int IMControl::Dispose() {
     for (IMKeyboardSignal* s : {&OnKey, &OnKeyDown, &OnKeyUp}) s->disconnect_all_slots();
     OnInvalidate.disconnect_all_slots();
 
-    // Handing the control to its parent twice would delete it twice.
-    if (parent_ && !disposed_) {
-        disposed_ = true;
-        parent_->RemoveChild(this);
-    }
+    // Handing the control to its parent twice would delete it twice. The parent may delete it
+    // at once (a child that never joined), so nothing below the hand-over may touch `this`.
+    if (disposed_) return 0;
     disposed_ = true;
+    if (parent_) parent_->RemoveChild(this);
     return 0;
 }
 

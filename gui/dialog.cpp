@@ -92,6 +92,9 @@ void IMDialogBase<IMEmptyView>::RemoveChild(IMControl* child) {
         auto found = std::find(v.begin(), v.end(), child);
         if (found != v.end()) {
             v.erase(found);
+            // It may already hold the focus (or the pointer): forget it before it goes.
+            if (hoverChild_ == child) hoverChild_ = nullptr;
+            if (focusChild_ == child) focusChild_ = nullptr;
             delete child;
         }
         it = v.empty() ? pendingAdds_.erase(it) : std::next(it);

@@ -27,11 +27,8 @@ void Print(std::string_view utf8Line) {
 void Print(std::wstring_view line) { Print(text::ToUtf8(line)); }
 
 bool TraceEnabled() {
-    static const bool enabled = [] {
-        const char* v = std::getenv("VORLEN_DEBUG");
-        return v && *v && std::string_view(v) != "0";
-    }();
-    return enabled;
+    const char* v = std::getenv("VORLEN_DEBUG");
+    return v && *v && std::string_view(v) != "0";
 }
 
 void Trace(std::string_view utf8Line) {

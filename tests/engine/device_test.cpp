@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 
 #include "engine/resource_manager.h"
 #include "engine_test_support.h"
@@ -178,6 +179,7 @@ TEST_F(EngineTest, VideoTexturesStayOpaqueAfterTheyAreRestored) {
 }
 
 TEST(EngineLife, InitRegistersTheSkinAndShutdownPrintsTheFrameRate) {
+    setenv("VORLEN_DEBUG", "1", 1);
     testing::internal::CaptureStderr();
     InitEngine(true);
     IMResourceManager* engine = GetResourceManager();
@@ -196,12 +198,22 @@ TEST(EngineLife, InitRegistersTheSkinAndShutdownPrintsTheFrameRate) {
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(GetResourceManager(), nullptr);
     EXPECT_NE(err.find("FPS: "), std::string::npos) << err;
+    unsetenv("VORLEN_DEBUG");
 }
 
 TEST(EngineLife, ShutdownRightAfterStartReportsZeroFramesPerSecond) {
+    setenv("VORLEN_DEBUG", "1", 1);
     testing::internal::CaptureStderr();
     InitEngine(true);
     ShutdownEngine();
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("FPS: 0\n"), std::string::npos) << err;
+
+    // Without the debug switch the frame rate stays out of the pupil's session log.
+    unsetenv("VORLEN_DEBUG");
+    testing::internal::CaptureStderr();
+    InitEngine(true);
+    ShutdownEngine();
+    err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.find("FPS: "), std::string::npos) << err;
 }

@@ -226,3 +226,18 @@ TEST_F(DialogTest, ClosingAScreenDisposesEveryDescendantFirst) {
     EXPECT_EQ(root->LiveChildCount(), 0u);
     delete root;
 }
+
+TEST_F(DialogTest, AChildClosedBeforeJoiningTakesItsFocusWithIt) {
+    IMDialog root(nullptr, &screen, 0);
+    auto* edit = new Box(&root, {10, 10, 110, 110}, 0, "edit", &log);
+    edit->SetFocusable(true);
+    edit->SetFocus(true);  // a screen focusing its edit bar as it builds it
+    EXPECT_EQ(root.FocusChild(), edit);
+
+    edit->Close();  // before the next update: deleted at once
+    EXPECT_EQ(Box::alive, 0);
+    EXPECT_EQ(root.FocusChild(), nullptr);
+    // The next key must not reach the deleted child (the sanitized run would see it).
+    root.Key(IMKeyboardEvent(&root, WM_KEYDOWN, 'A', 0));
+    Pass(root);
+}
