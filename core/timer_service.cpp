@@ -33,14 +33,13 @@ IMConnection IMTimerService::ConnectTimer(unsigned id, const Slot& slot) {
 
 void IMTimerService::RunDueTimers(IMControl* sender) {
     const std::int64_t now = Clock::Counter();
-    const std::int64_t frequency = Clock::Frequency();
     for (auto it = timers_.begin(); it != timers_.end();) {
         auto next = std::next(it);
         const unsigned id = it->first;
         Timer& t = *it->second;
         // A timer started after `now` (added by a handler during this pass) is never due yet;
         // the truncating division alone would round its small negative age up to 0.
-        const std::int64_t elapsed = (now - t.start) * 1000 / frequency;
+        const std::int64_t elapsed = Clock::TicksToMilliseconds(now - t.start);
         if (t.start <= now && elapsed >= 0 && static_cast<std::uint32_t>(elapsed) >= t.interval) {
             t.start = Clock::Counter();
             Emit(t.signal, IMEvent(sender, EV_NOTIFY));
@@ -56,10 +55,9 @@ void IMTimerService::RunDueTimers(IMControl* sender) {
 std::optional<std::int64_t> IMTimerService::MicrosecondsToNextDue() const {
     if (timers_.empty()) return std::nullopt;
     const std::int64_t now = Clock::Counter();
-    const std::int64_t frequency = Clock::Frequency();
     std::int64_t best = INT64_MAX;
     for (const auto& [id, t] : timers_) {
-        const std::int64_t elapsed = std::max<std::int64_t>(now - t->start, 0) * 1'000'000 / frequency;
+        const std::int64_t elapsed = Clock::TicksToMicroseconds(std::max<std::int64_t>(now - t->start, 0));
         const std::int64_t left = static_cast<std::int64_t>(t->interval) * 1000 - elapsed;
         best = std::min(best, std::max<std::int64_t>(left, 0));
     }

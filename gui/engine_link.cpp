@@ -1,6 +1,9 @@
 #include "gui/engine_link.h"
 
+#include <vector>
+
 #include "engine/resource_manager.h"
+#include "platform/window.h"
 
 // With no engine (controls made in tests without a window, or a picture released after the
 // engine stopped) the framework draws nothing and keeps a clip and origin of its own.
@@ -91,6 +94,34 @@ void OfferToSound(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void SetSoundTimers(IMTimerService* timers) {
     if (Engine()) Engine()->SetTimerService(timers);
+}
+
+void SetWindowIcon(const std::wstring& name) {
+    platform::Window* window = platform::MainWindow();
+    if (!Engine() || !window) return;
+    const unsigned slot = Engine()->LoadTexture(name);
+    const RECT image = TextureImageRect(slot);
+    const int w = image.right - image.left, h = image.bottom - image.top;
+    if (w > 0 && h > 0 && w <= 512 && h <= 512) {
+        std::vector<std::uint8_t> bgra(static_cast<std::size_t>(w) * h * 4);
+        bool complete = true;
+        for (int y = 0; y < h && complete; ++y) {
+            for (int x = 0; x < w; ++x) {
+                DWORD argb = 0;
+                if (!Engine()->ReadBackupPixel(slot, x, y, &argb)) {
+                    complete = false;
+                    break;
+                }
+                std::uint8_t* p = &bgra[(static_cast<std::size_t>(y) * w + x) * 4];
+                p[0] = argb & 0xFF;
+                p[1] = (argb >> 8) & 0xFF;
+                p[2] = (argb >> 16) & 0xFF;
+                p[3] = argb >> 24;
+            }
+        }
+        if (complete) window->SetIcon(bgra.data(), w, h);
+    }
+    Engine()->ReleaseTexture(slot);
 }
 
 }  // namespace engine_link

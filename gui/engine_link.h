@@ -45,6 +45,10 @@ bool ResetDevice();
 void InitEngine(bool windowed);
 void ShutdownEngine();
 
+// Gives the main window the picture `name` (a resource number) as its icon; without the picture
+// the window keeps the desktop's default icon.
+void SetWindowIcon(const std::wstring& name);
+
 // Offers a window message to the sound system first (its stream notifications).
 void OfferToSound(UINT message, WPARAM wParam, LPARAM lParam);
 // The window timers that carry the sounds' label times.

@@ -138,12 +138,13 @@ IMWindow* CreateMainWindow(const std::wstring& title, const RECT& rect, bool win
     std::string error;
     auto window = platform::Window::Create(title, rect.right - rect.left, rect.bottom - rect.top, mode, &error);
     if (!window) {
-        platform::Debug::Print("cannot open the main window: " + error);
+        platform::Debug::Print(error);
         return nullptr;
     }
     platform::SetMainWindow(window.get());
     platform::MainQueue().SetWaker(&platform::Window::Wake);
     engine_link::InitEngine(windowed);
+    engine_link::SetWindowIcon(L"500");
     auto* root = new IMWindow(std::move(window));
     engine_link::SetSoundTimers(&root->Timers());
     return root;

@@ -65,6 +65,16 @@ double Clock::Scale() {
     return t.scale;
 }
 
+namespace {
+std::int64_t TicksTo(std::int64_t ticks, std::int64_t unitsPerSecond) {
+    const std::int64_t f = Clock::Frequency();
+    return ticks / f * unitsPerSecond + ticks % f * unitsPerSecond / f;
+}
+}  // namespace
+
+std::int64_t Clock::TicksToMicroseconds(std::int64_t ticks) { return TicksTo(ticks, 1'000'000); }
+std::int64_t Clock::TicksToMilliseconds(std::int64_t ticks) { return TicksTo(ticks, 1'000); }
+
 std::int64_t Clock::RealMicroseconds(std::int64_t clockMicroseconds) {
     return static_cast<std::int64_t>(static_cast<double>(clockMicroseconds) / Scale());
 }

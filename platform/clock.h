@@ -31,6 +31,12 @@ class Clock {
     static void SetScale(double scale);
     static double Scale();
 
+    // A span of counter ticks in microseconds (or milliseconds), without overflow for any span
+    // the counter can hold: a school computer runs all day, and ticks x 1,000,000 does not
+    // fit 64 bits after two and a half hours.
+    static std::int64_t TicksToMicroseconds(std::int64_t ticks);
+    static std::int64_t TicksToMilliseconds(std::int64_t ticks);
+
     // Converts clock milliseconds into the real time they take, for waits on other primitives.
     static std::int64_t RealMicroseconds(std::int64_t clockMicroseconds);
 };

@@ -107,6 +107,34 @@ inline constexpr WPARAM VK_F9 = 0x78;
 inline constexpr WPARAM VK_F10 = 0x79;
 inline constexpr WPARAM VK_F11 = 0x7A;
 inline constexpr WPARAM VK_F12 = 0x7B;
+inline constexpr WPARAM VK_PAUSE = 0x13;
+inline constexpr WPARAM VK_CAPITAL = 0x14;
+inline constexpr WPARAM VK_SNAPSHOT = 0x2C;
+inline constexpr WPARAM VK_LWIN = 0x5B;
+inline constexpr WPARAM VK_RWIN = 0x5C;
+inline constexpr WPARAM VK_APPS = 0x5D;
+inline constexpr WPARAM VK_NUMPAD0 = 0x60;  // ... VK_NUMPAD9 = 0x69
+inline constexpr WPARAM VK_MULTIPLY = 0x6A;
+inline constexpr WPARAM VK_ADD = 0x6B;
+inline constexpr WPARAM VK_SEPARATOR = 0x6C;
+inline constexpr WPARAM VK_SUBTRACT = 0x6D;
+inline constexpr WPARAM VK_DECIMAL = 0x6E;
+inline constexpr WPARAM VK_DIVIDE = 0x6F;
+inline constexpr WPARAM VK_F13 = 0x7C;  // ... VK_F24 = 0x87
+inline constexpr WPARAM VK_NUMLOCK = 0x90;
+inline constexpr WPARAM VK_SCROLL = 0x91;
+inline constexpr WPARAM VK_OEM_1 = 0xBA;  // ;: on a US layout
+inline constexpr WPARAM VK_OEM_PLUS = 0xBB;
+inline constexpr WPARAM VK_OEM_COMMA = 0xBC;
+inline constexpr WPARAM VK_OEM_MINUS = 0xBD;
+inline constexpr WPARAM VK_OEM_PERIOD = 0xBE;
+inline constexpr WPARAM VK_OEM_2 = 0xBF;    // /?
+inline constexpr WPARAM VK_OEM_3 = 0xC0;    // `~
+inline constexpr WPARAM VK_OEM_4 = 0xDB;    // [{
+inline constexpr WPARAM VK_OEM_5 = 0xDC;    // \|
+inline constexpr WPARAM VK_OEM_6 = 0xDD;    // ]}
+inline constexpr WPARAM VK_OEM_7 = 0xDE;    // '"
+inline constexpr WPARAM VK_OEM_102 = 0xE2;  // the extra key beside left Shift
 
 // Word packing as the messages use it.
 constexpr WORD LOWORD(DWORD v) { return static_cast<WORD>(v & 0xFFFF); }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 
 #include "platform/debug.h"
@@ -18,18 +19,22 @@ std::atomic<Uint32> g_wakeEvent{0};
 SDL_Window* Sdl(void* w) { return static_cast<SDL_Window*>(w); }
 
 // Virtual-key code of a key by its position, so letters do not depend on the keyboard layout.
+// 0 for keys Windows has no code for either (the key is then dropped).
 WPARAM VirtualKey(const SDL_Keysym& key) {
     const SDL_Scancode sc = key.scancode;
     if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return 'A' + (sc - SDL_SCANCODE_A);
     if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9) return '1' + (sc - SDL_SCANCODE_1);
     if (sc == SDL_SCANCODE_0) return '0';
     if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F12) return VK_F1 + (sc - SDL_SCANCODE_F1);
+    if (sc >= SDL_SCANCODE_F13 && sc <= SDL_SCANCODE_F24) return VK_F13 + (sc - SDL_SCANCODE_F13);
+    if (sc >= SDL_SCANCODE_KP_1 && sc <= SDL_SCANCODE_KP_9) return VK_NUMPAD0 + 1 + (sc - SDL_SCANCODE_KP_1);
     switch (sc) {
         case SDL_SCANCODE_BACKSPACE:
             return VK_BACK;
         case SDL_SCANCODE_TAB:
             return VK_TAB;
         case SDL_SCANCODE_RETURN:
+        case SDL_SCANCODE_RETURN2:
         case SDL_SCANCODE_KP_ENTER:
             return VK_RETURN;
         case SDL_SCANCODE_ESCAPE:
@@ -65,20 +70,85 @@ WPARAM VirtualKey(const SDL_Keysym& key) {
         case SDL_SCANCODE_LALT:
         case SDL_SCANCODE_RALT:
             return VK_MENU;
+        case SDL_SCANCODE_LGUI:
+            return VK_LWIN;
+        case SDL_SCANCODE_RGUI:
+            return VK_RWIN;
+        case SDL_SCANCODE_APPLICATION:
+            return VK_APPS;
+        case SDL_SCANCODE_PAUSE:
+            return VK_PAUSE;
+        case SDL_SCANCODE_CAPSLOCK:
+            return VK_CAPITAL;
+        case SDL_SCANCODE_PRINTSCREEN:
+            return VK_SNAPSHOT;
+        case SDL_SCANCODE_NUMLOCKCLEAR:
+            return VK_NUMLOCK;
+        case SDL_SCANCODE_SCROLLLOCK:
+            return VK_SCROLL;
+        // The keypad: digits and operators have codes of their own on Windows.
+        case SDL_SCANCODE_KP_0:
+            return VK_NUMPAD0;
+        case SDL_SCANCODE_KP_MULTIPLY:
+            return VK_MULTIPLY;
+        case SDL_SCANCODE_KP_PLUS:
+            return VK_ADD;
+        case SDL_SCANCODE_KP_MINUS:
+            return VK_SUBTRACT;
+        case SDL_SCANCODE_KP_PERIOD:
+        case SDL_SCANCODE_KP_COMMA:
+            return VK_DECIMAL;
+        case SDL_SCANCODE_KP_DIVIDE:
+            return VK_DIVIDE;
+        // Punctuation by position, as on a US layout (the Russian letters on these keys
+        // arrive as text input all the same).
+        case SDL_SCANCODE_SEMICOLON:
+            return VK_OEM_1;
+        case SDL_SCANCODE_EQUALS:
+            return VK_OEM_PLUS;
+        case SDL_SCANCODE_COMMA:
+            return VK_OEM_COMMA;
+        case SDL_SCANCODE_MINUS:
+            return VK_OEM_MINUS;
+        case SDL_SCANCODE_PERIOD:
+            return VK_OEM_PERIOD;
+        case SDL_SCANCODE_SLASH:
+            return VK_OEM_2;
+        case SDL_SCANCODE_GRAVE:
+            return VK_OEM_3;
+        case SDL_SCANCODE_LEFTBRACKET:
+            return VK_OEM_4;
+        case SDL_SCANCODE_BACKSLASH:
+        case SDL_SCANCODE_NONUSHASH:
+            return VK_OEM_5;
+        case SDL_SCANCODE_RIGHTBRACKET:
+            return VK_OEM_6;
+        case SDL_SCANCODE_APOSTROPHE:
+            return VK_OEM_7;
+        case SDL_SCANCODE_NONUSBACKSLASH:
+            return VK_OEM_102;
         default:
             return 0;
     }
 }
 
-WPARAM MouseKeyState(Uint32 buttons) {
+WPARAM ButtonFlags(Uint32 buttons) {
     WPARAM keys = 0;
     if (buttons & SDL_BUTTON_LMASK) keys |= MK_LBUTTON;
     if (buttons & SDL_BUTTON_RMASK) keys |= MK_RBUTTON;
     if (buttons & SDL_BUTTON_MMASK) keys |= MK_MBUTTON;
-    const SDL_Keymod mods = SDL_GetModState();
+    return keys;
+}
+
+WPARAM ModifierFlags(Uint16 mods) {
+    WPARAM keys = 0;
     if (mods & KMOD_SHIFT) keys |= MK_SHIFT;
     if (mods & KMOD_CTRL) keys |= MK_CONTROL;
     return keys;
+}
+
+bool IsHeadlessDriver(const char* driver) {
+    return driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
 }
 
 }  // namespace
@@ -88,8 +158,25 @@ void SetMainWindow(Window* window) { g_mainWindow.store(window); }
 
 std::unique_ptr<Window> Window::Create(std::wstring_view title, int width, int height, WindowMode mode,
                                        std::string* error) {
+    // Without a display SDL quietly falls back to its offscreen driver, and the program would
+    // run where nobody can see it (a cron job, an SSH session). The headless drivers are for
+    // those who ask for them by name, as the tests do.
+    const char* requested = SDL_getenv("SDL_VIDEODRIVER");
+    const bool headlessRequested = requested && IsHeadlessDriver(requested);
+    const char* x11 = SDL_getenv("DISPLAY");
+    const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+    const bool displayNamed = (x11 && *x11) || (wayland && *wayland) || (requested && *requested);
+    if (!displayNamed) {
+        if (error) *error = "no display: neither DISPLAY nor WAYLAND_DISPLAY is set; start the program on a desktop";
+        return nullptr;
+    }
     if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        if (error) *error = std::string("cannot start video: ") + SDL_GetError();
+        if (error) *error = std::string("no display: ") + SDL_GetError();
+        return nullptr;
+    }
+    if (IsHeadlessDriver(SDL_GetCurrentVideoDriver()) && !headlessRequested) {
+        if (error) *error = "no display: only SDL's headless video driver could start";
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return nullptr;
     }
     if (g_wakeEvent.load() == 0) {
@@ -146,7 +233,10 @@ POINT Window::ToLogical(int x, int y) const {
     const double scale = std::min(static_cast<double>(w) / width_, static_cast<double>(h) / height_);
     const double left = (w - width_ * scale) / 2.0;
     const double top = (h - height_ * scale) / 2.0;
-    return {static_cast<LONG>((x - left) / scale), static_cast<LONG>((y - top) / scale)};
+    // Floor, not truncation: a point in the bar left of the picture is outside it (negative),
+    // and a tiny allowance keeps exact pixel boundaries from falling one pixel short.
+    auto toLogical = [scale](double v) { return static_cast<LONG>(std::floor(v / scale + 1e-6)); };
+    return {toLogical(x - left), toLogical(y - top)};
 }
 
 void Window::PumpEvents(MessageQueue& queue) {
@@ -182,15 +272,23 @@ void Window::PumpEvents(MessageQueue& queue) {
                         break;
                 }
                 break;
+            // The MK_ flags come from the events themselves, in the order they happened: SDL's
+            // current state has already moved on when a press and its release arrive in one
+            // pump, and the press would then claim no button was down.
             case SDL_MOUSEMOTION: {
                 POINT p = ToLogical(e.motion.x, e.motion.y);
-                queue.PostLocal(WM_MOUSEMOVE, MouseKeyState(e.motion.state), MAKELPARAM(p.x, p.y));
+                pointer_ = p;
+                buttons_ = e.motion.state;
+                queue.PostLocal(WM_MOUSEMOVE, ButtonFlags(buttons_) | ModifierFlags(mods_), MAKELPARAM(p.x, p.y));
                 break;
             }
             case SDL_MOUSEBUTTONDOWN:
             case SDL_MOUSEBUTTONUP: {
                 const bool down = e.type == SDL_MOUSEBUTTONDOWN;
                 POINT p = ToLogical(e.button.x, e.button.y);
+                pointer_ = p;
+                const Uint32 mask = SDL_BUTTON(e.button.button);
+                buttons_ = down ? (buttons_ | mask) : (buttons_ & ~mask);
                 UINT message = 0;
                 switch (e.button.button) {
                     case SDL_BUTTON_LEFT:
@@ -208,23 +306,25 @@ void Window::PumpEvents(MessageQueue& queue) {
                         break;
                 }
                 if (message)
-                    queue.PostLocal(message, MouseKeyState(SDL_GetMouseState(nullptr, nullptr)), MAKELPARAM(p.x, p.y));
+                    queue.PostLocal(message, ButtonFlags(buttons_) | ModifierFlags(mods_), MAKELPARAM(p.x, p.y));
                 break;
             }
             case SDL_MOUSEWHEEL: {
-                int x = 0, y = 0;
-                SDL_GetMouseState(&x, &y);
-                POINT p = ToLogical(x, y);
+                POINT p = pointer_;
+#if SDL_VERSION_ATLEAST(2, 26, 0)
+                p = ToLogical(e.wheel.mouseX, e.wheel.mouseY);
+#endif
                 int delta = e.wheel.y * WHEEL_DELTA;
                 if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) delta = -delta;
                 if (delta == 0) break;
-                WPARAM keys = MouseKeyState(SDL_GetMouseState(nullptr, nullptr));
+                const WPARAM keys = ButtonFlags(buttons_) | ModifierFlags(mods_);
                 queue.PostLocal(WM_MOUSEWHEEL, MAKEWPARAM(static_cast<int>(keys), delta), MAKELPARAM(p.x, p.y));
                 break;
             }
             case SDL_KEYDOWN:
             case SDL_KEYUP: {
                 const bool down = e.type == SDL_KEYDOWN;
+                mods_ = e.key.keysym.mod;
                 const bool alt = (e.key.keysym.mod & KMOD_ALT) != 0;
                 const WPARAM vk = VirtualKey(e.key.keysym);
                 if (vk == 0) break;
@@ -260,9 +360,7 @@ void Window::WaitForEvents(MessageQueue& queue, std::int64_t timeoutUs) {
     if (timeoutUs == 0) return;
     // Drivers without input of their own (offscreen, dummy) have no real wait: SDL would poll
     // every millisecond. Their only events are our own messages, so wait on the queue instead.
-    const char* driver = SDL_GetCurrentVideoDriver();
-    const bool noInput = driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
-    if (noInput) {
+    if (IsHeadlessDriver(SDL_GetCurrentVideoDriver())) {
         queue.Wait(timeoutUs < 0 ? -1 : timeoutUs);
         return;
     }
@@ -287,6 +385,7 @@ void Window::SetIcon(const std::uint8_t* bgra, int width, int height) {
     if (!s) return;
     SDL_SetWindowIcon(Sdl(window_), s);
     SDL_FreeSurface(s);
+    iconWidth_ = width;
 }
 
 RECT Window::ClientRect() const { return RECT{0, 0, width_, height_}; }

@@ -35,7 +35,9 @@ enum class WindowMode { FullScreen, Windowed, Hidden };
 class Window {
    public:
     // Opens the window with a client area of the given logical size. Returns null and a reason
-    // when SDL's video cannot start or the window cannot be made.
+    // when SDL's video cannot start or the window cannot be made, and ("no display: ...")
+    // when there is no display to show it on: SDL's headless drivers are used only when
+    // SDL_VIDEODRIVER names them.
     static std::unique_ptr<Window> Create(std::wstring_view title, int width, int height, WindowMode mode,
                                           std::string* error);
     ~Window();
@@ -52,6 +54,8 @@ class Window {
 
     // Sets the window's icon from 32-bit straight-alpha pixels, bytes B, G, R, A.
     void SetIcon(const std::uint8_t* bgra, int width, int height);
+    // The width of the icon last set, 0 before.
+    int IconWidth() const { return iconWidth_; }
 
     // The client area in logical pixels: (0, 0, width, height).
     RECT ClientRect() const;
@@ -88,11 +92,15 @@ class Window {
     int width_ = 0;
     int height_ = 0;
     int cursorCount_ = 0;
+    int iconWidth_ = 0;
     bool simulated_ = false;
     bool simulatedInside_ = false;
     POINT simulatedPos_{};
-    std::uint32_t lastLeftPress_ = 0;
-    POINT lastLeftPressPos_{};
+    // Buttons and modifier keys as the events seen so far left them, and the pointer's last
+    // logical position: the state each message reports.
+    std::uint32_t buttons_ = 0;
+    std::uint16_t mods_ = 0;
+    POINT pointer_{};
 };
 
 // The main window of the process, set by whoever creates it (null before and after).

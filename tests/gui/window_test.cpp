@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/message_queue.h"
+#include "tests/support/sdl_input.h"
 
 namespace {
 
@@ -82,6 +86,8 @@ TEST_F(WindowTest, MessagesReachTheTreeAndCloseEndsTheLoop) {
     EXPECT_TRUE(button->IsDisposed());
 }
 
+TEST_F(WindowTest, TheWindowWearsTheProgramsIcon) { EXPECT_EQ(window->NativeWindow()->IconWidth(), 64); }
+
 TEST_F(WindowTest, MinimisedWindowsUpdateAndRunTimersButDoNotDraw) {
     new Box(window, {0, 0, 10, 10}, "box", &log);
     int fired = 0, updates = 0;
@@ -145,4 +151,66 @@ TEST_F(WindowTest, TheLoopSleepsUntilInputOrTheNextTimer) {
     Post(WM_NULL);
     EXPECT_EQ(window->IdleWaitMicroseconds(), 0);
     window->RemoveTimer(id);
+}
+
+TEST_F(WindowTest, AQuickTapThroughSdlClicksOnceAndADoubleClickArrives) {
+    auto* screen = new IMDialog(window, nullptr, 0);
+    auto* button = new Box(screen, {100, 100, 200, 200}, "button", &log);
+    int clicks = 0, doubles = 0;
+    button->OnClick.connect([&](const IMMouseEvent&) { return long(++clicks); });
+    button->OnDoubleClick.connect([&](const IMMouseEvent&) { return long(++doubles); });
+    window->PumpOnce();
+    window->PumpOnce();
+
+    // A touchpad tap: the press and its release reach SDL before the loop looks.
+    sdlinput::Motion(150, 150);
+    sdlinput::Button(true, 150, 150);
+    sdlinput::Button(false, 150, 150);
+    window->PumpOnce();
+    EXPECT_EQ(clicks, 1);
+
+    sdlinput::Button(true, 150, 150, SDL_BUTTON_LEFT, 2);
+    sdlinput::Button(false, 150, 150, SDL_BUTTON_LEFT, 2);
+    window->PumpOnce();
+    EXPECT_EQ(doubles, 1);
+
+    // Alt+F4 ends the loop.
+    sdlinput::Key(true, SDL_SCANCODE_F4, KMOD_LALT);
+    EXPECT_FALSE(window->PumpOnce());
+}
+
+TEST_F(WindowTest, TheSleepingLoopWakesForAPostedMessageAndForItsTimers) {
+    using Clock = std::chrono::steady_clock;
+    // Nothing to do: the loop sleeps until another thread posts (a sound's end, say).
+    window->PumpOnce();
+    ASSERT_EQ(window->IdleWaitMicroseconds(), -1);
+    std::thread poster([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        platform::MainQueue().Post(WM_NULL, 0, 0);
+    });
+    const auto start = Clock::now();
+    window->NativeWindow()->WaitForEvents(platform::MainQueue(), 10'000'000);
+    poster.join();
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5)) << "the posted message did not wake the loop";
+    EXPECT_FALSE(platform::MainQueue().Empty());
+
+    // The real loop: a timer closes the window; should the wait miss the timer, the watchdog
+    // ends the loop instead and the test fails.
+    unsigned id = window->AddTimer(40);
+    window->ConnectTimer(id, [](const IMEvent&) {
+        platform::MainQueue().PostLocal(WM_CLOSE, 0, 0);
+        return 0L;
+    });
+    std::atomic<bool> done{false}, watchdogFired{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 1000 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!done) {
+            watchdogFired = true;
+            platform::MainQueue().Post(WM_QUIT, 0, 0);
+        }
+    });
+    EXPECT_EQ(RunMessageLoop(window), 0);
+    done = true;
+    watchdog.join();
+    EXPECT_FALSE(watchdogFired) << "the loop slept through its timer";
 }

@@ -81,3 +81,22 @@ TEST(Timers, DueRuleAndUnknownIds) {
     EXPECT_FALSE(timers.ConnectTimer(99, [](const IMEvent&) { return 0L; }).connected());
     EXPECT_EQ(timers.Count(), 1u);
 }
+
+TEST(Timers, TheWaitStaysRightAfterHoursWithoutAFiring) {
+    // A school computer runs all day: a timer four hours long, three hours in, has one hour
+    // left, not an overflowed count.
+    IMTimerService timers;
+    timers.AddTimer(4u * 3600 * 1000);
+    platform::Clock::SetScale(100'000.0);
+    const std::int64_t start = platform::Clock::Counter();
+    while (platform::Clock::Counter() - start < std::int64_t{3} * 3600 * platform::Clock::Frequency())
+        platform::Clock::Sleep(1000);
+    platform::Clock::SetScale(1.0);
+    const auto left = timers.MicrosecondsToNextDue();
+    ASSERT_TRUE(left.has_value());
+    EXPECT_GT(*left, std::int64_t{0});
+    EXPECT_LE(*left, std::int64_t{3600} * 1'000'000);
+    EXPECT_GT(*left, std::int64_t{3000} * 1'000'000);
+    timers.RunDueTimers(nullptr);  // not due yet, and no overflowed age makes it so
+    EXPECT_EQ(timers.MicrosecondsToNextDue().value_or(0) > 0, true);
+}
