@@ -43,6 +43,7 @@ tsan: deps
 bench: build
 	@cmake --build $(BUILD_DIR) -j$(JOBS) --target benchmarks
 	@for b in $(BUILD_DIR)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+	@python3 bench/startup_bench.py $(BUILD_DIR)
 
 # Regenerates every picture, sound and film under data/ (needs the generator's own packages,
 # which it installs itself; building and testing the program never needs them).

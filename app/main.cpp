@@ -5,8 +5,11 @@
 #include "app/demo_screen.h"
 #include "gui/window.h"
 #include "platform/debug.h"
+#include "platform/font_face.h"
 
 int main() {
+    // Fontconfig reads its caches while SDL opens the window.
+    platform::PrepareFontLookup();
     IMWindow* window = nullptr;
     try {
         window = CreateMainWindow(L"Игра «Ворлен»", RECT{0, 0, 800, 600}, false);

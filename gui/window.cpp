@@ -50,6 +50,7 @@ int IMWindow::Render() {
         Draw(IMEvent(this, EV_DRAW));
         engine_link::EndFrame();
         SetDirty(false);
+        if (window_) window_->CompleteFullScreen();
     } else {
         engine_link::CountFrame();
     }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "platform/debug.h"
 #include "platform/text.h"
@@ -298,6 +299,21 @@ CoverageMap FontFace::ReferenceCoverage(char16_t c) {
         }
     }
     return map;
+}
+
+void PrepareFontLookup() {
+    // Joined at exit, so the process never ends while fontconfig is still reading.
+    static std::thread warmUp([] {
+        FoundFile found;
+        MatchFamily(L"Arial", FontWeight::Regular, FontSlant::Upright, &found);
+    });
+    (void)warmUp;
+    struct Joiner {
+        ~Joiner() {
+            if (warmUp.joinable()) warmUp.join();
+        }
+    };
+    static Joiner joiner;
 }
 
 }  // namespace platform

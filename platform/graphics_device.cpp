@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 #include "platform/debug.h"
 
@@ -320,6 +322,20 @@ void GraphicsDevice::Present() {
     SDL_RenderPresent(r);
     SDL_SetRenderTarget(r, Tex(backBuffer_));
     SetClip(clip_);
+    if (!presented_) {
+        presented_ = true;
+        ReportFirstFrame();
+    }
+}
+
+void GraphicsDevice::ReportFirstFrame() {
+    // The start-up benchmark launches the program and reads when its first frame reached the
+    // display, on the machine-wide monotonic clock both processes share.
+    if (!SDL_getenv("VORLEN_STARTUP_TIMING")) return;
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    std::printf("first frame at %lld ns\n", static_cast<long long>(now.tv_sec) * 1'000'000'000 + now.tv_nsec);
+    std::fflush(stdout);
 }
 
 std::vector<DWORD> GraphicsDevice::ReadBackBuffer() {

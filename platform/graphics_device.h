@@ -143,6 +143,7 @@ class GraphicsDevice {
     bool MakeRenderer(std::string* error);
     void DestroyRenderer();
     void Forget(Texture* texture);
+    void ReportFirstFrame();
 
     void* window_ = nullptr;  // SDL_Window*
     bool ownWindow_ = false;
@@ -150,6 +151,7 @@ class GraphicsDevice {
     void* backBuffer_ = nullptr;  // SDL_Texture* render target
     RECT clip_{0, 0, kBackBufferWidth, kBackBufferHeight};
     bool lost_ = false;
+    bool presented_ = false;
     int failRecreations_ = 0;
     std::size_t budget_ = 0;
     std::size_t memoryInUse_ = 0;

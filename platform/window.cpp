@@ -186,8 +186,10 @@ std::unique_ptr<Window> Window::Create(std::wstring_view title, int width, int h
 
     Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI;
     switch (mode) {
+        // Full screen is asked for after the first frame (CompleteFullScreen): without a
+        // window manager SDL waits for one to answer, and the pupil would look at nothing
+        // meanwhile. The window already covers the desktop, so the first frame looks the same.
         case WindowMode::FullScreen:
-            flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
             break;
         case WindowMode::Windowed:
             break;
@@ -377,6 +379,14 @@ void Window::Wake() {
     SDL_Event e{};
     e.type = id;
     SDL_PushEvent(&e);
+}
+
+void Window::CompleteFullScreen() {
+    if (mode_ != WindowMode::FullScreen || fullScreenAsked_) return;
+    fullScreenAsked_ = true;
+    if (SDL_SetWindowFullscreen(Sdl(window_), SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
+        Debug::Print(std::string("full screen refused (") + SDL_GetError() +
+                     "); the window stays at the desktop's size");
 }
 
 void Window::SetIcon(const std::uint8_t* bgra, int width, int height) {

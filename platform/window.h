@@ -52,6 +52,10 @@ class Window {
     // Ends a WaitForEvents early. Any thread.
     static void Wake();
 
+    // Asks for full screen once the first frame is on the display (full-screen windows only;
+    // later calls do nothing).
+    void CompleteFullScreen();
+
     // Sets the window's icon from 32-bit straight-alpha pixels, bytes B, G, R, A.
     void SetIcon(const std::uint8_t* bgra, int width, int height);
     // The width of the icon last set, 0 before.
@@ -93,6 +97,7 @@ class Window {
     int height_ = 0;
     int cursorCount_ = 0;
     int iconWidth_ = 0;
+    bool fullScreenAsked_ = false;
     bool simulated_ = false;
     bool simulatedInside_ = false;
     POINT simulatedPos_{};

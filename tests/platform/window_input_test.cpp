@@ -78,9 +78,9 @@ TEST_F(WindowInput, WheelCarriesItsOwnPositionButtonsAndModifiers) {
 TEST_F(WindowInput, KeysTextAndCloseRequests) {
     // Keypad digits and punctuation have codes of their own; nothing is dropped.
     const std::pair<SDL_Scancode, WPARAM> keys[] = {
-        {SDL_SCANCODE_KP_0, VK_NUMPAD0},        {SDL_SCANCODE_KP_7, VK_NUMPAD0 + 7}, {SDL_SCANCODE_KP_PLUS, VK_ADD},
-        {SDL_SCANCODE_COMMA, VK_OEM_COMMA},     {SDL_SCANCODE_MINUS, VK_OEM_MINUS},  {SDL_SCANCODE_SEMICOLON, VK_OEM_1},
-        {SDL_SCANCODE_LEFTBRACKET, VK_OEM_4},   {SDL_SCANCODE_F12, VK_F12},          {SDL_SCANCODE_A, 'A'},
+        {SDL_SCANCODE_KP_0, VK_NUMPAD0},      {SDL_SCANCODE_KP_7, VK_NUMPAD0 + 7}, {SDL_SCANCODE_KP_PLUS, VK_ADD},
+        {SDL_SCANCODE_COMMA, VK_OEM_COMMA},   {SDL_SCANCODE_MINUS, VK_OEM_MINUS},  {SDL_SCANCODE_SEMICOLON, VK_OEM_1},
+        {SDL_SCANCODE_LEFTBRACKET, VK_OEM_4}, {SDL_SCANCODE_F12, VK_F12},          {SDL_SCANCODE_A, 'A'},
         {SDL_SCANCODE_KP_ENTER, VK_RETURN}};
     for (const auto& [sc, vk] : keys) {
         sdlinput::Key(true, sc);
@@ -119,7 +119,7 @@ TEST_F(WindowInput, PointerPositionsAreMappedThroughTheLetterbox) {
     int w = 0, h = 0;
     SDL_GetWindowSize(static_cast<SDL_Window*>(window->NativeHandle()), &w, &h);
     ASSERT_EQ(w, 1280);
-    Pump();  // the resize's own repaint
+    Pump();                      // the resize's own repaint
     sdlinput::Motion(640, 400);  // the middle
     sdlinput::Motion(107, 0);    // the picture's top-left corner
     sdlinput::Button(true, 1172, 799);
