@@ -35,10 +35,7 @@ class DecoderTest : public EngineTest {
     }
 };
 
-fs::path PngSuite() {
-    const char* source = std::getenv("VORLEN_SOURCE_DIR");
-    return fs::path(source ? source : "..") / ".." / "shared" / "testdata" / "pngsuite";
-}
+const fs::path kPngSuite = VORLEN_PNGSUITE_DIR;
 
 std::vector<std::uint8_t> Bytes(const fs::path& p) {
     std::vector<std::uint8_t> out;
@@ -128,8 +125,8 @@ TEST_F(DecoderTest, DamagedPngReportsOneLibpngLineAndIsThenTriedAsJpeg) {
 // Every picture of the PNG suite decodes to the pixels libpng's simplified reader gives, and
 // every deliberately broken one fails without taking the program down.
 TEST_F(DecoderTest, PngSuiteMatchesAnIndependentDecoderAndBrokenFilesFail) {
-    const fs::path suite = PngSuite();
-    if (!fs::is_directory(suite)) GTEST_SKIP() << "no PNG suite at " << suite;
+    const fs::path suite = kPngSuite;
+    ASSERT_TRUE(fs::is_directory(suite)) << "the PNG suite belongs at " << suite;
     int decoded = 0, rejected = 0;
     for (const auto& item : fs::directory_iterator(suite)) {
         const std::string name = item.path().filename().string();
@@ -181,8 +178,8 @@ TEST_F(DecoderTest, PngSuiteMatchesAnIndependentDecoderAndBrokenFilesFail) {
 }
 
 TEST_F(DecoderTest, PngSuiteEdgeCasesKeepTheirAlpha) {
-    const fs::path suite = PngSuite();
-    if (!fs::is_directory(suite)) GTEST_SKIP() << "no PNG suite at " << suite;
+    const fs::path suite = kPngSuite;
+    ASSERT_TRUE(fs::is_directory(suite)) << "the PNG suite belongs at " << suite;
     auto decode = [&](const char* file) {
         DecodedImage image;
         EXPECT_TRUE(DecodePng(Bytes(suite / file), Allocator(), &image)) << file;
