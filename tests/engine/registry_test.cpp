@@ -49,7 +49,7 @@ TEST_F(EngineTest, SameNameSharesASlotAndTheLastReleaseFreesItForReuse) {
 }
 
 TEST_F(EngineTest, ResourceNumbersAreReadAsWholeDecimalIntegers) {
-    if (!platform::ResourceModule::Program().FindNumber(101)) GTEST_SKIP() << "no embedded resource 101";
+    ASSERT_TRUE(platform::ResourceModule::Program().FindNumber(101)) << "data/rc/101.png is missing";
     DWORD plain = engine->LoadTexture(L"101");
     DWORD padded = engine->LoadTexture(L"0101");
     DWORD sign = engine->LoadTexture(L"+101");
@@ -81,11 +81,11 @@ TEST_F(EngineTest, TheCompanionModuleIsConsultedOnlyForNumbersTheProgramLacks) {
     DWORD fromModule = engine->LoadTexture(L"9001");
     ASSERT_NE(fromModule, IMResourceManager::kNoTexture);
     EXPECT_EQ(DrawnPixel(*engine, fromModule), 0xFF00FFFFu);  // the module's cyan picture
-    if (platform::ResourceModule::Program().FindNumber(101)) {
-        // The module's 101 is a magenta square; the program's own picture must win.
-        DWORD own = engine->LoadTexture(L"101");
-        EXPECT_NE(engine->GetTextureEntry(own)->image.right, 8);
-    }
+    // The module's 101 is an 8 x 8 magenta square; the program's own picture must win.
+    ASSERT_TRUE(platform::ResourceModule::Program().FindNumber(101)) << "data/rc/101.png is missing";
+    DWORD own = engine->LoadTexture(L"101");
+    ASSERT_NE(own, IMResourceManager::kNoTexture);
+    EXPECT_NE(engine->GetTextureEntry(own)->image.right, 8);
 }
 
 TEST_F(EngineTest, FilesLoadByPathAndUnresolvedNamesGiveASlotThatDrawsNothing) {
@@ -146,26 +146,24 @@ TEST_F(EngineTest, ExhaustedVideoMemoryEvictsTheLowestOtherSlotAndFailsWhenNothi
 }
 
 TEST(EngineSkin, TheSkinIsRegisteredInTableOrderAndReleasedAtShutdown) {
+    // Every skin picture is part of the program: a missing one fails here, not later on screen.
     const auto& program = platform::ResourceModule::Program();
+    for (const wchar_t* name : kSkinNames)
+        ASSERT_TRUE(program.FindName(std::wstring_view(name))) << "data/skin is missing " << name;
     testing::internal::CaptureStderr();
     InitEngine(true);
     IMResourceManager* engine = GetResourceManager();
-    DWORD expected = 0;
-    for (const wchar_t* name : kSkinNames) {
-        if (!program.FindName(std::wstring_view(name))) continue;  // missing skin: nothing registered
-        EXPECT_EQ(engine->FindTexture(name), expected++) << std::wstring(name).size();
-    }
-    EXPECT_EQ(engine->TextureCount(), expected);
+    for (DWORD i = 0; i < kSkinNames.size(); ++i) EXPECT_EQ(engine->FindTexture(kSkinNames[i]), i) << kSkinNames[i];
+    EXPECT_EQ(engine->TextureCount(), kSkinNames.size());
     // The selection mask is a 1 x 1 picture with alpha 28, read through the backup.
     DWORD mask = engine->FindTexture(L"SelectionMask");
     DWORD pixel = 0;
-    if (mask != engine->SlotCount()) {
-        ASSERT_TRUE(engine->ReadBackupPixel(mask, 0, 0, &pixel));
-        EXPECT_EQ(pixel >> 24, 28u);
-    }
+    EXPECT_TRUE(engine->ReadBackupPixel(mask, 0, 0, &pixel));
+    EXPECT_EQ(pixel >> 24, 28u);
     DWORD extra = engine->LoadTexture(L"DefaultBackGround");  // a screen's own reference
+    EXPECT_NE(extra, IMResourceManager::kNoTexture);
     for (const wchar_t* name : kSkinNames) engine->ReleaseTextureByName(name);
-    EXPECT_EQ(engine->TextureCount(), extra == IMResourceManager::kNoTexture ? 0u : 1u);
+    EXPECT_EQ(engine->TextureCount(), 1u);
     engine->ReleaseTexture(extra);
     EXPECT_EQ(engine->TextureCount(), 0u);
     EXPECT_EQ(engine->Device()->LiveTextureCount(), 0);
