@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
+#include "engine/image_decoder.h"
 #include "engine/resource_manager.h"
 #include "engine/skin.h"
 #include "engine_test_support.h"
 #include "platform/resource_module.h"
 
 using namespace enginetest;
+namespace fs = std::filesystem;
 
 namespace {
 DWORD DrawnPixel(IMResourceManager& engine, DWORD slot) {
@@ -113,6 +116,48 @@ TEST_F(EngineTest, FilesLoadByPathAndUnresolvedNamesGiveASlotThatDrawsNothing) {
     DWORD later = Register(L"later", Solid(2, 2, 0xFFFFFFFF), 2, 2);
     engine->ReleaseTexture(nothing);
     EXPECT_NE(engine->GetTextureEntry(later), nullptr);
+}
+
+// Only the device running out of memory is a reason to drop other pictures. A path that is no
+// readable picture file fails alone, says why, and every other picture stays on the device.
+TEST_F(EngineTest, PathsThatAreNoReadableFileFailAloneWithoutEvictingOtherPictures) {
+    DWORD a = Register(L"a", Solid(64, 64, 0xFFFF0000), 64, 64);
+    DWORD b = Register(L"b", Solid(64, 64, 0xFF00FF00), 64, 64);
+    const fs::path folder = "engine_registry_test_folder";
+    const fs::path file = "engine_registry_test_file.png";
+    const fs::path big = "engine_registry_test_big.png";
+    fs::create_directory(folder);
+    auto png = EncodePng(Solid(4, 4, 0xFF0000FF), 4, 4);
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    std::ofstream(big, std::ios::binary).put(0);
+    fs::resize_file(big, kMaxPictureFileBytes + 1);  // sparse: no disk is used
+    struct Case {
+        fs::path path;
+        const char* why;
+    };
+    // A folder opens like a file and claims an enormous size; /dev/zero never ends.
+    for (const Case& c : {Case{folder, "it is a folder"}, Case{fs::absolute(folder), "it is a folder"},
+                          Case{"/dev/zero", "not a plain file"}, Case{file / "inner.png", "cannot open"},
+                          Case{big, "too large for a picture file"}, Case{"no_such_picture.png", "cannot open"}}) {
+        SCOPED_TRACE(c.path.string());
+        testing::internal::CaptureStderr();
+        DWORD slot = engine->LoadTexture(c.path.wstring());
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(slot, IMResourceManager::kNoTexture);
+        EXPECT_NE(err.find(c.why), std::string::npos) << err;
+        EXPECT_EQ(err.find("out of texture memory"), std::string::npos) << err;
+        EXPECT_NE(engine->GetTextureEntry(a)->texture, nullptr);
+        EXPECT_NE(engine->GetTextureEntry(b)->texture, nullptr);
+        EXPECT_EQ(engine->Device()->LiveTextureCount(), 2);
+    }
+    EXPECT_EQ(engine->TextureCount(), 2u);
+    // The readable file next to them loads.
+    DWORD readable = engine->LoadTexture(file.wstring());
+    EXPECT_NE(readable, IMResourceManager::kNoTexture);
+    fs::remove(folder);
+    fs::remove(file);
+    fs::remove(big);
 }
 
 TEST_F(EngineTest, ExhaustedVideoMemoryEvictsTheLowestOtherSlotAndFailsWhenNothingIsLeft) {
