@@ -4,10 +4,13 @@
 #include <jpeglib.h>
 #include <png.h>
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <string>
 
 #include "platform/debug.h"
 
@@ -275,20 +278,40 @@ bool DecodeJpeg(std::span<const std::uint8_t> bytes, const TextureAllocator& all
 
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>* out) {
     out->clear();
+    namespace fs = std::filesystem;
+    // Asked first, because a folder opens like a file and claims an enormous size, and a device
+    // such as /dev/zero never ends: reading either would only exhaust memory.
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (error) {
+        platform::Debug::Print("cannot open " + path + ": " + error.message());
+        return false;
+    }
+    if (fs::is_directory(status)) {
+        platform::Debug::Print("cannot read " + path + ": it is a folder, not a picture file");
+        return false;
+    }
+    if (!fs::is_regular_file(status)) {
+        platform::Debug::Print("cannot read " + path + ": not a plain file");
+        return false;
+    }
+    const std::uintmax_t size = fs::file_size(path, error);
+    if (error) {
+        platform::Debug::Print("cannot read " + path + ": " + error.message());
+        return false;
+    }
+    if (size > kMaxPictureFileBytes) {
+        platform::Debug::Print("cannot read " + path + ": " + std::to_string(size) +
+                               " bytes is too large for a picture file");
+        return false;
+    }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        platform::Debug::Print("cannot open " + path);
+        platform::Debug::Print("cannot open " + path + ": " + std::strerror(errno));
         return false;
     }
-    file.seekg(0, std::ios::end);
-    std::streamoff size = file.tellg();
-    if (size < 0) {
-        platform::Debug::Print("cannot read " + path);
-        return false;
-    }
-    file.seekg(0, std::ios::beg);
     out->resize(static_cast<std::size_t>(size));
-    if (size > 0 && !file.read(reinterpret_cast<char*>(out->data()), size)) {
+    if (size > 0 && !file.read(reinterpret_cast<char*>(out->data()), static_cast<std::streamsize>(size))) {
         platform::Debug::Print("cannot read " + path);
         out->clear();
         return false;

@@ -12,8 +12,8 @@
 // Every read stays inside `bytes`: truncated or hostile input fails (or, for JPEG, ends the
 // picture early, as libjpeg does) and never reads past the end. A decoder error writes one line
 // on standard error ("libpng error: ..." or "libjpeg error: ...") and the decode fails.
-// `allocate` may throw std::bad_alloc (video memory exhausted); it passes through, and nothing
-// the decoder made survives it.
+// Whatever `allocate` throws (VideoMemoryExhausted when the device is full) passes through, and
+// nothing the decoder made survives it.
 //
 // GUI thread only (one decode at a time is not required: no state is shared).
 #pragma once
@@ -42,5 +42,12 @@ inline constexpr int kMaxPictureSide = 4096;
 bool DecodePng(std::span<const std::uint8_t> bytes, const TextureAllocator& allocate, DecodedImage* out);
 bool DecodeJpeg(std::span<const std::uint8_t> bytes, const TextureAllocator& allocate, DecodedImage* out);
 
-// Reads a whole file; false (with a line on stderr) when it cannot be opened or read.
+// No PNG or JPEG of a picture the decoders accept comes near this size (the largest raw picture,
+// kMaxPictureSide squared at 8 bytes a pixel, is half of it); bigger files are refused unread.
+inline constexpr std::uintmax_t kMaxPictureFileBytes = std::uintmax_t{256} << 20;
+
+// Reads a whole regular file of at most kMaxPictureFileBytes. False, with a line on stderr that
+// names the path and the reason, for a folder or any other thing that is not a plain file, a
+// file that is too large, and one that cannot be opened or read; nothing is allocated for the
+// refused ones.
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>* out);

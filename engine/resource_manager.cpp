@@ -237,7 +237,7 @@ std::unique_ptr<platform::Texture> IMResourceManager::AllocateTexture(int width,
         case platform::AllocResult::Ok:
             return texture;
         case platform::AllocResult::OutOfVideoMemory:
-            throw std::bad_alloc();
+            throw VideoMemoryExhausted();
         case platform::AllocResult::Failed:
             break;
     }
@@ -264,7 +264,7 @@ void IMResourceManager::RestoreTexture(DWORD slot) {
         try {
             texture = AllocateTexture(entry->textureWidth, entry->textureHeight, entry->format);
             break;
-        } catch (const std::bad_alloc&) {
+        } catch (const VideoMemoryExhausted&) {
             if (!EvictOne(entry->name)) {
                 platform::Debug::Print(L"out of texture memory: cannot restore " + entry->name);
                 return;

@@ -20,12 +20,15 @@
 // the device anew. Pictures come back from their backups the next time they are used.
 // Video memory exhaustion while making or restoring a texture drops the device texture of the
 // lowest-numbered other slot and tries again; when nothing is left to drop the operation fails.
+// Any other failure (a file that cannot be read, bytes that do not decode, the process out of
+// memory while decoding) fails that picture alone: it is reported and gives kNoTexture.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <new>
 #include <span>
 #include <string>
 #include <vector>
@@ -35,6 +38,15 @@
 #include "platform/graphics_device.h"
 #include "platform/win_types.h"
 #include "sound/sound_system.h"
+
+// What AllocateTexture throws when the device has no memory left for a texture. It is a
+// std::bad_alloc, as the device's out-of-memory result is, but only this kind means "drop
+// another picture and try again": any other allocation failure (reading a file, decoding)
+// concerns the picture being made alone, and dropping others would not help it.
+class VideoMemoryExhausted : public std::bad_alloc {
+   public:
+    const char* what() const noexcept override { return "out of texture memory"; }
+};
 
 class IMResourceManager : public CSoundSystem {
    public:
@@ -88,8 +100,8 @@ class IMResourceManager : public CSoundSystem {
     void DrawTexture(DWORD slot, const RECT& dst, const RECT* src, DWORD colour, float angle);
 
     // ---- Low-level texture operations ---------------------------------------------------------
-    // A texture with power-of-two sides at least width x height. Throws std::bad_alloc when
-    // video memory is exhausted; null for any other failure.
+    // A texture with power-of-two sides at least width x height. Throws VideoMemoryExhausted
+    // when the device's memory is exhausted; null for any other failure.
     std::unique_ptr<platform::Texture> AllocateTexture(int width, int height, platform::PixelFormat format);
     // Copies the slot's texture into its backup (a slot without texture keeps none).
     void BackupTexture(DWORD slot);

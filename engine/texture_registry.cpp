@@ -66,7 +66,7 @@ DWORD IMResourceManager::CreateSlot(const std::wstring& name, const Source& sour
                 return kNoTexture;
             }
             break;
-        } catch (const std::bad_alloc&) {
+        } catch (const VideoMemoryExhausted&) {
             got.texture.reset();
             // Make room by dropping another picture (it keeps its backup) and try again;
             // with nothing left to drop the picture cannot be made.
@@ -74,6 +74,12 @@ DWORD IMResourceManager::CreateSlot(const std::wstring& name, const Source& sour
                 platform::Debug::Print(L"out of texture memory: cannot make \"" + name + L"\"");
                 return kNoTexture;
             }
+        } catch (const std::bad_alloc&) {
+            // The process, not the device, ran out while reading or decoding this picture;
+            // the pictures on the device are not in the way, so they stay.
+            got.texture.reset();
+            platform::Debug::Print(L"not enough memory to read or decode \"" + name + L"\"");
+            return kNoTexture;
         }
     }
 

@@ -1,6 +1,7 @@
 // The PNG and JPEG decoders: the transformations, a real-world corpus compared with libpng's
 // own simplified reader, damaged files and hostile bytes.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -35,15 +36,43 @@ class DecoderTest : public EngineTest {
     }
 };
 
-fs::path PngSuite() {
-    const char* source = std::getenv("VORLEN_SOURCE_DIR");
-    return fs::path(source ? source : "..") / ".." / "shared" / "testdata" / "pngsuite";
-}
+const fs::path kPngSuite = VORLEN_PNGSUITE_DIR;
 
 std::vector<std::uint8_t> Bytes(const fs::path& p) {
     std::vector<std::uint8_t> out;
     ReadWholeFile(p.string(), &out);
     return out;
+}
+
+void PutBigEndian(std::vector<std::uint8_t>* bytes, std::size_t at, std::uint32_t value, int count) {
+    for (int i = 0; i < count; ++i)
+        (*bytes)[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * (count - 1 - i)));
+}
+
+// The PNG with another size in its header and the header's checksum made right again, so that
+// nothing but the size can be objected to. The header chunk follows the 8-byte signature:
+// length, "IHDR", width, height, five more bytes, then the CRC of type and data.
+std::vector<std::uint8_t> WithPngSize(std::vector<std::uint8_t> png, std::uint32_t width, std::uint32_t height) {
+    PutBigEndian(&png, 16, width, 4);
+    PutBigEndian(&png, 20, height, 4);
+    PutBigEndian(&png, 29, static_cast<std::uint32_t>(crc32(0, png.data() + 12, 17)), 4);
+    return png;
+}
+
+// The JPEG with another size in its baseline frame header (FF C0: length, precision, height,
+// width), found by walking the segments from the start-of-image marker.
+std::vector<std::uint8_t> WithJpegSize(std::vector<std::uint8_t> jpeg, std::uint16_t width, std::uint16_t height) {
+    std::size_t at = 2;
+    while (at + 9 <= jpeg.size() && jpeg[at] == 0xFF) {
+        if (jpeg[at + 1] == 0xC0) {
+            PutBigEndian(&jpeg, at + 5, height, 2);
+            PutBigEndian(&jpeg, at + 7, width, 2);
+            return jpeg;
+        }
+        at += 2 + (std::size_t(jpeg[at + 2]) << 8 | jpeg[at + 3]);
+    }
+    ADD_FAILURE() << "no baseline frame header";
+    return jpeg;
 }
 
 }  // namespace
@@ -125,11 +154,63 @@ TEST_F(DecoderTest, DamagedPngReportsOneLibpngLineAndIsThenTriedAsJpeg) {
     EXPECT_EQ(engine->TextureCount(), 0u);
 }
 
+// A side of kMaxPictureSide is taken and one pixel more is refused, and a header announcing a
+// picture far beyond the limit is refused before any texture is asked for. The checks look for
+// the size message, so a file refused for some other reason does not pass.
+TEST_F(DecoderTest, PngLargerThanTheSideLimitIsRefusedForItsSize) {
+    constexpr int kCap = kMaxPictureSide;
+    for (auto [w, h] : {std::pair{kCap, 1}, std::pair{1, kCap}}) {
+        DecodedImage image;
+        EXPECT_TRUE(DecodePng(EncodePng(Pattern(w, h), w, h), Allocator(), &image)) << w << "x" << h;
+        EXPECT_EQ(image.width, w);
+    }
+    std::vector<std::vector<std::uint8_t>> tooLarge = {
+        EncodePng(Pattern(kCap + 1, 1), kCap + 1, 1),
+        EncodePng(Pattern(1, kCap + 1), 1, kCap + 1),
+        WithPngSize(EncodePng(Pattern(24, 24), 24, 24), 65536, 24),
+        WithPngSize(EncodePng(Pattern(24, 24), 24, 24), 24, 0x7FFFFFFF),
+    };
+    for (std::size_t i = 0; i < tooLarge.size(); ++i) {
+        DecodedImage image;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(DecodePng(tooLarge[i], Allocator(), &image)) << i;
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("exceeds user limit"), std::string::npos) << i << ": " << err;
+        EXPECT_EQ(err.find("CRC"), std::string::npos) << i << ": " << err;
+        EXPECT_EQ(image.texture, nullptr);
+    }
+    EXPECT_EQ(engine->Device()->LiveTextureCount(), 0);
+}
+
+TEST_F(DecoderTest, JpegLargerThanTheSideLimitIsRefusedForItsSize) {
+    constexpr int kCap = kMaxPictureSide;
+    for (auto [w, h] : {std::pair{kCap, 1}, std::pair{1, kCap}}) {
+        DecodedImage image;
+        EXPECT_TRUE(DecodeJpeg(EncodeJpeg(Pattern(w, h), w, h), Allocator(), &image)) << w << "x" << h;
+        EXPECT_EQ(image.width, w);
+    }
+    std::vector<std::vector<std::uint8_t>> tooLarge = {
+        EncodeJpeg(Pattern(kCap + 1, 1), kCap + 1, 1),
+        EncodeJpeg(Pattern(1, kCap + 1), 1, kCap + 1),
+        // 65500 is the largest side a JPEG can declare: 16 GiB of texture if it were believed.
+        WithJpegSize(EncodeJpeg(Pattern(16, 16), 16, 16), 65500, 65500),
+    };
+    for (std::size_t i = 0; i < tooLarge.size(); ++i) {
+        DecodedImage image;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(DecodeJpeg(tooLarge[i], Allocator(), &image)) << i;
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("is too large"), std::string::npos) << i << ": " << err;
+        EXPECT_EQ(image.texture, nullptr);
+    }
+    EXPECT_EQ(engine->Device()->LiveTextureCount(), 0);
+}
+
 // Every picture of the PNG suite decodes to the pixels libpng's simplified reader gives, and
 // every deliberately broken one fails without taking the program down.
 TEST_F(DecoderTest, PngSuiteMatchesAnIndependentDecoderAndBrokenFilesFail) {
-    const fs::path suite = PngSuite();
-    if (!fs::is_directory(suite)) GTEST_SKIP() << "no PNG suite at " << suite;
+    const fs::path suite = kPngSuite;
+    ASSERT_TRUE(fs::is_directory(suite)) << "the PNG suite belongs at " << suite;
     int decoded = 0, rejected = 0;
     for (const auto& item : fs::directory_iterator(suite)) {
         const std::string name = item.path().filename().string();
@@ -181,8 +262,8 @@ TEST_F(DecoderTest, PngSuiteMatchesAnIndependentDecoderAndBrokenFilesFail) {
 }
 
 TEST_F(DecoderTest, PngSuiteEdgeCasesKeepTheirAlpha) {
-    const fs::path suite = PngSuite();
-    if (!fs::is_directory(suite)) GTEST_SKIP() << "no PNG suite at " << suite;
+    const fs::path suite = kPngSuite;
+    ASSERT_TRUE(fs::is_directory(suite)) << "the PNG suite belongs at " << suite;
     auto decode = [&](const char* file) {
         DecodedImage image;
         EXPECT_TRUE(DecodePng(Bytes(suite / file), Allocator(), &image)) << file;

@@ -6,6 +6,7 @@
 
 #include "engine/resource_manager.h"
 #include "engine_test_support.h"
+#include "platform/resource_module.h"
 
 using namespace enginetest;
 
@@ -179,6 +180,8 @@ TEST_F(EngineTest, VideoTexturesStayOpaqueAfterTheyAreRestored) {
 }
 
 TEST(EngineLife, InitRegistersTheSkinAndShutdownPrintsTheFrameRate) {
+    ASSERT_TRUE(platform::ResourceModule::Program().FindName(std::wstring_view(L"DefaultBackGround")))
+        << "data/skin/DefaultBackGround.png is missing";
     setenv("VORLEN_DEBUG", "1", 1);
     testing::internal::CaptureStderr();
     InitEngine(true);
@@ -187,13 +190,16 @@ TEST(EngineLife, InitRegistersTheSkinAndShutdownPrintsTheFrameRate) {
     EXPECT_EQ(engine->BackBufferWidth, 800);
     EXPECT_EQ(engine->BackBufferHeight, 600);
     DWORD background = engine->FindTexture(L"DefaultBackGround");
-    if (background != engine->SlotCount()) {
-        engine->BeginFrame();
-        engine->DrawTexture(background, RECT{0, 0, 800, 600}, nullptr, 0xFFFFFFFF, 0.0f);
-        engine->EndFrame();
-        engine->Device()->WritePng("engine_default_background.png", engine->Device()->ReadBackBuffer(), 800, 600);
-        EXPECT_EQ(engine->FrameCount(), 1u);
-    }
+    EXPECT_NE(background, engine->SlotCount()) << "the background does not decode";
+    engine->BeginFrame();
+    engine->DrawTexture(background, RECT{0, 0, 800, 600}, nullptr, 0xFFFFFFFF, 0.0f);
+    engine->EndFrame();
+    const Pixels frame = engine->Device()->ReadBackBuffer();
+    engine->Device()->WritePng("engine_default_background.png", frame, 800, 600);
+    EXPECT_EQ(engine->FrameCount(), 1u);
+    // Light grey with a darker band over the top.
+    EXPECT_EQ(At(frame, 400, 300), 0xFFE5E6E6u);
+    EXPECT_EQ(At(frame, 400, 10), 0xFFD8D9D9u);
     ShutdownEngine();
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(GetResourceManager(), nullptr);

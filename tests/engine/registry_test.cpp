@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
+#include "engine/image_decoder.h"
 #include "engine/resource_manager.h"
 #include "engine/skin.h"
 #include "engine_test_support.h"
 #include "platform/resource_module.h"
 
 using namespace enginetest;
+namespace fs = std::filesystem;
 
 namespace {
 DWORD DrawnPixel(IMResourceManager& engine, DWORD slot) {
@@ -49,7 +52,7 @@ TEST_F(EngineTest, SameNameSharesASlotAndTheLastReleaseFreesItForReuse) {
 }
 
 TEST_F(EngineTest, ResourceNumbersAreReadAsWholeDecimalIntegers) {
-    if (!platform::ResourceModule::Program().FindNumber(101)) GTEST_SKIP() << "no embedded resource 101";
+    ASSERT_TRUE(platform::ResourceModule::Program().FindNumber(101)) << "data/rc/101.png is missing";
     DWORD plain = engine->LoadTexture(L"101");
     DWORD padded = engine->LoadTexture(L"0101");
     DWORD sign = engine->LoadTexture(L"+101");
@@ -81,11 +84,11 @@ TEST_F(EngineTest, TheCompanionModuleIsConsultedOnlyForNumbersTheProgramLacks) {
     DWORD fromModule = engine->LoadTexture(L"9001");
     ASSERT_NE(fromModule, IMResourceManager::kNoTexture);
     EXPECT_EQ(DrawnPixel(*engine, fromModule), 0xFF00FFFFu);  // the module's cyan picture
-    if (platform::ResourceModule::Program().FindNumber(101)) {
-        // The module's 101 is a magenta square; the program's own picture must win.
-        DWORD own = engine->LoadTexture(L"101");
-        EXPECT_NE(engine->GetTextureEntry(own)->image.right, 8);
-    }
+    // The module's 101 is an 8 x 8 magenta square; the program's own picture must win.
+    ASSERT_TRUE(platform::ResourceModule::Program().FindNumber(101)) << "data/rc/101.png is missing";
+    DWORD own = engine->LoadTexture(L"101");
+    ASSERT_NE(own, IMResourceManager::kNoTexture);
+    EXPECT_NE(engine->GetTextureEntry(own)->image.right, 8);
 }
 
 TEST_F(EngineTest, FilesLoadByPathAndUnresolvedNamesGiveASlotThatDrawsNothing) {
@@ -113,6 +116,48 @@ TEST_F(EngineTest, FilesLoadByPathAndUnresolvedNamesGiveASlotThatDrawsNothing) {
     DWORD later = Register(L"later", Solid(2, 2, 0xFFFFFFFF), 2, 2);
     engine->ReleaseTexture(nothing);
     EXPECT_NE(engine->GetTextureEntry(later), nullptr);
+}
+
+// Only the device running out of memory is a reason to drop other pictures. A path that is no
+// readable picture file fails alone, says why, and every other picture stays on the device.
+TEST_F(EngineTest, PathsThatAreNoReadableFileFailAloneWithoutEvictingOtherPictures) {
+    DWORD a = Register(L"a", Solid(64, 64, 0xFFFF0000), 64, 64);
+    DWORD b = Register(L"b", Solid(64, 64, 0xFF00FF00), 64, 64);
+    const fs::path folder = "engine_registry_test_folder";
+    const fs::path file = "engine_registry_test_file.png";
+    const fs::path big = "engine_registry_test_big.png";
+    fs::create_directory(folder);
+    auto png = EncodePng(Solid(4, 4, 0xFF0000FF), 4, 4);
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    std::ofstream(big, std::ios::binary).put(0);
+    fs::resize_file(big, kMaxPictureFileBytes + 1);  // sparse: no disk is used
+    struct Case {
+        fs::path path;
+        const char* why;
+    };
+    // A folder opens like a file and claims an enormous size; /dev/zero never ends.
+    for (const Case& c : {Case{folder, "it is a folder"}, Case{fs::absolute(folder), "it is a folder"},
+                          Case{"/dev/zero", "not a plain file"}, Case{file / "inner.png", "cannot open"},
+                          Case{big, "too large for a picture file"}, Case{"no_such_picture.png", "cannot open"}}) {
+        SCOPED_TRACE(c.path.string());
+        testing::internal::CaptureStderr();
+        DWORD slot = engine->LoadTexture(c.path.wstring());
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(slot, IMResourceManager::kNoTexture);
+        EXPECT_NE(err.find(c.why), std::string::npos) << err;
+        EXPECT_EQ(err.find("out of texture memory"), std::string::npos) << err;
+        EXPECT_NE(engine->GetTextureEntry(a)->texture, nullptr);
+        EXPECT_NE(engine->GetTextureEntry(b)->texture, nullptr);
+        EXPECT_EQ(engine->Device()->LiveTextureCount(), 2);
+    }
+    EXPECT_EQ(engine->TextureCount(), 2u);
+    // The readable file next to them loads.
+    DWORD readable = engine->LoadTexture(file.wstring());
+    EXPECT_NE(readable, IMResourceManager::kNoTexture);
+    fs::remove(folder);
+    fs::remove(file);
+    fs::remove(big);
 }
 
 TEST_F(EngineTest, ExhaustedVideoMemoryEvictsTheLowestOtherSlotAndFailsWhenNothingIsLeft) {
@@ -146,26 +191,24 @@ TEST_F(EngineTest, ExhaustedVideoMemoryEvictsTheLowestOtherSlotAndFailsWhenNothi
 }
 
 TEST(EngineSkin, TheSkinIsRegisteredInTableOrderAndReleasedAtShutdown) {
+    // Every skin picture is part of the program: a missing one fails here, not later on screen.
     const auto& program = platform::ResourceModule::Program();
+    for (const wchar_t* name : kSkinNames)
+        ASSERT_TRUE(program.FindName(std::wstring_view(name))) << "data/skin is missing " << name;
     testing::internal::CaptureStderr();
     InitEngine(true);
     IMResourceManager* engine = GetResourceManager();
-    DWORD expected = 0;
-    for (const wchar_t* name : kSkinNames) {
-        if (!program.FindName(std::wstring_view(name))) continue;  // missing skin: nothing registered
-        EXPECT_EQ(engine->FindTexture(name), expected++) << std::wstring(name).size();
-    }
-    EXPECT_EQ(engine->TextureCount(), expected);
+    for (DWORD i = 0; i < kSkinNames.size(); ++i) EXPECT_EQ(engine->FindTexture(kSkinNames[i]), i) << kSkinNames[i];
+    EXPECT_EQ(engine->TextureCount(), kSkinNames.size());
     // The selection mask is a 1 x 1 picture with alpha 28, read through the backup.
     DWORD mask = engine->FindTexture(L"SelectionMask");
     DWORD pixel = 0;
-    if (mask != engine->SlotCount()) {
-        ASSERT_TRUE(engine->ReadBackupPixel(mask, 0, 0, &pixel));
-        EXPECT_EQ(pixel >> 24, 28u);
-    }
+    EXPECT_TRUE(engine->ReadBackupPixel(mask, 0, 0, &pixel));
+    EXPECT_EQ(pixel >> 24, 28u);
     DWORD extra = engine->LoadTexture(L"DefaultBackGround");  // a screen's own reference
+    EXPECT_NE(extra, IMResourceManager::kNoTexture);
     for (const wchar_t* name : kSkinNames) engine->ReleaseTextureByName(name);
-    EXPECT_EQ(engine->TextureCount(), extra == IMResourceManager::kNoTexture ? 0u : 1u);
+    EXPECT_EQ(engine->TextureCount(), 1u);
     engine->ReleaseTexture(extra);
     EXPECT_EQ(engine->TextureCount(), 0u);
     EXPECT_EQ(engine->Device()->LiveTextureCount(), 0);

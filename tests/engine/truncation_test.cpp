@@ -43,16 +43,16 @@ class TruncationTest : public EngineTest {
 
 TEST_F(TruncationTest, PngCutAtEveryLength) {
     EveryLength(EncodePng(Pattern(40, 30, 0xC0), 40, 30), 1);
-    const char* source = std::getenv("VORLEN_SOURCE_DIR");
-    std::filesystem::path interlaced =
-        std::filesystem::path(source ? source : "..") / ".." / "shared/testdata/pngsuite/basi6a16.png";
+    // An interlaced 16-bit picture with alpha takes libpng through its most involved paths.
+    const std::filesystem::path interlaced = std::filesystem::path(VORLEN_PNGSUITE_DIR) / "basi6a16.png";
     std::vector<std::uint8_t> bytes;
-    if (std::filesystem::exists(interlaced) && ReadWholeFile(interlaced.string(), &bytes)) EveryLength(bytes, 1);
+    ASSERT_TRUE(ReadWholeFile(interlaced.string(), &bytes)) << interlaced;
+    EveryLength(bytes, 1);
 }
 
 TEST_F(TruncationTest, JpegCutAtEveryLength) { EveryLength(EncodeJpeg(Pattern(48, 32), 48, 32), 2); }
 
-TEST_F(TruncationTest, HostileBytesAndHugeHeadersFailCleanly) {
+TEST_F(TruncationTest, HostileBytesFailCleanly) {
     std::mt19937 random(20240601);
     const std::vector<std::uint8_t> png = EncodePng(Pattern(24, 24, 0x80), 24, 24);
     const std::vector<std::uint8_t> jpeg = EncodeJpeg(Pattern(24, 24), 24, 24);
@@ -63,13 +63,6 @@ TEST_F(TruncationTest, HostileBytesAndHugeHeadersFailCleanly) {
             bytes[random() % bytes.size()] = static_cast<std::uint8_t>(random());
         Decode(bytes, bytes.size());
     }
-    // A header announcing a picture far larger than any texture is refused before allocating.
-    std::vector<std::uint8_t> huge = png;
-    huge[16] = 0x00;
-    huge[17] = 0x01;
-    huge[18] = 0x00;
-    huge[19] = 0x00;  // width 65536
-    EXPECT_EQ(Decode(huge, huge.size()), 0);
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(engine->Device()->LiveTextureCount(), 0);
 }

@@ -38,6 +38,7 @@ int InkInRows(const std::vector<DWORD>& frame, int left, int right, int top, int
 TEST(TextDrawing, StartScreenTextsAndTheDescriptionBox) {
     IMResourceManager& engine = Engine();
     const DWORD background = engine.LoadTexture(L"DefaultBackGround");
+    ASSERT_NE(background, IMResourceManager::kNoTexture) << "data/skin/DefaultBackGround.png is missing";
     Text caption(0, 10, L"зедкарный ресурс", 14, false);
     caption.view.SetPosition((800 - caption.view.GetWidth()) / 2, 10);
     Text course(0, 35, L"Курс Ларсима", 18, true);

@@ -6,6 +6,7 @@
 
 #include <set>
 
+#include "platform/resource_module.h"
 #include "tests/views/text_test_support.h"
 
 using namespace texttest;
@@ -202,6 +203,10 @@ TEST(TextView, SetBoldRendersAndLaysOutAgain) {
 }
 
 TEST(TextView, WhitespaceMarks) {
+    // The marks are pictures of the program; without them blank stand-ins would be drawn.
+    for (const char* mark : {"ws_space", "ws_tab", "ws_pilcrow", "ws_linefeed"})
+        ASSERT_TRUE(platform::ResourceModule::Program().FindName(std::string_view(mark)))
+            << "data/named lacks " << mark;
     IMTextView view;
     view.SetText(L"a b\tc\nd");
     EXPECT_EQ(view.GetCharRect(5).Width(), 1);
