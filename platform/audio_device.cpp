@@ -327,6 +327,16 @@ std::size_t AudioDevice::BufferCount() const {
     return state_->buffers.size();
 }
 
+std::size_t AudioDevice::PlayingBufferCount() const {
+    std::lock_guard<std::mutex> guard(state_->lock);
+    std::size_t n = 0;
+    for (auto& b : state_->buffers) {
+        std::lock_guard<std::mutex> bufferGuard(b->lock);
+        n += b->playing;
+    }
+    return n;
+}
+
 void AudioDevice::StartCapture() {
     std::lock_guard<std::mutex> guard(state_->lock);
     state_->capture.clear();

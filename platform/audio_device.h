@@ -107,6 +107,8 @@ class AudioDevice {
     // A format the output cannot convert still plays, silently, at its own rate.
     std::unique_ptr<SoundBuffer> CreateBuffer(const PcmFormat& format, DWORD bytes);
     std::size_t BufferCount() const;
+    // How many of them are playing now.
+    std::size_t PlayingBufferCount() const;
 
     // Records every mixed frame from now on (interleaved samples in OutputFormat()).
     void StartCapture();

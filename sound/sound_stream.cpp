@@ -140,9 +140,12 @@ void CSoundStream::FillHalf(DWORD offset) {
 // [SECTION] Playback thread
 
 void CSoundStream::RunPlayback() {
-    buffer_->Play();
     const CSoundSystem::MessageIds& messages = owner_->Messages();
-    std::unique_lock<std::mutex> guard(lock_, std::defer_lock);
+    std::unique_lock<std::mutex> guard(lock_);
+    // Stop may already have run (it only needs the lock, not this thread): then the buffer
+    // must not start at all, or it would loop on with nobody left to stop it.
+    if (!endRequested_) buffer_->Play();
+    guard.unlock();
     for (;;) {
         const bool woken = wake_.Wait(Clock::RealMicroseconds(std::int64_t{kPollMs} * 1000));
         guard.lock();
@@ -167,6 +170,8 @@ void CSoundStream::RunPlayback() {
         if (woken && endRequested_) break;  // leave still holding the lock
         guard.unlock();
     }
+    // Stop and the end of the data have stopped the buffer already; destruction has not.
+    buffer_->Stop();
     endRequested_ = false;
     endCount_ = 0;
     state_ = StreamState::Stopped;

@@ -142,6 +142,42 @@ TEST(SoundPlayback, PlayAndStopTwice) {
     EXPECT_EQ(ended, 1);
 }
 
+// A Stop that comes right after Play wins however the playback thread is scheduled: once Stop
+// returns the buffer is silent, and every playback has posted its one ended notification.
+TEST(SoundPlayback, StopRightAfterPlayWins) {
+    ScaledClock fast;
+    SoundHarness h;
+    const auto tone = EncodeTone({2, 44100, 88200, 441.0, 0.5});
+    const DWORD id = FromMemory(h, L"quick", tone);
+    int ended = 0;
+    h.system.ConnectEnded(id, [&](DWORD) {
+        ++ended;
+        return 0L;
+    });
+    constexpr int kRounds = 200;
+    int leftPlaying = 0, endedLate = 0;
+    for (int i = 0; i < kRounds; ++i) {
+        ASSERT_TRUE(h.system.Play(id));
+        ASSERT_TRUE(h.system.Stop(id));
+        leftPlaying += h.system.Output()->PlayingBufferCount() != 0;
+        h.Pump();
+        endedLate += ended != i + 1;
+    }
+    EXPECT_EQ(leftPlaying, 0) << "rounds whose buffer kept looping after Stop";
+    EXPECT_EQ(endedLate, 0) << "rounds whose ended notification was not posted by Stop";
+    h.RunFor(200);
+    EXPECT_EQ(ended, kRounds);
+    const auto& m = h.system.Messages();
+    std::vector<UINT> order;
+    for (const SeenMessage& s : h.seen)
+        if (s.message == m.play || s.message == m.pause) order.push_back(s.message);
+    ASSERT_EQ(order.size(), 2u * kRounds);
+    for (int i = 0; i < kRounds; ++i) {
+        EXPECT_EQ(order[2 * i], m.play);
+        EXPECT_EQ(order[2 * i + 1], m.pause);
+    }
+}
+
 // After Stop the next Play starts again from the first sample.
 TEST(SoundPlayback, StopThenPlayRestartsFromTheFirstSample) {
     ScaledClock fast;
