@@ -81,7 +81,9 @@ class CSoundSystem {
     void SetResources(SoundResourceModules modules) { resources_ = std::move(modules); }
 
     // The stream of `name`: the existing one (its ended slots disconnected, its label slots
-    // kept, its state untouched) or a new one. 0 when the sound cannot be opened.
+    // kept, its state untouched) or a new one. 0 (and a line on standard error) when the sound
+    // cannot be opened: not found, not Ogg Vorbis, a format the output cannot play, or no
+    // memory for it.
     DWORD CreateSound(const std::wstring& name);
     // The same for an Ogg Vorbis file image in memory, which must outlive the system.
     DWORD CreateSoundFromMemory(const std::wstring& name, const void* data, DWORD size);
@@ -126,6 +128,8 @@ class CSoundSystem {
 
     DWORD Existing(const std::wstring& name);
     DWORD Add(std::unique_ptr<CSoundSource> source, const std::wstring& name);
+    template <class Open>
+    DWORD Create(const std::wstring& name, const Open& open);
     CSoundStream::LabelSignal* PrepareLabel(DWORD id);
 
     std::map<DWORD, std::unique_ptr<CSoundStream>> streams_;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <list>
+
 #include "tests/sound/sound_harness.h"
 
 namespace {
@@ -105,6 +107,29 @@ TEST(SoundSystem, RepeatedCreateClearsEndedSlotsOnly) {
     EXPECT_FALSE(h.system.DispatchSoundMessage(WM_LBUTTONDOWN, id, 0));
     EXPECT_EQ(labels, 2);
     EXPECT_EQ(endedAfter, 1);
+}
+
+// What a sound's header claims decides its buffer: the largest playable format gets its
+// second of sound, and a claim beyond it is refused without a stream or an id used up.
+TEST(SoundSystem, BufferOfTheLargestFormatAndRefusedClaims) {
+    const auto mono = EncodeTone({1, 22050, 4000, 440.0, 0.5});
+    std::list<std::vector<unsigned char>> images;  // outlive the system
+    SoundHarness h;
+    auto create = [&](const std::wstring& name, int channels, std::uint32_t rate) {
+        const auto& image = images.emplace_back(WithHeaderFormat(mono, channels, rate));
+        return h.system.CreateSoundFromMemory(name, image.data(), static_cast<DWORD>(image.size()));
+    };
+    const DWORD largest = create(L"largest", 8, 384000);
+    ASSERT_EQ(largest, 1u);
+    EXPECT_EQ(h.system.Find(largest)->BufferBytes(), 8u * 2 * 384000);
+    EXPECT_EQ(h.system.Find(largest)->HalfBytes(), 8u * 384000);
+    EXPECT_TRUE(h.system.Find(largest)->HasBuffer());
+
+    EXPECT_EQ(create(L"huge rate", 2, 2147483647), 0u);
+    EXPECT_EQ(create(L"many channels", 200, 44100), 0u);
+    EXPECT_EQ(h.system.StreamCount(), 1u);
+    EXPECT_EQ(h.system.SourceCount(), 1u);
+    EXPECT_EQ(h.system.CreateSoundFromMemory(L"next", mono.data(), static_cast<DWORD>(mono.size())), 2u);
 }
 
 TEST(SoundSystem, MessagesAreRegisteredByName) {
