@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "core/timer_service.h"
 #include "platform/clock.h"
 #include "platform/debug.h"
 #include "platform/message_queue.h"
@@ -186,22 +187,22 @@ void CSoundStream::ScheduleLabelTimers() {
     // Timers of an earlier playback whose removal request is still queued go now.
     RemoveLabelTimers();
     if (labelTimes.empty()) return;
-    const SoundTimerOps& timers = owner_->TimerOps();
+    IMTimerService* timers = owner_->TimerService();
     if (!timers) {
         platform::Debug::Print("sound " + std::to_string(id_) + ": no window timers; its labels will not fire");
         return;
     }
-    labelTimerOps_ = timers;
+    labelTimerService_ = timers;
     for (DWORD t : labelTimes) {
-        const unsigned timer = timers.add(t);
-        timers.connect(timer, [this, timer, t] { return OnLabelTimer(timer, t); });
+        const unsigned timer = timers->AddTimer(t);
+        timers->ConnectTimer(timer, [this, timer, t](const IMEvent&) { return OnLabelTimer(timer, t); });
         labelTimers_.push_back(timer);
     }
 }
 
 void CSoundStream::RemoveLabelTimers() {
-    if (labelTimerOps_.remove)
-        for (unsigned timer : labelTimers_) labelTimerOps_.remove(timer);
+    if (labelTimerService_)
+        for (unsigned timer : labelTimers_) labelTimerService_->RemoveTimer(timer);
     labelTimers_.clear();
 }
 
@@ -222,6 +223,6 @@ long CSoundStream::OnLabelTimer(unsigned timerId, DWORD labelTime) {
         labelTimes.erase(std::remove(labelTimes.begin(), labelTimes.end(), labelTime), labelTimes.end());
         platform::MainQueue().Post(owner_->Messages().label, id_, static_cast<LPARAM>(labelTime));
     }
-    if (labelTimerOps_.remove) labelTimerOps_.remove(timerId);
+    if (labelTimerService_) labelTimerService_->RemoveTimer(timerId);
     return 0;
 }

@@ -64,18 +64,8 @@ class CSoundSystem {
 
     // The GUI thread's window timers, which carry the label times. Set by whoever creates the
     // system; may be set or changed later. Without it labels never fire.
-    void SetTimerService(IMTimerService* timers) {
-        timers_ = timers;
-        timerOps_ = {};
-        if (!timers) return;
-        timerOps_.add = [timers](unsigned ms) { return timers->AddTimer(ms); };
-        timerOps_.remove = [timers](unsigned id) { timers->RemoveTimer(id); };
-        timerOps_.connect = [timers](unsigned id, std::function<long()> handler) {
-            timers->ConnectTimer(id, IMTimerService::Slot([handler](const IMEvent&) { return handler(); }));
-        };
-    }
+    void SetTimerService(IMTimerService* timers) { timers_ = timers; }
     IMTimerService* TimerService() const { return timers_; }
-    const SoundTimerOps& TimerOps() const { return timerOps_; }
 
     // Where numbered sounds are found. DefaultSoundResources() until set.
     void SetResources(SoundResourceModules modules) { resources_ = std::move(modules); }
@@ -138,6 +128,5 @@ class CSoundSystem {
     DWORD lastId_ = 0;
     MessageIds messages_;
     IMTimerService* timers_ = nullptr;
-    SoundTimerOps timerOps_;
     SoundResourceModules resources_;
 };
