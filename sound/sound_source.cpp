@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -41,13 +40,6 @@ SoundResourceLookup FileResourceLookup(std::string directory) {
         if (!it->second) return {};
         return {it->second->data(), it->second->size()};
     };
-}
-
-SoundResourceModules DefaultSoundResources() {
-    SoundResourceModules modules;
-    if (const char* root = std::getenv("VORLEN_SOURCE_DIR"); root && *root)
-        modules.program = FileResourceLookup(std::string(root) + "/data/rc");
-    return modules;
 }
 
 // [SECTION] Decoder callbacks

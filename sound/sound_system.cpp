@@ -6,7 +6,7 @@
 #include "platform/debug.h"
 #include "platform/message_queue.h"
 
-CSoundSystem::CSoundSystem() : resources_(DefaultSoundResources()) {
+CSoundSystem::CSoundSystem() {
     // Each name is registered only when the one before it was.
     const wchar_t* names[] = {L"WM_IM_ONSOUNDPLAY", L"WM_IM_ONLABEL", L"WM_IM_ONSOUNDSTOP", L"WM_IM_ONSOUNDPOUSE",
                               L"WM_IM_SOUNDLABELTIMERSDONE"};

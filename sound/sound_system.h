@@ -67,7 +67,8 @@ class CSoundSystem {
     void SetTimerService(IMTimerService* timers) { timers_ = timers; }
     IMTimerService* TimerService() const { return timers_; }
 
-    // Where numbered sounds are found. DefaultSoundResources() until set.
+    // Where numbered sounds are found; until it is set, nowhere (the engine sets the program's
+    // own resources and its companion module).
     void SetResources(SoundResourceModules modules) { resources_ = std::move(modules); }
 
     // The stream of `name`: the existing one (its ended slots disconnected, its label slots

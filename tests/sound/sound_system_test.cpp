@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <list>
 
 #include "tests/sound/sound_harness.h"
@@ -42,6 +43,27 @@ TEST(SoundSystem, IdsAndSharingByName) {
     EXPECT_FALSE(h.system.ConnectEnded(0, [](DWORD) { return 0L; }).connected());
     EXPECT_FALSE(h.system.ConnectLabel(99, [](DWORD, DWORD) { return 0L; }).connected());
     EXPECT_TRUE(platform::MainQueue().Empty());
+}
+
+// Numbered sounds come only from the resources the system was given: the test environment
+// names the source tree, and the program must not find its sounds there by itself.
+TEST(SoundSystem, NumberedSoundsComeOnlyFromTheGivenResources) {
+    const std::string folder = SoundHarness::SourceTreeSoundFolder();
+    ASSERT_FALSE(folder.empty());
+    SoundHarness h;
+    EXPECT_EQ(h.system.CreateSound(L"137"), 0u);
+    h.system.SetResources({FileResourceLookup(folder), {}});
+    const DWORD id = h.system.CreateSound(L"137");
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(h.system.Find(id)->Source()->Origin(), SoundOrigin::ProgramResource);
+    // Every numbered sound the program ships opens, in a format the output plays.
+    int shipped = 0;
+    for (const auto& file : std::filesystem::directory_iterator(folder)) {
+        if (file.path().extension() != ".ogg") continue;
+        ++shipped;
+        EXPECT_NE(h.system.CreateSound(file.path().stem().wstring()), 0u) << file.path();
+    }
+    EXPECT_GE(shipped, 10);
 }
 
 TEST(SoundSystem, BufferSizesFollowTheFormat) {
