@@ -207,10 +207,13 @@ void CSoundStream::RemoveLabelTimers() {
 }
 
 void CSoundStream::OnLabelRemovalRequest(DWORD playback) {
+    // The thread asks as soon as it has decided to end the playback, so the request may be
+    // handled while it is still leaving its loop: the playback number alone tells whether the
+    // timers are the ones it meant.
     bool current = false;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        current = playback == playback_ && state_ == StreamState::Stopped;
+        current = playback == playback_;
     }
     if (current) RemoveLabelTimers();
 }
@@ -219,7 +222,12 @@ long CSoundStream::OnLabelTimer(unsigned timerId, DWORD labelTime) {
     labelTimers_.erase(std::remove(labelTimers_.begin(), labelTimers_.end(), timerId), labelTimers_.end());
     // A timer that comes due after the sound has ended (its removal request not yet handled)
     // did not reach its label: it is dropped and stays scheduled for the next playback.
-    if (State() == StreamState::Playing) {
+    bool reached = false;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        reached = state_ == StreamState::Playing && !endRequested_;
+    }
+    if (reached) {
         labelTimes.erase(std::remove(labelTimes.begin(), labelTimes.end(), labelTime), labelTimes.end());
         platform::MainQueue().Post(owner_->Messages().label, id_, static_cast<LPARAM>(labelTime));
     }

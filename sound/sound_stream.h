@@ -67,8 +67,8 @@ class CSoundStream {
 
     // A label timer fired: posts "label" once for this playback and forgets the label time.
     long OnLabelTimer(unsigned timerId, DWORD labelTime);
-    // The playback thread asked (by a posted message) for the label timers of playback
-    // `playback` to go; a later playback's timers are left alone.
+    // The playback thread decided to end playback `playback` and asked (by a posted message)
+    // for its label timers to go; a later playback's timers are left alone.
     void OnLabelRemovalRequest(DWORD playback);
 
     StreamState State() const;
