@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <new>
+#include <string>
 #include <thread>
 
 #include "platform/clock.h"
@@ -302,29 +304,49 @@ bool AudioDevice::IsSilent() const { return state_->sdlDevice == 0; }
 const PcmFormat& AudioDevice::OutputFormat() const { return state_->output; }
 
 std::unique_ptr<SoundBuffer> AudioDevice::CreateBuffer(const PcmFormat& format, DWORD bytes) {
-    if (format.channels < 1 || format.channels > 255 || format.rate < 1 || bytes == 0 ||
-        bytes % static_cast<DWORD>(format.BlockAlign()) != 0) {
-        Debug::Print("sound buffer: unusable format or size");
+    if (!format.IsPlayable()) {
+        Debug::Print("sound buffer: " + std::to_string(format.channels) + " channels at " +
+                     std::to_string(format.rate) + " Hz cannot be played");
         return nullptr;
     }
-    auto b = std::make_shared<SoundBufferState>();
-    b->format = format;
-    b->data.assign(bytes, 0);
-    b->convert = SDL_NewAudioStream(AUDIO_S16LSB, static_cast<Uint8>(format.channels), format.rate, AUDIO_S16SYS,
-                                    static_cast<Uint8>(state_->output.channels), state_->output.rate);
-    if (!b->convert)
-        Debug::Print(std::string("sound buffer: cannot convert its format (") + SDL_GetError() +
-                     "); it plays silently");
-    {
-        std::lock_guard<std::mutex> guard(state_->lock);
-        state_->buffers.push_back(b);
+    if (bytes == 0 || bytes > kMaxBufferBytes || bytes % static_cast<DWORD>(format.BlockAlign()) != 0) {
+        Debug::Print("sound buffer: unusable size of " + std::to_string(bytes) + " bytes");
+        return nullptr;
     }
-    return std::unique_ptr<SoundBuffer>(new SoundBuffer(std::move(b), state_));
+    try {
+        auto b = std::make_shared<SoundBufferState>();
+        b->format = format;
+        b->data.assign(bytes, 0);
+        b->convert = SDL_NewAudioStream(AUDIO_S16LSB, static_cast<Uint8>(format.channels), format.rate, AUDIO_S16SYS,
+                                        static_cast<Uint8>(state_->output.channels), state_->output.rate);
+        if (!b->convert)
+            Debug::Print(std::string("sound buffer: cannot convert its format (") + SDL_GetError() +
+                         "); it plays silently");
+        // The handle exists before the output knows the buffer, so a failure in between leaves
+        // nothing behind (the handle's destructor takes it off the list).
+        std::unique_ptr<SoundBuffer> handle(new SoundBuffer(b, state_));
+        std::lock_guard<std::mutex> guard(state_->lock);
+        state_->buffers.push_back(std::move(b));
+        return handle;
+    } catch (const std::bad_alloc&) {
+        Debug::Print("sound buffer: no memory for " + std::to_string(bytes) + " bytes");
+        return nullptr;
+    }
 }
 
 std::size_t AudioDevice::BufferCount() const {
     std::lock_guard<std::mutex> guard(state_->lock);
     return state_->buffers.size();
+}
+
+std::size_t AudioDevice::PlayingBufferCount() const {
+    std::lock_guard<std::mutex> guard(state_->lock);
+    std::size_t n = 0;
+    for (auto& b : state_->buffers) {
+        std::lock_guard<std::mutex> bufferGuard(b->lock);
+        n += b->playing;
+    }
+    return n;
 }
 
 void AudioDevice::StartCapture() {

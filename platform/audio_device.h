@@ -30,11 +30,21 @@ namespace platform {
 
 // 16-bit signed little-endian PCM, interleaved.
 struct PcmFormat {
+    // What the output can mix. SDL converts up to 8 channels (7.1); 384 kHz is the highest
+    // rate recorders use, and below 1 kHz nothing of speech or music is left. Keeping formats
+    // inside these bounds also keeps every size derived from them far inside 32 bits.
+    static constexpr int kMaxChannels = 8;
+    static constexpr int kMinRate = 1000;
+    static constexpr int kMaxRate = 384000;
+
     int channels = 2;
     int rate = 44100;
 
+    bool IsPlayable() const {
+        return channels >= 1 && channels <= kMaxChannels && rate >= kMinRate && rate <= kMaxRate;
+    }
     int BlockAlign() const { return channels * 2; }
-    int BytesPerSecond() const { return BlockAlign() * rate; }
+    std::int64_t BytesPerSecond() const { return std::int64_t{BlockAlign()} * rate; }
 };
 
 enum class AudioResult {
@@ -102,11 +112,18 @@ class AudioDevice {
     // What the output mixes to (16-bit interleaved).
     const PcmFormat& OutputFormat() const;
 
-    // A stopped buffer of `bytes` bytes of silence with its cursor at 0. Returns null when the
-    // format or size is unusable (no channels, no rate, size not a whole number of frames).
-    // A format the output cannot convert still plays, silently, at its own rate.
+    // A buffer never holds more than this (a minute of the largest format; sound streams use
+    // one second).
+    static constexpr DWORD kMaxBufferBytes = 64u << 20;
+
+    // A stopped buffer of `bytes` bytes of silence with its cursor at 0. Returns null (and
+    // says why) when the format is not playable, the size is 0, above kMaxBufferBytes or not a
+    // whole number of frames, or the memory cannot be had. A format SDL cannot convert still
+    // plays, silently, at its own rate.
     std::unique_ptr<SoundBuffer> CreateBuffer(const PcmFormat& format, DWORD bytes);
     std::size_t BufferCount() const;
+    // How many of them are playing now.
+    std::size_t PlayingBufferCount() const;
 
     // Records every mixed frame from now on (interleaved samples in OutputFormat()).
     void StartCapture();

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -11,6 +10,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/audio_device.h"
 #include "platform/debug.h"
 #include "platform/text.h"
 
@@ -40,13 +40,6 @@ SoundResourceLookup FileResourceLookup(std::string directory) {
         if (!it->second) return {};
         return {it->second->data(), it->second->size()};
     };
-}
-
-SoundResourceModules DefaultSoundResources() {
-    SoundResourceModules modules;
-    if (const char* root = std::getenv("VORLEN_SOURCE_DIR"); root && *root)
-        modules.program = FileResourceLookup(std::string(root) + "/data/rc");
-    return modules;
 }
 
 // [SECTION] Decoder callbacks
@@ -179,11 +172,21 @@ bool CSoundSource::OpenDecoder(const ov_callbacks& callbacks, void* datasource, 
     }
     const vorbis_info* info = ov_info(&vorbis_, -1);
     const ogg_int64_t total = ov_pcm_total(&vorbis_, -1);
-    if (!info || info->channels < 1 || info->rate < 1 || total < 0 || total > UINT32_MAX) {
-        Print(what + ": unusable Ogg Vorbis stream");
+    auto refuse = [&](const std::string& why) {
+        Print(what + ": " + why);
         ov_clear(&vorbis_);
         return false;
-    }
+    };
+    if (!info || total < 0 || total > UINT32_MAX) return refuse("unusable Ogg Vorbis stream");
+    // The header's numbers are only what the file claims, and buffer sizes are derived from
+    // them: anything the output cannot play is refused before a size is computed.
+    using platform::PcmFormat;
+    if (info->channels < 1 || info->channels > PcmFormat::kMaxChannels)
+        return refuse(std::to_string(info->channels) + " channels; the output plays 1 to " +
+                      std::to_string(PcmFormat::kMaxChannels));
+    if (info->rate < PcmFormat::kMinRate || info->rate > PcmFormat::kMaxRate)
+        return refuse(std::to_string(info->rate) + " Hz; the output plays " + std::to_string(PcmFormat::kMinRate) +
+                      " to " + std::to_string(PcmFormat::kMaxRate) + " Hz");
     channels_ = info->channels;
     rate_ = static_cast<int>(info->rate);
     // The decoder writes channels × 2 bytes per frame, so that is the frame size for every

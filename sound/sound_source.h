@@ -34,11 +34,6 @@ struct SoundResourceModules {
 // the bytes for the rest of the run. Thread-safe.
 SoundResourceLookup FileResourceLookup(std::string directory);
 
-// Until the embedded resources are wired in: data/rc of the source tree named by the
-// VORLEN_SOURCE_DIR environment variable (set for tests), no companion module. Without that
-// variable no numbered sound is found.
-SoundResourceModules DefaultSoundResources();
-
 enum class SoundOrigin { None, ProgramResource, CompanionResource, Memory, File };
 
 class CSoundSource {

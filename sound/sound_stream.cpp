@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "core/timer_service.h"
 #include "platform/clock.h"
 #include "platform/debug.h"
 #include "platform/message_queue.h"
@@ -140,9 +141,12 @@ void CSoundStream::FillHalf(DWORD offset) {
 // [SECTION] Playback thread
 
 void CSoundStream::RunPlayback() {
-    buffer_->Play();
     const CSoundSystem::MessageIds& messages = owner_->Messages();
-    std::unique_lock<std::mutex> guard(lock_, std::defer_lock);
+    std::unique_lock<std::mutex> guard(lock_);
+    // Stop may already have run (it only needs the lock, not this thread): then the buffer
+    // must not start at all, or it would loop on with nobody left to stop it.
+    if (!endRequested_) buffer_->Play();
+    guard.unlock();
     for (;;) {
         const bool woken = wake_.Wait(Clock::RealMicroseconds(std::int64_t{kPollMs} * 1000));
         guard.lock();
@@ -167,6 +171,8 @@ void CSoundStream::RunPlayback() {
         if (woken && endRequested_) break;  // leave still holding the lock
         guard.unlock();
     }
+    // Stop and the end of the data have stopped the buffer already; destruction has not.
+    buffer_->Stop();
     endRequested_ = false;
     endCount_ = 0;
     state_ = StreamState::Stopped;
@@ -181,30 +187,33 @@ void CSoundStream::ScheduleLabelTimers() {
     // Timers of an earlier playback whose removal request is still queued go now.
     RemoveLabelTimers();
     if (labelTimes.empty()) return;
-    const SoundTimerOps& timers = owner_->TimerOps();
+    IMTimerService* timers = owner_->TimerService();
     if (!timers) {
         platform::Debug::Print("sound " + std::to_string(id_) + ": no window timers; its labels will not fire");
         return;
     }
-    labelTimerOps_ = timers;
+    labelTimerService_ = timers;
     for (DWORD t : labelTimes) {
-        const unsigned timer = timers.add(t);
-        timers.connect(timer, [this, timer, t] { return OnLabelTimer(timer, t); });
+        const unsigned timer = timers->AddTimer(t);
+        timers->ConnectTimer(timer, [this, timer, t](const IMEvent&) { return OnLabelTimer(timer, t); });
         labelTimers_.push_back(timer);
     }
 }
 
 void CSoundStream::RemoveLabelTimers() {
-    if (labelTimerOps_.remove)
-        for (unsigned timer : labelTimers_) labelTimerOps_.remove(timer);
+    if (labelTimerService_)
+        for (unsigned timer : labelTimers_) labelTimerService_->RemoveTimer(timer);
     labelTimers_.clear();
 }
 
 void CSoundStream::OnLabelRemovalRequest(DWORD playback) {
+    // The thread asks as soon as it has decided to end the playback, so the request may be
+    // handled while it is still leaving its loop: the playback number alone tells whether the
+    // timers are the ones it meant.
     bool current = false;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        current = playback == playback_ && state_ == StreamState::Stopped;
+        current = playback == playback_;
     }
     if (current) RemoveLabelTimers();
 }
@@ -213,10 +222,15 @@ long CSoundStream::OnLabelTimer(unsigned timerId, DWORD labelTime) {
     labelTimers_.erase(std::remove(labelTimers_.begin(), labelTimers_.end(), timerId), labelTimers_.end());
     // A timer that comes due after the sound has ended (its removal request not yet handled)
     // did not reach its label: it is dropped and stays scheduled for the next playback.
-    if (State() == StreamState::Playing) {
+    bool reached = false;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        reached = state_ == StreamState::Playing && !endRequested_;
+    }
+    if (reached) {
         labelTimes.erase(std::remove(labelTimes.begin(), labelTimes.end(), labelTime), labelTimes.end());
         platform::MainQueue().Post(owner_->Messages().label, id_, static_cast<LPARAM>(labelTime));
     }
-    if (labelTimerOps_.remove) labelTimerOps_.remove(timerId);
+    if (labelTimerService_) labelTimerService_->RemoveTimer(timerId);
     return 0;
 }

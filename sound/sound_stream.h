@@ -25,7 +25,6 @@
 #include <atomic>
 #include <boost/function.hpp>
 #include <condition_variable>
-#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -38,16 +37,7 @@
 
 class CSoundSystem;
 class CSoundSource;
-
-// The window timer operations the label times need. SetTimerService fills them in inline, so
-// the sound code itself needs nothing of the GUI library at link time (the engine object,
-// which derives from CSoundSystem, sits below the GUI).
-struct SoundTimerOps {
-    std::function<unsigned(unsigned intervalMs)> add;
-    std::function<void(unsigned id)> remove;
-    std::function<void(unsigned id, std::function<long()> handler)> connect;
-    explicit operator bool() const { return static_cast<bool>(add); }
-};
+class IMTimerService;
 
 enum class StreamState { Stopped = 0, Playing = 1 };
 
@@ -77,8 +67,8 @@ class CSoundStream {
 
     // A label timer fired: posts "label" once for this playback and forgets the label time.
     long OnLabelTimer(unsigned timerId, DWORD labelTime);
-    // The playback thread asked (by a posted message) for the label timers of playback
-    // `playback` to go; a later playback's timers are left alone.
+    // The playback thread decided to end playback `playback` and asked (by a posted message)
+    // for its label timers to go; a later playback's timers are left alone.
     void OnLabelRemovalRequest(DWORD playback);
 
     StreamState State() const;
@@ -133,5 +123,5 @@ class CSoundStream {
 
     // GUI thread only.
     std::vector<unsigned> labelTimers_;
-    SoundTimerOps labelTimerOps_;  // the service the current label timers belong to
+    IMTimerService* labelTimerService_ = nullptr;  // the service the current label timers belong to
 };

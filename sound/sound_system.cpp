@@ -1,11 +1,12 @@
 #include "sound/sound_system.h"
 
 #include <boost/lexical_cast.hpp>
+#include <new>
 
 #include "platform/debug.h"
 #include "platform/message_queue.h"
 
-CSoundSystem::CSoundSystem() : resources_(DefaultSoundResources()) {
+CSoundSystem::CSoundSystem() {
     // Each name is registered only when the one before it was.
     const wchar_t* names[] = {L"WM_IM_ONSOUNDPLAY", L"WM_IM_ONLABEL", L"WM_IM_ONSOUNDSTOP", L"WM_IM_ONSOUNDPOUSE",
                               L"WM_IM_SOUNDLABELTIMERSDONE"};
@@ -44,33 +45,45 @@ DWORD CSoundSystem::Existing(const std::wstring& name) {
     return 0;
 }
 
+// Either the source and its stream are both recorded or neither is, so a failure part-way
+// leaves no name without a stream behind.
 DWORD CSoundSystem::Add(std::unique_ptr<CSoundSource> source, const std::wstring& name) {
-    CSoundSource* raw = source.get();
-    sources_.push_back({std::move(source), name});
-    const DWORD id = ++lastId_;
-    streams_.emplace(id, std::make_unique<CSoundStream>(this, raw, id));
+    const DWORD id = lastId_ + 1;
+    sources_.reserve(sources_.size() + 1);
+    auto stream = std::make_unique<CSoundStream>(this, source.get(), id);
+    streams_.emplace(id, std::move(stream));
+    sources_.push_back({std::move(source), name});  // cannot throw: room was reserved
+    lastId_ = id;
     return id;
 }
 
-DWORD CSoundSystem::CreateSound(const std::wstring& name) {
-    if (DWORD id = Existing(name)) return id;
-    if (!device_) Init();
-    auto source = std::make_unique<CSoundSource>();
-    bool opened = false;
+// A create call ends the program on no failure of its own: a sound that does not fit in
+// memory is a sound that cannot be opened.
+template <class Open>
+DWORD CSoundSystem::Create(const std::wstring& name, const Open& open) {
     try {
-        opened = source->OpenResource(boost::lexical_cast<int>(name), resources_);
-    } catch (const boost::bad_lexical_cast&) {
-        opened = source->OpenFile(name);
+        if (DWORD id = Existing(name)) return id;
+        if (!device_) Init();
+        auto source = std::make_unique<CSoundSource>();
+        return open(*source) ? Add(std::move(source), name) : 0;
+    } catch (const std::bad_alloc&) {
+        platform::Debug::Print(L"sound " + name + L": out of memory");
+        return 0;
     }
-    return opened ? Add(std::move(source), name) : 0;
+}
+
+DWORD CSoundSystem::CreateSound(const std::wstring& name) {
+    return Create(name, [&](CSoundSource& source) {
+        try {
+            return source.OpenResource(boost::lexical_cast<int>(name), resources_);
+        } catch (const boost::bad_lexical_cast&) {
+            return source.OpenFile(name);
+        }
+    });
 }
 
 DWORD CSoundSystem::CreateSoundFromMemory(const std::wstring& name, const void* data, DWORD size) {
-    if (DWORD id = Existing(name)) return id;
-    if (!device_) Init();
-    auto source = std::make_unique<CSoundSource>();
-    if (!source->OpenMemory(data, size)) return 0;
-    return Add(std::move(source), name);
+    return Create(name, [&](CSoundSource& source) { return source.OpenMemory(data, size); });
 }
 
 // [SECTION] Playing

@@ -64,24 +64,17 @@ class CSoundSystem {
 
     // The GUI thread's window timers, which carry the label times. Set by whoever creates the
     // system; may be set or changed later. Without it labels never fire.
-    void SetTimerService(IMTimerService* timers) {
-        timers_ = timers;
-        timerOps_ = {};
-        if (!timers) return;
-        timerOps_.add = [timers](unsigned ms) { return timers->AddTimer(ms); };
-        timerOps_.remove = [timers](unsigned id) { timers->RemoveTimer(id); };
-        timerOps_.connect = [timers](unsigned id, std::function<long()> handler) {
-            timers->ConnectTimer(id, IMTimerService::Slot([handler](const IMEvent&) { return handler(); }));
-        };
-    }
+    void SetTimerService(IMTimerService* timers) { timers_ = timers; }
     IMTimerService* TimerService() const { return timers_; }
-    const SoundTimerOps& TimerOps() const { return timerOps_; }
 
-    // Where numbered sounds are found. DefaultSoundResources() until set.
+    // Where numbered sounds are found; until it is set, nowhere (the engine sets the program's
+    // own resources and its companion module).
     void SetResources(SoundResourceModules modules) { resources_ = std::move(modules); }
 
     // The stream of `name`: the existing one (its ended slots disconnected, its label slots
-    // kept, its state untouched) or a new one. 0 when the sound cannot be opened.
+    // kept, its state untouched) or a new one. 0 (and a line on standard error) when the sound
+    // cannot be opened: not found, not Ogg Vorbis, a format the output cannot play, or no
+    // memory for it.
     DWORD CreateSound(const std::wstring& name);
     // The same for an Ogg Vorbis file image in memory, which must outlive the system.
     DWORD CreateSoundFromMemory(const std::wstring& name, const void* data, DWORD size);
@@ -126,6 +119,8 @@ class CSoundSystem {
 
     DWORD Existing(const std::wstring& name);
     DWORD Add(std::unique_ptr<CSoundSource> source, const std::wstring& name);
+    template <class Open>
+    DWORD Create(const std::wstring& name, const Open& open);
     CSoundStream::LabelSignal* PrepareLabel(DWORD id);
 
     std::map<DWORD, std::unique_ptr<CSoundStream>> streams_;
@@ -134,6 +129,5 @@ class CSoundSystem {
     DWORD lastId_ = 0;
     MessageIds messages_;
     IMTimerService* timers_ = nullptr;
-    SoundTimerOps timerOps_;
     SoundResourceModules resources_;
 };

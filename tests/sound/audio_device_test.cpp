@@ -48,6 +48,10 @@ TEST(AudioDevice, LockRulesAndLoss) {
     EXPECT_FALSE(device->CreateBuffer({2, 44100}, 0));
     EXPECT_FALSE(device->CreateBuffer({2, 44100}, 1001));  // not whole frames
     EXPECT_FALSE(device->CreateBuffer({0, 44100}, 1000));
+    EXPECT_FALSE(device->CreateBuffer({9, 44100}, 1800));
+    EXPECT_FALSE(device->CreateBuffer({2, 384001}, 4000));
+    EXPECT_FALSE(device->CreateBuffer({2, 44100}, AudioDevice::kMaxBufferBytes + 4));
+    EXPECT_EQ(device->BufferCount(), 0u);
     auto buffer = device->CreateBuffer({2, 44100}, 4000);
     ASSERT_TRUE(buffer);
 

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "core/timer_service.h"
@@ -75,6 +77,14 @@ class SoundHarness {
                 if (n == number) return {reinterpret_cast<const std::byte*>(bytes->data()), bytes->size()};
             return {};
         };
+    }
+
+    // data/rc of the source tree, where the program's own numbered sounds are kept; CTest
+    // names the tree in VORLEN_SOURCE_DIR. Empty (and the test fails) without it.
+    static std::string SourceTreeSoundFolder() {
+        const char* root = std::getenv("VORLEN_SOURCE_DIR");
+        EXPECT_TRUE(root && *root) << "VORLEN_SOURCE_DIR names the source tree; CTest sets it";
+        return root && *root ? std::string(root) + "/data/rc" : std::string();
     }
 
     IMTimerService timers;  // destroyed after the system, as the window outlives its engine

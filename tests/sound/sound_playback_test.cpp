@@ -2,8 +2,10 @@
 // bounds are in clock milliseconds and generous: they catch a wrong end rule, not jitter.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 
 #include "tests/sound/sound_harness.h"
 
@@ -142,6 +144,42 @@ TEST(SoundPlayback, PlayAndStopTwice) {
     EXPECT_EQ(ended, 1);
 }
 
+// A Stop that comes right after Play wins however the playback thread is scheduled: once Stop
+// returns the buffer is silent, and every playback has posted its one ended notification.
+TEST(SoundPlayback, StopRightAfterPlayWins) {
+    ScaledClock fast;
+    SoundHarness h;
+    const auto tone = EncodeTone({2, 44100, 88200, 441.0, 0.5});
+    const DWORD id = FromMemory(h, L"quick", tone);
+    int ended = 0;
+    h.system.ConnectEnded(id, [&](DWORD) {
+        ++ended;
+        return 0L;
+    });
+    constexpr int kRounds = 200;
+    int leftPlaying = 0, endedLate = 0;
+    for (int i = 0; i < kRounds; ++i) {
+        ASSERT_TRUE(h.system.Play(id));
+        ASSERT_TRUE(h.system.Stop(id));
+        leftPlaying += h.system.Output()->PlayingBufferCount() != 0;
+        h.Pump();
+        endedLate += ended != i + 1;
+    }
+    EXPECT_EQ(leftPlaying, 0) << "rounds whose buffer kept looping after Stop";
+    EXPECT_EQ(endedLate, 0) << "rounds whose ended notification was not posted by Stop";
+    h.RunFor(200);
+    EXPECT_EQ(ended, kRounds);
+    const auto& m = h.system.Messages();
+    std::vector<UINT> order;
+    for (const SeenMessage& s : h.seen)
+        if (s.message == m.play || s.message == m.pause) order.push_back(s.message);
+    ASSERT_EQ(order.size(), 2u * kRounds);
+    for (int i = 0; i < kRounds; ++i) {
+        EXPECT_EQ(order[2 * i], m.play);
+        EXPECT_EQ(order[2 * i + 1], m.pause);
+    }
+}
+
 // After Stop the next Play starts again from the first sample.
 TEST(SoundPlayback, StopThenPlayRestartsFromTheFirstSample) {
     ScaledClock fast;
@@ -261,17 +299,41 @@ TEST(SoundPlayback, EndedSlotMayPlayAgain) {
     EXPECT_EQ(order, (std::vector<UINT>{m.play, m.pause, m.play, m.pause, m.play, m.pause}));
 }
 
-// Destroying the system while sounds play ends their threads.
+// Destroying the system while sounds play ends their threads at once, as Stop does: it does
+// not wait for the sounds to end, every thread has posted its ended notification by the time
+// the destructor returns, and nothing is posted afterwards.
 TEST(SoundPlayback, DestroyWhilePlaying) {
     ScaledClock fast;
-    const auto tone = EncodeTone({2, 44100, 88200, 441.0, 0.5});
-    {
-        SoundHarness h;
-        h.system.Play(FromMemory(h, L"a", tone));
-        h.system.Play(FromMemory(h, L"b", tone));
-        h.RunFor(50);
+    const auto tone = EncodeTone({1, 22050, 22050 * 10, 441.0, 0.5});
+    auto h = std::make_unique<SoundHarness>();
+    const DWORD a = FromMemory(*h, L"a", tone);
+    const DWORD b = FromMemory(*h, L"b", tone);
+    ASSERT_TRUE(h->system.Play(a));
+    ASSERT_TRUE(h->system.Play(b));
+    h->RunFor(300);
+    ASSERT_EQ(h->system.Find(a)->State(), StreamState::Playing);
+    ASSERT_EQ(h->system.Find(b)->State(), StreamState::Playing);
+    const UINT pause = h->system.Messages().pause;
+
+    const DWORD start = platform::Clock::Milliseconds();
+    h.reset();
+    // The sounds had more than 9 s to go.
+    EXPECT_LT(platform::Clock::Milliseconds() - start, 5000u);
+
+    std::vector<WPARAM> ended;
+    int others = 0;
+    platform::Message m;
+    while (platform::MainQueue().Take(&m)) {
+        if (m.message == pause)
+            ended.push_back(m.wParam);
+        else
+            ++others;
     }
-    SUCCEED();
+    std::sort(ended.begin(), ended.end());
+    EXPECT_EQ(ended, (std::vector<WPARAM>{a, b}));
+    EXPECT_EQ(others, 0);
+    platform::Clock::Sleep(10 * CSoundStream::kPollMs);
+    EXPECT_TRUE(platform::MainQueue().Empty()) << "a playback thread outlived its system";
 }
 
 // With no sound card at all (SDL's dummy driver, or no usable driver) sounds still end.

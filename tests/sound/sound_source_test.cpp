@@ -127,3 +127,43 @@ TEST(SoundSource, FileAndFileLookup) {
     CSoundSource absent;
     EXPECT_FALSE(absent.OpenResource(151, modules));
 }
+
+// A header may claim any channel count and rate. The source opens what the output can play,
+// up to and including the bounds, and refuses the rest saying why, before any size is derived
+// from the claim.
+TEST(SoundSource, HeaderFormatsBeyondTheOutputAreRefused) {
+    const auto mono = EncodeTone({1, 22050, 4000, 440.0, 0.5});
+    struct Case {
+        int channels;
+        std::uint32_t rate;
+        const char* refusal;  // null: opens
+    };
+    const Case cases[] = {
+        {1, 1000, nullptr},
+        {1, 384000, nullptr},
+        {8, 22050, nullptr},
+        {1, 999, "999 Hz"},
+        {1, 384001, "384001 Hz"},
+        {1, 2147483647, "2147483647 Hz"},  // once overflowed the bytes per second
+        {1, 4294967295u, "4294967295 Hz"},
+        {9, 22050, "9 channels"},
+        {255, 22050, "255 channels"},
+    };
+    for (const Case& c : cases) {
+        const auto image = WithHeaderFormat(mono, c.channels, c.rate);
+        ASSERT_FALSE(image.empty());
+        CSoundSource s;
+        testing::internal::CaptureStderr();
+        const bool opened = s.OpenMemory(image.data(), static_cast<DWORD>(image.size()));
+        const std::string said = testing::internal::GetCapturedStderr();
+        if (!c.refusal) {
+            ASSERT_TRUE(opened) << c.channels << " channels at " << c.rate << " Hz: " << said;
+            EXPECT_EQ(s.Channels(), c.channels);
+            EXPECT_EQ(s.Rate(), static_cast<int>(c.rate));
+        } else {
+            EXPECT_FALSE(opened) << c.channels << " channels at " << c.rate << " Hz";
+            EXPECT_FALSE(s.IsOpen());
+            EXPECT_NE(said.find(c.refusal), std::string::npos) << said;
+        }
+    }
+}

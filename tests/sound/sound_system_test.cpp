@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <list>
+
 #include "tests/sound/sound_harness.h"
 
 namespace {
@@ -40,6 +43,27 @@ TEST(SoundSystem, IdsAndSharingByName) {
     EXPECT_FALSE(h.system.ConnectEnded(0, [](DWORD) { return 0L; }).connected());
     EXPECT_FALSE(h.system.ConnectLabel(99, [](DWORD, DWORD) { return 0L; }).connected());
     EXPECT_TRUE(platform::MainQueue().Empty());
+}
+
+// Numbered sounds come only from the resources the system was given: the test environment
+// names the source tree, and the program must not find its sounds there by itself.
+TEST(SoundSystem, NumberedSoundsComeOnlyFromTheGivenResources) {
+    const std::string folder = SoundHarness::SourceTreeSoundFolder();
+    ASSERT_FALSE(folder.empty());
+    SoundHarness h;
+    EXPECT_EQ(h.system.CreateSound(L"137"), 0u);
+    h.system.SetResources({FileResourceLookup(folder), {}});
+    const DWORD id = h.system.CreateSound(L"137");
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(h.system.Find(id)->Source()->Origin(), SoundOrigin::ProgramResource);
+    // Every numbered sound the program ships opens, in a format the output plays.
+    int shipped = 0;
+    for (const auto& file : std::filesystem::directory_iterator(folder)) {
+        if (file.path().extension() != ".ogg") continue;
+        ++shipped;
+        EXPECT_NE(h.system.CreateSound(file.path().stem().wstring()), 0u) << file.path();
+    }
+    EXPECT_GE(shipped, 10);
 }
 
 TEST(SoundSystem, BufferSizesFollowTheFormat) {
@@ -105,6 +129,29 @@ TEST(SoundSystem, RepeatedCreateClearsEndedSlotsOnly) {
     EXPECT_FALSE(h.system.DispatchSoundMessage(WM_LBUTTONDOWN, id, 0));
     EXPECT_EQ(labels, 2);
     EXPECT_EQ(endedAfter, 1);
+}
+
+// What a sound's header claims decides its buffer: the largest playable format gets its
+// second of sound, and a claim beyond it is refused without a stream or an id used up.
+TEST(SoundSystem, BufferOfTheLargestFormatAndRefusedClaims) {
+    const auto mono = EncodeTone({1, 22050, 4000, 440.0, 0.5});
+    std::list<std::vector<unsigned char>> images;  // outlive the system
+    SoundHarness h;
+    auto create = [&](const std::wstring& name, int channels, std::uint32_t rate) {
+        const auto& image = images.emplace_back(WithHeaderFormat(mono, channels, rate));
+        return h.system.CreateSoundFromMemory(name, image.data(), static_cast<DWORD>(image.size()));
+    };
+    const DWORD largest = create(L"largest", 8, 384000);
+    ASSERT_EQ(largest, 1u);
+    EXPECT_EQ(h.system.Find(largest)->BufferBytes(), 8u * 2 * 384000);
+    EXPECT_EQ(h.system.Find(largest)->HalfBytes(), 8u * 384000);
+    EXPECT_TRUE(h.system.Find(largest)->HasBuffer());
+
+    EXPECT_EQ(create(L"huge rate", 2, 2147483647), 0u);
+    EXPECT_EQ(create(L"many channels", 200, 44100), 0u);
+    EXPECT_EQ(h.system.StreamCount(), 1u);
+    EXPECT_EQ(h.system.SourceCount(), 1u);
+    EXPECT_EQ(h.system.CreateSoundFromMemory(L"next", mono.data(), static_cast<DWORD>(mono.size())), 2u);
 }
 
 TEST(SoundSystem, MessagesAreRegisteredByName) {

@@ -75,6 +75,22 @@ std::vector<unsigned char> EncodeTone(const Tone& tone) {
     return out;
 }
 
+std::vector<unsigned char> WithHeaderFormat(std::vector<unsigned char> image, int channels, std::uint32_t rate) {
+    // The first page holds the identification header alone: a 27-byte page header, its segment
+    // table, then the packet: type 1, "vorbis", version (4 bytes), channels (1), rate (4, LE).
+    if (image.size() < 27 || image[26] == 0) return {};
+    const std::size_t headerBytes = 27 + image[26];
+    std::size_t bodyBytes = 0;
+    for (std::size_t i = 0; i < image[26]; ++i) bodyBytes += image[27 + i];
+    if (image.size() < headerBytes + bodyBytes || bodyBytes < 16) return {};
+    unsigned char* packet = image.data() + headerBytes;
+    packet[11] = static_cast<unsigned char>(channels);
+    for (int i = 0; i < 4; ++i) packet[12 + i] = static_cast<unsigned char>(rate >> (8 * i));
+    ogg_page page{image.data(), static_cast<long>(headerBytes), packet, static_cast<long>(bodyBytes)};
+    ogg_page_checksum_set(&page);
+    return image;
+}
+
 bool WriteFile(const std::string& path, const std::vector<unsigned char>& bytes) {
     std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
