@@ -174,25 +174,18 @@ TEST(AudioDevice, SleepsWhileNothingPlays) {
     }
 }
 
-// When the sound card goes away the silent output takes over: a buffer that was playing keeps
-// being consumed, so its sound still ends, and the output still sleeps and wakes as before.
+// After the sound card has gone the silent output stands in for it, sleeping while nothing
+// plays and waking when a buffer starts. (A sound playing at the removal still ends: see
+// SoundPlayback.SoundCardRemovedMidSoundStillEnds.)
 TEST(AudioDevice, RemovedSoundCardFallsBackToTheSilentOutput) {
     auto device = AudioDevice::Open(AudioOutput::Driver);
     ASSERT_FALSE(device->IsSilent()) << "SDL_AUDIODRIVER=dummy opens";
     auto buffer = device->CreateBuffer({2, 44100}, 176400);
     ASSERT_TRUE(buffer);
-    buffer->Play();
-    ASSERT_TRUE(Eventually([&] { return Cursor(*buffer) > 0; }));
-
     device->SimulateRemoval();
-    EXPECT_TRUE(device->IsSilent());
-    DWORD at = Cursor(*buffer);
-    EXPECT_TRUE(Eventually([&] { return Cursor(*buffer) != at; }));
     device->SimulateRemoval();  // told twice: nothing more happens
-
-    buffer->Stop();
+    EXPECT_TRUE(device->IsSilent());
     EXPECT_TRUE(Eventually([&] { return device->IsSleeping(); }));
-    at = Cursor(*buffer);
     buffer->Play();
-    EXPECT_TRUE(Eventually([&] { return Cursor(*buffer) != at; }));
+    EXPECT_TRUE(Eventually([&] { return Cursor(*buffer) > 0; }));
 }
