@@ -50,13 +50,31 @@ struct AudioDeviceState {
     std::vector<std::int16_t> converted;
     std::atomic<std::uint64_t> framesMixed{0};
 
+    // Whether anything plays and which output mixes it. Lock order: activity, SDL's device lock
+    // (taken by SDL_PauseAudioDevice), lock, a buffer's lock; the SDL callback runs under SDL's
+    // device lock and takes the last two.
+    std::mutex activity;
+    std::condition_variable wake;  // the silent output waits on it
+    std::size_t playing = 0;       // buffers playing
+    bool silentAsleep = false;     // the silent output waits for a buffer to play
+    bool stopping = false;
+    std::thread silentThread;
+
     SDL_AudioDeviceID sdlDevice = 0;
     bool sdlAudioInitialised = false;
+    // The sound card went away (or the device is closing): the silent output mixes instead.
+    // Read by the SDL callback without the activity lock.
+    std::atomic<bool> sdlGone{false};
+    // Set by a simulated removal: as SDL does for a device that is gone, nothing more is mixed
+    // through the callback.
+    std::atomic<bool> sdlDeviceDead{false};
 
-    std::thread silentThread;
-    std::mutex stopLock;
-    std::condition_variable stopSignal;
-    bool stopping = false;
+    bool SdlMixes() const { return sdlDevice != 0 && !sdlGone.load(); }
+    bool SilentMixes() const { return !SdlMixes(); }
+    // Under the activity lock: a buffer started or stopped playing.
+    void BufferStarted();
+    void BufferStopped();
+    void SdlOutputGone();
 
     void Mix(std::int16_t* out, int frames);
     void FeedConverter(SoundBufferState& b, int outputBytesWanted);
@@ -121,26 +139,78 @@ void AudioDeviceState::Mix(std::int16_t* out, int frames) {
     framesMixed.fetch_add(static_cast<std::uint64_t>(frames), std::memory_order_relaxed);
 }
 
+// [SECTION] Sleeping while nothing plays, waking when something does
+
+void AudioDeviceState::BufferStarted() {
+    if (playing++ != 0) return;
+    if (SdlMixes())
+        SDL_PauseAudioDevice(sdlDevice, 0);
+    else
+        wake.notify_all();
+}
+
+void AudioDeviceState::BufferStopped() {
+    // The silent output notices by itself at its next step.
+    if (--playing == 0 && SdlMixes()) SDL_PauseAudioDevice(sdlDevice, 1);
+}
+
+// SDL keeps a removed device's thread going without calling us back, so playing buffers would
+// stand still and their sounds never end. The silent output takes over, from now on.
+void AudioDeviceState::SdlOutputGone() {
+    {
+        std::lock_guard<std::mutex> guard(activity);
+        if (sdlDevice == 0 || sdlGone) return;
+        sdlGone = true;
+        SDL_PauseAudioDevice(sdlDevice, 1);
+    }
+    wake.notify_all();
+    Debug::Print("the sound output went away; sounds go on silently");
+}
+
 namespace {
+
 void SdlCallback(void* user, Uint8* stream, int len) {
     auto* state = static_cast<AudioDeviceState*>(user);
+    if (state->sdlGone || state->sdlDeviceDead) {
+        std::memset(stream, 0, static_cast<std::size_t>(len));  // the silent output mixes now
+        return;
+    }
     std::lock_guard<std::mutex> guard(state->lock);
     state->Mix(reinterpret_cast<std::int16_t*>(stream), len / state->output.BlockAlign());
 }
+
+// Runs on whichever thread SDL reports the removal from (its audio thread or its device
+// watcher), holding none of SDL's device locks.
+int WatchSdlEvents(void* user, SDL_Event* event) {
+    auto* state = static_cast<AudioDeviceState*>(user);
+    if (event->type == SDL_AUDIODEVICEREMOVED && !event->adevice.iscapture && event->adevice.which == state->sdlDevice)
+        state->SdlOutputGone();
+    return 1;
+}
+
 }  // namespace
 
 // The silent output mixes whatever clock time has passed, in small steps, so buffers are
-// consumed exactly at their rate in clock time, whatever the clock's scale.
+// consumed exactly at their rate in clock time, whatever the clock's scale. While nothing plays
+// it waits, without waking, until a buffer starts; the time asleep is owed to nobody, so the
+// pace starts afresh from then.
 void AudioDeviceState::RunSilentOutput() {
     const std::int64_t frequency = Clock::Frequency();
-    const std::int64_t start = Clock::Counter();
+    std::int64_t start = Clock::Counter();
     std::uint64_t done = 0;
     std::vector<std::int16_t> sink;
     for (;;) {
         {
-            std::unique_lock<std::mutex> guard(stopLock);
+            std::unique_lock<std::mutex> guard(activity);
+            if (playing == 0 || !SilentMixes()) {
+                silentAsleep = true;
+                wake.wait(guard, [this] { return stopping || (playing > 0 && SilentMixes()); });
+                silentAsleep = false;
+                start = Clock::Counter();
+                done = 0;
+            }
             const auto wait = std::max<std::int64_t>(Clock::RealMicroseconds(5000), 200);
-            if (stopSignal.wait_for(guard, std::chrono::microseconds(wait), [this] { return stopping; })) return;
+            if (wake.wait_for(guard, std::chrono::microseconds(wait), [this] { return stopping; })) return;
         }
         const std::int64_t elapsed = Clock::Counter() - start;
         const auto due = static_cast<std::uint64_t>((elapsed / frequency) * output.rate +
@@ -161,6 +231,7 @@ SoundBuffer::SoundBuffer(std::shared_ptr<SoundBufferState> state, std::shared_pt
     : state_(std::move(state)), device_(std::move(device)) {}
 
 SoundBuffer::~SoundBuffer() {
+    Stop();
     std::lock_guard<std::mutex> guard(device_->lock);
     auto& list = device_->buffers;
     list.erase(std::remove(list.begin(), list.end(), state_), list.end());
@@ -193,16 +264,26 @@ AudioResult SoundBuffer::Unlock(void* region, DWORD bytes) {
 }
 
 AudioResult SoundBuffer::Play() {
-    std::lock_guard<std::mutex> guard(state_->lock);
-    state_->playing = true;
+    std::lock_guard<std::mutex> activity(device_->activity);
+    {
+        std::lock_guard<std::mutex> guard(state_->lock);
+        if (state_->playing) return AudioResult::Ok;
+        state_->playing = true;
+    }
+    device_->BufferStarted();
     return AudioResult::Ok;
 }
 
 AudioResult SoundBuffer::Stop() {
-    std::lock_guard<std::mutex> guard(state_->lock);
-    state_->playing = false;
-    // What the converter still holds belongs to the stopped playback, not to the next one.
-    if (state_->convert) SDL_AudioStreamClear(state_->convert);
+    std::lock_guard<std::mutex> activity(device_->activity);
+    {
+        std::lock_guard<std::mutex> guard(state_->lock);
+        // What the converter still holds belongs to the stopped playback, not to the next one.
+        if (state_->convert) SDL_AudioStreamClear(state_->convert);
+        if (!state_->playing) return AudioResult::Ok;
+        state_->playing = false;
+    }
+    device_->BufferStopped();
     return AudioResult::Ok;
 }
 
@@ -246,7 +327,7 @@ AudioDevice::AudioDevice(std::shared_ptr<AudioDeviceState> state) : state_(std::
 
 std::unique_ptr<AudioDevice> AudioDevice::Open(AudioOutput output) {
     auto state = std::make_shared<AudioDeviceState>();
-    if (output == AudioOutput::Default) {
+    if (output != AudioOutput::Silent) {
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
             Debug::Print(std::string("no sound output (") + SDL_GetError() + "); sounds play silently");
         } else {
@@ -254,7 +335,7 @@ std::unique_ptr<AudioDevice> AudioDevice::Open(AudioOutput output) {
             const char* driver = SDL_GetCurrentAudioDriver();
             // SDL's dummy driver paces its callback by the wall clock in whole milliseconds and
             // knows nothing of the program clock; the silent output does the same job exactly.
-            if (driver && std::strcmp(driver, "dummy") != 0) {
+            if (driver && (output == AudioOutput::Driver || std::strcmp(driver, "dummy") != 0)) {
                 SDL_AudioSpec want{};
                 SDL_AudioSpec have{};
                 want.freq = state->output.rate;
@@ -263,6 +344,7 @@ std::unique_ptr<AudioDevice> AudioDevice::Open(AudioOutput output) {
                 want.samples = 512;
                 want.callback = SdlCallback;
                 want.userdata = state.get();
+                // Opened paused: it starts with the first buffer that plays.
                 state->sdlDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
                 if (state->sdlDevice == 0)
                     Debug::Print(std::string("cannot open the sound output (") + SDL_GetError() +
@@ -274,32 +356,49 @@ std::unique_ptr<AudioDevice> AudioDevice::Open(AudioOutput output) {
             }
         }
     }
-    if (state->sdlDevice != 0) {
-        SDL_PauseAudioDevice(state->sdlDevice, 0);
-    } else {
-        AudioDeviceState* raw = state.get();
-        state->silentThread = std::thread([raw] { raw->RunSilentOutput(); });
-    }
+    if (state->sdlDevice != 0) SDL_AddEventWatch(WatchSdlEvents, state.get());
+    // Asleep until it has something to mix; with a sound card, until the card goes away.
+    AudioDeviceState* raw = state.get();
+    state->silentThread = std::thread([raw] { raw->RunSilentOutput(); });
     return std::unique_ptr<AudioDevice>(new AudioDevice(std::move(state)));
 }
 
 AudioDevice::~AudioDevice() {
     if (state_->sdlDevice != 0) {
+        SDL_DelEventWatch(WatchSdlEvents, state_.get());
+        {
+            // Buffers that outlive the device no longer reach for it.
+            std::lock_guard<std::mutex> guard(state_->activity);
+            state_->sdlGone = true;
+        }
         SDL_CloseAudioDevice(state_->sdlDevice);  // returns after the last callback
-        state_->sdlDevice = 0;
     }
     if (state_->sdlAudioInitialised) SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    if (state_->silentThread.joinable()) {
-        {
-            std::lock_guard<std::mutex> guard(state_->stopLock);
-            state_->stopping = true;
-        }
-        state_->stopSignal.notify_all();
-        state_->silentThread.join();
+    {
+        std::lock_guard<std::mutex> guard(state_->activity);
+        state_->stopping = true;
     }
+    state_->wake.notify_all();
+    state_->silentThread.join();
 }
 
-bool AudioDevice::IsSilent() const { return state_->sdlDevice == 0; }
+bool AudioDevice::IsSilent() const { return !state_->SdlMixes(); }
+
+bool AudioDevice::IsSleeping() const {
+    std::lock_guard<std::mutex> guard(state_->activity);
+    const bool sdlAsleep = !state_->SdlMixes() || SDL_GetAudioDeviceStatus(state_->sdlDevice) == SDL_AUDIO_PAUSED;
+    return state_->playing == 0 && sdlAsleep && state_->silentAsleep;
+}
+
+void AudioDevice::SimulateRemoval() {
+    if (state_->sdlDevice == 0) return;
+    state_->sdlDeviceDead = true;
+    SDL_Event event{};
+    event.adevice.type = SDL_AUDIODEVICEREMOVED;
+    event.adevice.which = state_->sdlDevice;
+    event.adevice.iscapture = 0;
+    if (SDL_PushEvent(&event) < 0) Debug::Print(std::string("cannot post the removal (") + SDL_GetError() + ")");
+}
 
 const PcmFormat& AudioDevice::OutputFormat() const { return state_->output; }
 
@@ -340,13 +439,8 @@ std::size_t AudioDevice::BufferCount() const {
 }
 
 std::size_t AudioDevice::PlayingBufferCount() const {
-    std::lock_guard<std::mutex> guard(state_->lock);
-    std::size_t n = 0;
-    for (auto& b : state_->buffers) {
-        std::lock_guard<std::mutex> bufferGuard(b->lock);
-        n += b->playing;
-    }
-    return n;
+    std::lock_guard<std::mutex> guard(state_->activity);
+    return state_->playing;
 }
 
 void AudioDevice::StartCapture() {

@@ -11,7 +11,12 @@
 //   whose pace ignores the program clock). It consumes the buffers at their real rate, paced
 //   by platform::Clock, so play cursors advance, sounds end on time and tests that speed the
 //   clock up (Clock::SetScale) get their sounds over sooner.
+// When the sound card goes away while the program runs (a USB headset unplugged), the silent
+// output takes over, so sounds still end on time.
 // Either output can record what it mixed (StartCapture / TakeCapture) for tests.
+//
+// While no buffer plays, the output sleeps: the SDL device is paused and the silent output's
+// thread waits without waking. The first buffer that plays wakes it.
 //
 // Thread safety: every operation may be called from any thread. The output mixes on a thread
 // of its own; a buffer's locked region may be written without further locking, as long as the
@@ -57,6 +62,8 @@ enum class AudioResult {
 enum class AudioOutput {
     Default,  // the sound card when one can be opened, else the silent output
     Silent,   // always the silent output
+    Driver,   // SDL's output on whichever driver it picks, its "dummy" one included, else the
+              // silent output: the sound card's path for tests and benchmarks without a card
 };
 
 struct AudioDeviceState;
@@ -108,7 +115,16 @@ class AudioDevice {
     AudioDevice(const AudioDevice&) = delete;
     AudioDevice& operator=(const AudioDevice&) = delete;
 
+    // True when the silent output mixes: no sound card was opened, or it went away.
     bool IsSilent() const;
+    // True when nothing plays and the output no longer wakes (the SDL device paused, the
+    // silent output waiting for a buffer to play). The silent output falls asleep at its next
+    // step after the last buffer stopped.
+    bool IsSleeping() const;
+    // Test hook: the sound card goes away, as when a USB headset is unplugged. As with a device
+    // that is gone, nothing more is mixed through SDL, and SDL's removal event for this output
+    // is posted; the output handles it as it handles a real one. Does nothing without a card.
+    void SimulateRemoval();
     // What the output mixes to (16-bit interleaved).
     const PcmFormat& OutputFormat() const;
 
@@ -129,7 +145,8 @@ class AudioDevice {
     void StartCapture();
     // Ends the recording and returns it.
     std::vector<std::int16_t> TakeCapture();
-    // Frames mixed since the device opened (the silent output's pace can be checked with it).
+    // Frames mixed since the device opened; the output mixes only while something plays (the
+    // silent output's pace can be checked with it).
     std::uint64_t FramesMixed() const;
 
    private:

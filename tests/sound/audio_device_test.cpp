@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "platform/clock.h"
 
@@ -113,4 +115,77 @@ TEST(AudioDevice, MixesPlayingBuffers) {
     }
     EXPECT_TRUE(sawSum);
     EXPECT_TRUE(sawClip);
+}
+
+namespace {
+
+// Polls until `done` holds; false after five seconds. For states that follow an action on
+// another thread; what is checked is the state, not how soon it came.
+template <class Done>
+bool Eventually(Done done) {
+    for (int i = 0; i < 5000; ++i) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return done();
+}
+
+DWORD Cursor(const SoundBuffer& b) {
+    DWORD cursor = 0;
+    b.GetPlayCursor(&cursor);
+    return cursor;
+}
+
+}  // namespace
+
+// With nothing playing the output sleeps and mixes nothing; the first buffer that plays wakes
+// it, and it sleeps again once the last one has stopped or gone. Both outputs: the silent one
+// and SDL's device (its dummy driver under CTest).
+TEST(AudioDevice, SleepsWhileNothingPlays) {
+    for (AudioOutput kind : {AudioOutput::Silent, AudioOutput::Driver}) {
+        SCOPED_TRACE(kind == AudioOutput::Silent ? "silent output" : "SDL output");
+        auto device = AudioDevice::Open(kind);
+        ASSERT_EQ(device->IsSilent(), kind == AudioOutput::Silent) << "SDL_AUDIODRIVER=dummy opens";
+        auto a = device->CreateBuffer({2, 44100}, 17640);
+        auto b = device->CreateBuffer({1, 22050}, 4410);
+        ASSERT_TRUE(a && b);
+        ASSERT_TRUE(Eventually([&] { return device->IsSleeping(); }));
+        const std::uint64_t asleep = device->FramesMixed();
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        EXPECT_EQ(device->FramesMixed(), asleep);
+
+        a->Play();
+        EXPECT_FALSE(device->IsSleeping());
+        EXPECT_TRUE(Eventually([&] { return device->FramesMixed() > asleep && Cursor(*a) > 0; }));
+        b->Play();
+        a->Stop();
+        EXPECT_EQ(device->PlayingBufferCount(), 1u);
+        const DWORD at = Cursor(*b);
+        EXPECT_TRUE(Eventually([&] { return Cursor(*b) != at; }));  // one still plays: awake
+        EXPECT_FALSE(device->IsSleeping());
+        b->Stop();
+        EXPECT_TRUE(Eventually([&] { return device->IsSleeping(); }));
+
+        // A buffer destroyed while it plays no longer keeps the output awake.
+        a->Play();
+        a.reset();
+        EXPECT_EQ(device->PlayingBufferCount(), 0u);
+        EXPECT_TRUE(Eventually([&] { return device->IsSleeping(); }));
+    }
+}
+
+// After the sound card has gone the silent output stands in for it, sleeping while nothing
+// plays and waking when a buffer starts. (A sound playing at the removal still ends: see
+// SoundPlayback.SoundCardRemovedMidSoundStillEnds.)
+TEST(AudioDevice, RemovedSoundCardFallsBackToTheSilentOutput) {
+    auto device = AudioDevice::Open(AudioOutput::Driver);
+    ASSERT_FALSE(device->IsSilent()) << "SDL_AUDIODRIVER=dummy opens";
+    auto buffer = device->CreateBuffer({2, 44100}, 176400);
+    ASSERT_TRUE(buffer);
+    device->SimulateRemoval();
+    device->SimulateRemoval();  // told twice: nothing more happens
+    EXPECT_TRUE(device->IsSilent());
+    EXPECT_TRUE(Eventually([&] { return device->IsSleeping(); }));
+    buffer->Play();
+    EXPECT_TRUE(Eventually([&] { return Cursor(*buffer) > 0; }));
 }
