@@ -62,7 +62,8 @@ class CSoundStream {
     // "play". False (nothing posted) when it is playing already or the buffer cannot be filled.
     bool Play();
     // Stops a playing stream and returns once its thread has ended (the thread has posted
-    // "pause" by then). False (nothing posted) when it is stopped.
+    // "pause" by then); the buffer is silent however soon after Play the call comes. False
+    // (nothing posted) when it is stopped.
     bool Stop();
 
     // A label timer fired: posts "label" once for this playback and forgets the label time.
