@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 
 #include "platform/debug.h"
 
@@ -192,7 +193,12 @@ bool GraphicsDevice::Recreate(std::string* error) {
 
 AllocResult GraphicsDevice::CreateTexture(int width, int height, PixelFormat format, std::unique_ptr<Texture>* out) {
     out->reset();
-    if (!renderer_ || width <= 0 || height <= 0) return AllocResult::Failed;
+    if (!renderer_) return AllocResult::Failed;
+    if (width <= 0 || height <= 0 || width > kMaxTextureSide || height > kMaxTextureSide) {
+        Debug::Print("cannot create a texture of " + std::to_string(width) + " x " + std::to_string(height) +
+                     ": each side must be 1 to " + std::to_string(kMaxTextureSide));
+        return AllocResult::Failed;
+    }
     std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
     if (budget_ != 0 && memoryInUse_ + bytes > budget_) return AllocResult::OutOfVideoMemory;
     Uint32 sdlFormat = format == PixelFormat::X8R8G8B8 ? SDL_PIXELFORMAT_RGB888 : SDL_PIXELFORMAT_ARGB8888;

@@ -85,6 +85,9 @@ class GraphicsDevice {
    public:
     static constexpr int kBackBufferWidth = 800;
     static constexpr int kBackBufferHeight = 600;
+    // The longest texture side CreateTexture takes, as the cards the program was made for took
+    // no more; it also keeps every size computation far from integer overflow.
+    static constexpr int kMaxTextureSide = 4096;
 
     // Creates the device for `nativeWindow` (an SDL window handle) or, when it is null, for a
     // hidden window of the device's own with the given size. Returns null and sets `error`
@@ -101,8 +104,8 @@ class GraphicsDevice {
     int BackBufferWidth() const { return kBackBufferWidth; }
     int BackBufferHeight() const { return kBackBufferHeight; }
 
-    // Textures. Sides are used as given (the engine rounds them up to powers of two).
-    // The new texture's pixels are all zero.
+    // Textures. Sides are used as given (the engine rounds them up to powers of two); a side
+    // outside 1 .. kMaxTextureSide fails with a message. The new texture's pixels are all zero.
     AllocResult CreateTexture(int width, int height, PixelFormat format, std::unique_ptr<Texture>* out);
     // Bytes of texture memory in use, and the budget (0 = none).
     std::size_t TextureMemoryInUse() const { return memoryInUse_; }
