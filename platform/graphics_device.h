@@ -117,7 +117,9 @@ class GraphicsDevice {
     void SetClip(const RECT& clip);  // intersected with the back buffer
     RECT Clip() const { return clip_; }
     // Draws one quad into the back buffer. A texture that is opaque under the quad, drawn with
-    // full colour, is copied without blending.
+    // full colour, is copied without blending. A quad drawn smaller than the texels it shows
+    // (either edge shorter on screen) is filtered linearly, as a device's linear minification
+    // filter does; drawn at its size or larger it takes the nearest texel.
     void DrawQuad(Texture& texture, const QuadVertex vertices[4]);
     // Copies the back buffer, scaled to fit and centred, to the window and shows it.
     void Present();
