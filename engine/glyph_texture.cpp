@@ -1,7 +1,5 @@
 // Glyph pictures: one texture slot per styled character, rendered by the program from the
 // character's outline straight into the locked texture.
-#include <algorithm>
-
 #include "engine/glyph_outline.h"
 #include "engine/glyph_rasterizer.h"
 #include "engine/resource_manager.h"
@@ -18,10 +16,14 @@ DWORD IMResourceManager::CreateGlyphTexture(const std::wstring& name, wchar_t c,
         path.underline = underline;
         // A character without an outline is rendered empty (background only) at its size.
         DecomposeGlyph(fonts_, &path, static_cast<char16_t>(c));
-        int width = rect ? rect->right - rect->left : static_cast<int>(path.advance);
-        int rows = rect ? rect->bottom - rect->top : path.cellHeight;
-        width = std::max(1, width);
-        rows = std::max(1, rows);
+        // In 64 bits: a caller's rectangle may span more than an int can hold.
+        long long wide = rect ? static_cast<long long>(rect->right) - rect->left : path.advance;
+        long long tall = rect ? static_cast<long long>(rect->bottom) - rect->top : path.cellHeight;
+        if (wide == 0) wide = 1;
+        if (tall == 0) tall = 1;
+        if (!CheckPictureSize(name, wide, tall)) return false;
+        const int width = static_cast<int>(wide);
+        const int rows = static_cast<int>(tall);
         out->texture = AllocateTexture(width, rows, platform::PixelFormat::A8R8G8B8);
         if (!out->texture) return false;
         out->width = width;

@@ -36,8 +36,9 @@ struct DecodedImage {
 // Returns a texture of at least width x height (null when allocation failed).
 using TextureAllocator = std::function<std::unique_ptr<platform::Texture>(int width, int height)>;
 
-// Pictures larger than this on either side are refused, as a device would refuse the texture.
-inline constexpr int kMaxPictureSide = 4096;
+// Pictures larger than this on either side are refused from their headers: the device takes
+// no larger texture. Blank and glyph pictures are held to the same limit.
+inline constexpr int kMaxPictureSide = platform::GraphicsDevice::kMaxTextureSide;
 
 bool DecodePng(std::span<const std::uint8_t> bytes, const TextureAllocator& allocate, DecodedImage* out);
 bool DecodeJpeg(std::span<const std::uint8_t> bytes, const TextureAllocator& allocate, DecodedImage* out);

@@ -3,6 +3,7 @@
 #include "engine/resource_manager.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -10,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/image_decoder.h"
 #include "engine/skin.h"
 #include "platform/clock.h"
 #include "platform/debug.h"
@@ -19,10 +21,10 @@
 namespace {
 IMResourceManager* g_engine = nullptr;
 
+// Only for sides AllocateTexture has checked: above 2^30 the result would not fit an int.
 int NextPowerOfTwo(int n) {
-    int side = 1;
-    while (side < n) side *= 2;
-    return side;
+    VORLEN_VERIFY(n >= 1 && n <= kMaxPictureSide, "texture side outside the checked range");
+    return static_cast<int>(std::bit_ceil(static_cast<unsigned>(n)));
 }
 }  // namespace
 
@@ -231,7 +233,12 @@ void IMResourceManager::DrawTexture(DWORD slot, const RECT& dst, const RECT* src
 
 std::unique_ptr<platform::Texture> IMResourceManager::AllocateTexture(int width, int height,
                                                                       platform::PixelFormat format) {
-    if (!device_ || width <= 0 || height <= 0) return nullptr;
+    if (!device_) return nullptr;
+    if (!IsPictureSize(width, height)) {
+        platform::Debug::Print("cannot allocate a texture of " + std::to_string(width) + " x " +
+                               std::to_string(height) + ": each side must be 1 to " + std::to_string(kMaxPictureSide));
+        return nullptr;
+    }
     std::unique_ptr<platform::Texture> texture;
     switch (device_->CreateTexture(NextPowerOfTwo(width), NextPowerOfTwo(height), format, &texture)) {
         case platform::AllocResult::Ok:

@@ -128,7 +128,8 @@ class IMResourceManager : public CSoundSystem {
     DWORD LoadTexture(const std::wstring& name);
     // A picture from one complete PNG or JPEG file in memory; the bytes are read only here.
     DWORD RegisterTexture(const std::wstring& name, std::span<const std::uint8_t> encoded);
-    // A picture whose pixels start transparent black, in the given format.
+    // A picture whose pixels start transparent black, in the given format. Each side must be
+    // 1 to kMaxPictureSide (engine/image_decoder.h); other sizes give kNoTexture and a message.
     DWORD CreateBlankTexture(const std::wstring& name, int width, int height, platform::PixelFormat format);
     // Drops one reference; the last one frees the slot for reuse (most recently freed first).
     // Unknown, free and kNoTexture slots are ignored.
@@ -150,7 +151,8 @@ class IMResourceManager : public CSoundSystem {
     // The slot named `name` holding code unit c rendered in fg over bg (ARGB) with the given
     // font and style; an existing name only gains a reference (nothing is rendered again).
     // The picture is `rect`'s size when given, else the character's advance x the font's cell
-    // height (a zero side becomes 1). The caller owns one reference.
+    // height. A zero side becomes 1; a negative side or one above kMaxPictureSide gives
+    // kNoTexture and a message. The caller owns one reference.
     DWORD CreateGlyphTexture(const std::wstring& name, wchar_t c, const RECT* rect, DWORD fg, int height,
                              const std::wstring& face, bool italic, bool bold, bool underline, DWORD bg);
 
@@ -172,6 +174,11 @@ class IMResourceManager : public CSoundSystem {
         platform::PixelFormat format = platform::PixelFormat::A8R8G8B8;
     };
     using Source = std::function<bool(Obtained*)>;
+    // Whether both sides lie in 1 .. kMaxPictureSide, wide enough for sizes computed from a
+    // caller's rectangle without overflow.
+    static bool IsPictureSize(long long width, long long height);
+    // The same check for a named picture, with a message naming it when the size is refused.
+    static bool CheckPictureSize(const std::wstring& name, long long width, long long height);
     // The common path of every slot-creating operation (reuse by name, obtain pixels,
     // eviction retry, slot numbering, backup).
     DWORD CreateSlot(const std::wstring& name, const Source& source);

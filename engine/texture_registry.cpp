@@ -138,9 +138,22 @@ DWORD IMResourceManager::LoadTexture(const std::wstring& name) {
     });
 }
 
+bool IMResourceManager::IsPictureSize(long long width, long long height) {
+    return width >= 1 && height >= 1 && width <= kMaxPictureSide && height <= kMaxPictureSide;
+}
+
+bool IMResourceManager::CheckPictureSize(const std::wstring& name, long long width, long long height) {
+    if (IsPictureSize(width, height)) return true;
+    platform::Debug::Print(L"picture \"" + name + L"\" of " + std::to_wstring(width) + L" x " +
+                           std::to_wstring(height) + L" is refused: each side must be 1 to " +
+                           std::to_wstring(kMaxPictureSide));
+    return false;
+}
+
 DWORD IMResourceManager::CreateBlankTexture(const std::wstring& name, int width, int height,
                                             platform::PixelFormat format) {
     return CreateSlot(name, [&](Obtained* out) {
+        if (!CheckPictureSize(name, width, height)) return false;
         out->texture = AllocateTexture(width, height, format);
         if (!out->texture) return false;
         // A fresh texture is already all zero (transparent black).

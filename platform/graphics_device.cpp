@@ -25,6 +25,43 @@ SDL_Color ToSdlColour(DWORD argb) {
 
 bool IsWhole(float f) { return std::floor(f) == f; }
 
+// The quad's two triangles, top-left to bottom-right.
+const int kFan[6] = {0, 1, 2, 0, 2, 3};
+
+// SDL's software triangles always take the nearest texel. So the texels `shown` of a shrunk
+// quad are first scaled, with linear filtering, to the quad's size on screen (`width` along its
+// top edge, `height` down its left one), and the quad is drawn from that copy, texel for pixel.
+// The texture's u must run along the top edge and v down the left one. False when the copy
+// cannot be made. The target is the back buffer again afterwards, but its clip is forgotten.
+bool DrawShrunkGeometry(SDL_Renderer* r, SDL_Texture* backBuffer, SDL_Texture* t, const SDL_Rect& shown,
+                        SDL_Vertex sv[4], int width, int height, bool opaque) {
+    if (shown.w <= 0 || shown.h <= 0 || width <= 0 || height <= 0 || width > GraphicsDevice::kMaxTextureSide ||
+        height > GraphicsDevice::kMaxTextureSide)
+        return false;
+    int tw = 0, th = 0;
+    SDL_QueryTexture(t, nullptr, nullptr, &tw, &th);
+    SDL_Texture* scaled = SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, width, height);
+    if (!scaled) return false;
+    const SDL_BlendMode blend = opaque ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND;
+    SDL_SetTextureBlendMode(t, SDL_BLENDMODE_NONE);
+    SDL_SetRenderTarget(r, scaled);
+    const bool copied = SDL_RenderCopy(r, t, &shown, nullptr) == 0;
+    SDL_SetRenderTarget(r, backBuffer);
+    SDL_SetTextureBlendMode(t, blend);  // for the caller's fallback, should the copy have failed
+    if (copied) {
+        for (int i = 0; i < 4; ++i) {
+            sv[i].tex_coord.x = (sv[i].tex_coord.x * static_cast<float>(tw) - static_cast<float>(shown.x)) /
+                                static_cast<float>(shown.w);
+            sv[i].tex_coord.y = (sv[i].tex_coord.y * static_cast<float>(th) - static_cast<float>(shown.y)) /
+                                static_cast<float>(shown.h);
+        }
+        SDL_SetTextureBlendMode(scaled, blend);
+        SDL_RenderGeometry(r, scaled, sv, 4, kFan, 6);
+    }
+    SDL_DestroyTexture(scaled);
+    return copied;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -194,7 +231,12 @@ bool GraphicsDevice::Recreate(std::string* error) {
 
 AllocResult GraphicsDevice::CreateTexture(int width, int height, PixelFormat format, std::unique_ptr<Texture>* out) {
     out->reset();
-    if (!renderer_ || width <= 0 || height <= 0) return AllocResult::Failed;
+    if (!renderer_) return AllocResult::Failed;
+    if (width <= 0 || height <= 0 || width > kMaxTextureSide || height > kMaxTextureSide) {
+        Debug::Print("cannot create a texture of " + std::to_string(width) + " x " + std::to_string(height) +
+                     ": each side must be 1 to " + std::to_string(kMaxTextureSide));
+        return AllocResult::Failed;
+    }
     std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
     if (budget_ != 0 && memoryInUse_ + bytes > budget_) return AllocResult::OutOfVideoMemory;
     Uint32 sdlFormat = format == PixelFormat::X8R8G8B8 ? SDL_PIXELFORMAT_RGB888 : SDL_PIXELFORMAT_ARGB8888;
@@ -266,6 +308,16 @@ void GraphicsDevice::DrawQuad(Texture& texture, const QuadVertex v[4]) {
     bool opaque = oneColour && (colour >> 24) == 0xFF && texture.IsOpaque(texLeft, texTop, texRight, texBottom);
     SDL_SetTextureBlendMode(t, opaque ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
 
+    // Shrunk: an edge of the quad covers fewer pixels than the texels along it. Averaging
+    // neighbouring texels then keeps thin lines and fine patterns from breaking up or shimmering;
+    // at full size or larger each pixel shows its nearest texel, so magnified pictures keep hard
+    // texel edges.
+    const float across = std::hypot(v[1].x - v[0].x, v[1].y - v[0].y);
+    const float down = std::hypot(v[3].x - v[0].x, v[3].y - v[0].y);
+    const bool shrunk = across < std::hypot((v[1].u - v[0].u) * tw, (v[1].v - v[0].v) * th) ||
+                        down < std::hypot((v[3].u - v[0].u) * tw, (v[3].v - v[0].v) * th);
+    SDL_SetTextureScaleMode(t, shrunk ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
+
     // SDL puts pixel centres at half-integers, Direct3D at integers.
     SDL_Vertex sv[4];
     for (int i = 0; i < 4; ++i) {
@@ -296,7 +348,18 @@ void GraphicsDevice::DrawQuad(Texture& texture, const QuadVertex v[4]) {
     }
     SDL_SetTextureColorMod(t, 255, 255, 255);
     SDL_SetTextureAlphaMod(t, 255);
-    static const int kFan[6] = {0, 1, 2, 0, 2, 3};
+    // The texture's u runs along the top edge and v down the left one, as the engine's quads
+    // (upright or rotated) always have them.
+    if (shrunk && v[0].v == v[1].v && v[0].u == v[3].u) {
+        const int left = std::max(texLeft, 0), top = std::max(texTop, 0);
+        const SDL_Rect shown{left, top, std::min(texRight, texture.width_) - left,
+                             std::min(texBottom, texture.height_) - top};
+        const bool drawn =
+            DrawShrunkGeometry(Ren(renderer_), Tex(backBuffer_), t, shown, sv, static_cast<int>(std::lround(across)),
+                               static_cast<int>(std::lround(down)), opaque);
+        SetClip(clip_);
+        if (drawn) return;
+    }
     SDL_RenderGeometry(Ren(renderer_), t, sv, 4, kFan, 6);
 }
 

@@ -85,6 +85,9 @@ class GraphicsDevice {
    public:
     static constexpr int kBackBufferWidth = 800;
     static constexpr int kBackBufferHeight = 600;
+    // The longest texture side CreateTexture takes, as the cards the program was made for took
+    // no more; it also keeps every size computation far from integer overflow.
+    static constexpr int kMaxTextureSide = 4096;
 
     // Creates the device for `nativeWindow` (an SDL window handle) or, when it is null, for a
     // hidden window of the device's own with the given size. Returns null and sets `error`
@@ -101,8 +104,8 @@ class GraphicsDevice {
     int BackBufferWidth() const { return kBackBufferWidth; }
     int BackBufferHeight() const { return kBackBufferHeight; }
 
-    // Textures. Sides are used as given (the engine rounds them up to powers of two).
-    // The new texture's pixels are all zero.
+    // Textures. Sides are used as given (the engine rounds them up to powers of two); a side
+    // outside 1 .. kMaxTextureSide fails with a message. The new texture's pixels are all zero.
     AllocResult CreateTexture(int width, int height, PixelFormat format, std::unique_ptr<Texture>* out);
     // Bytes of texture memory in use, and the budget (0 = none).
     std::size_t TextureMemoryInUse() const { return memoryInUse_; }
@@ -114,7 +117,9 @@ class GraphicsDevice {
     void SetClip(const RECT& clip);  // intersected with the back buffer
     RECT Clip() const { return clip_; }
     // Draws one quad into the back buffer. A texture that is opaque under the quad, drawn with
-    // full colour, is copied without blending.
+    // full colour, is copied without blending. A quad drawn smaller than the texels it shows
+    // (either edge shorter on screen) is filtered linearly, as a device's linear minification
+    // filter does; drawn at its size or larger it takes the nearest texel.
     void DrawQuad(Texture& texture, const QuadVertex vertices[4]);
     // Copies the back buffer, scaled to fit and centred, to the window and shows it.
     void Present();

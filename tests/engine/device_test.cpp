@@ -123,6 +123,60 @@ TEST_F(EngineTest, RotationTurnsClockwiseAboutTheCentreFromTheTexturesCorner) {
     EXPECT_EQ(At(frame, 316, 316), 0xFFFF0000u);
 }
 
+// A picture drawn smaller than its size averages neighbouring texels; at its size or larger
+// every pixel shows one texel. A one-pixel checkerboard makes the difference plain: shrunk it
+// turns grey, otherwise it stays black and white.
+TEST_F(EngineTest, ShrunkPicturesAreFilteredAndOthersKeepTheirTexels) {
+    Pixels board(64 * 64);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            board[static_cast<std::size_t>(y * 64 + x)] = (x + y) % 2 ? 0xFFFFFFFF : 0xFF000000;
+    DWORD slot = Register(L"board", board, 64, 64);
+    auto isGrey = [](DWORD p) { return std::abs(int(p & 0xFF) - 0x80) <= 0x18; };
+    auto isBlackOrWhite = [](DWORD p) { return p == 0xFF000000u || p == 0xFFFFFFFFu; };
+    // Pixels of the square [x0, x0 + side) that are `what`, over its inner part (a rotated
+    // quad's edges mix with the background whatever the filter).
+    auto count = [](const Pixels& frame, int x0, int y0, int side, auto what) {
+        int n = 0;
+        for (int y = y0 + side / 4; y < y0 + side * 3 / 4; ++y)
+            for (int x = x0 + side / 4; x < x0 + side * 3 / 4; ++x) n += what(At(frame, x, y));
+        return n;
+    };
+    const int inner = 16 * 16;
+
+    engine->BeginFrame();
+    engine->DrawTexture(slot, RECT{0, 0, 32, 32}, nullptr, 0xFFFFFFFF, 0.0f);        // half size
+    engine->DrawTexture(slot, RECT{100, 0, 164, 16}, nullptr, 0xFFFFFFFF, 0.0f);     // half height only
+    engine->DrawTexture(slot, RECT{200, 0, 232, 32}, nullptr, 0xFFFFFFFF, 0.3f);     // half size, turned
+    engine->DrawTexture(slot, RECT{300, 0, 364, 64}, nullptr, 0xFFFFFFFF, 0.0f);     // its own size
+    engine->DrawTexture(slot, RECT{400, 0, 528, 128}, nullptr, 0xFFFFFFFF, 0.0f);    // twice its size
+    engine->DrawTexture(slot, RECT{600, 100, 728, 228}, nullptr, 0xFFFFFFFF, 0.3f);  // twice, turned
+    const Pixels frame = Frame();
+    Save("engine_shrunk_checkerboard");
+
+    EXPECT_EQ(count(frame, 0, 0, 32, isGrey), inner) << std::hex << At(frame, 10, 10);
+    int greyRows = 0;
+    for (int x = 100; x < 164; ++x) greyRows += isGrey(At(frame, x, 8));
+    EXPECT_EQ(greyRows, 64);
+    EXPECT_EQ(count(frame, 200, 0, 32, isGrey), inner) << std::hex << At(frame, 216, 16);
+    EXPECT_EQ(count(frame, 300, 0, 64, isBlackOrWhite), 32 * 32);
+    EXPECT_EQ(CountMismatches(frame, board, 64, 64, 300, 0), 0);
+    EXPECT_EQ(count(frame, 400, 0, 128, isBlackOrWhite), 64 * 64);
+    EXPECT_EQ(At(frame, 400, 0), At(frame, 401, 1));  // each texel covers 2 x 2 pixels
+    EXPECT_EQ(count(frame, 600, 100, 128, isBlackOrWhite), 64 * 64);
+
+    // Shrunk and turned, a picture still blends by its alpha and takes the draw's colour.
+    DWORD halfRed = Register(L"halfred", Solid(32, 32, 0x80FF0000), 32, 32);
+    DWORD white = Register(L"white", Solid(32, 32, 0xFFFFFFFF), 32, 32);
+    engine->BeginFrame();
+    engine->DrawTexture(white, RECT{0, 0, 16, 16}, nullptr, 0xFF0000FF, 0.3f);
+    engine->DrawTexture(halfRed, RECT{0, 0, 16, 16}, nullptr, 0xFFFFFFFF, 0.3f);
+    engine->DrawTexture(white, RECT{100, 0, 116, 16}, nullptr, 0xFF408020, 0.3f);
+    const Pixels tinted = Frame();
+    EXPECT_LE(ChannelDistance(At(tinted, 8, 8) | 0xFF000000u, 0xFF80007F), 2) << std::hex << At(tinted, 8, 8);
+    EXPECT_LE(ChannelDistance(At(tinted, 108, 8) | 0xFF000000u, 0xFF408020), 1) << std::hex << At(tinted, 108, 8);
+}
+
 TEST_F(EngineTest, PicturesReturnIdenticalAfterLossAndReset) {
     DWORD a = Register(L"a", Pattern(100, 80), 100, 80);
     DWORD b = Register(L"b", Pattern(30, 30, 0x90), 30, 30);

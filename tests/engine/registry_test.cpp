@@ -2,6 +2,7 @@
 // module, files, eviction under video-memory exhaustion and the skin.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -188,6 +189,59 @@ TEST_F(EngineTest, ExhaustedVideoMemoryEvictsTheLowestOtherSlotAndFailsWhenNothi
     // Every picture still comes back from its backup.
     EXPECT_EQ(DrawnPixel(*engine, b), 0xFF00FF00u);
     EXPECT_EQ(DrawnPixel(*engine, c), 0xFF0000FFu);
+}
+
+// Every way of asking for a texture of a given size holds to the decoders' side limit. Sizes
+// beyond it are refused with a message before anything is allocated (above 2^30 the rounding to
+// a power of two would overflow), and no other picture is dropped to make room for them.
+TEST_F(EngineTest, SidesOutsideOneToTheLimitAreRefusedWherever) {
+    constexpr int kCap = kMaxPictureSide;
+    DWORD keep = Register(L"keep", Solid(8, 8, 0xFF123456), 8, 8);
+    const std::string because = "must be 1 to " + std::to_string(kCap);
+
+    for (int side : {0, -1, kCap + 1, (1 << 30) + 1, INT_MAX}) {
+        SCOPED_TRACE(side);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(engine->AllocateTexture(side, 1, platform::PixelFormat::A8R8G8B8), nullptr);
+        EXPECT_EQ(engine->AllocateTexture(1, side, platform::PixelFormat::A8R8G8B8), nullptr);
+        EXPECT_EQ(engine->CreateBlankTexture(L"wide", side, 1, platform::PixelFormat::A8R8G8B8),
+                  IMResourceManager::kNoTexture);
+        EXPECT_EQ(engine->CreateBlankTexture(L"tall", 1, side, platform::PixelFormat::X8R8G8B8),
+                  IMResourceManager::kNoTexture);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find(because), std::string::npos) << err;
+        EXPECT_NE(err.find("\"tall\""), std::string::npos) << err;
+    }
+    // A glyph's rectangle may be as wide as two ints apart; a zero side becomes 1 instead.
+    for (RECT r : {RECT{0, 0, -1, 16}, RECT{0, 0, 8, -1}, RECT{0, 0, kCap + 1, 1}, RECT{0, 0, 1, (1 << 30) + 1},
+                   RECT{0, 0, INT_MAX, 1}, RECT{INT_MIN, 0, INT_MAX, 1}, RECT{0, INT_MIN, 1, INT_MAX}}) {
+        SCOPED_TRACE(testing::Message() << r.left << "," << r.top << "," << r.right << "," << r.bottom);
+        testing::internal::CaptureStderr();
+        DWORD slot = engine->CreateGlyphTexture(L"glyph", L'A', &r, 0xFF000000, 16, L"Arial", false, false, false, 0);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(slot, IMResourceManager::kNoTexture);
+        EXPECT_NE(err.find(because), std::string::npos) << err;
+    }
+    EXPECT_EQ(engine->TextureCount(), 1u);
+    EXPECT_EQ(engine->Device()->LiveTextureCount(), 1);
+    EXPECT_NE(engine->GetTextureEntry(keep)->texture, nullptr);
+
+    // The limit itself is taken, and a glyph's zero side becomes one pixel.
+    const DWORD wide = engine->CreateBlankTexture(L"wide", kCap, 1, platform::PixelFormat::A8R8G8B8);
+    const DWORD tall = engine->CreateBlankTexture(L"tall", 1, kCap, platform::PixelFormat::A8R8G8B8);
+    ASSERT_NE(wide, IMResourceManager::kNoTexture);
+    ASSERT_NE(tall, IMResourceManager::kNoTexture);
+    EXPECT_EQ(engine->GetTextureEntry(wide)->textureWidth, kCap);
+    EXPECT_EQ(engine->GetTextureEntry(tall)->textureHeight, kCap);
+    RECT flat{0, 0, 0, 0};
+    const DWORD glyph =
+        engine->CreateGlyphTexture(L"glyph", L'A', &flat, 0xFF000000, 16, L"Arial", false, false, false, 0);
+    ASSERT_NE(glyph, IMResourceManager::kNoTexture);
+    EXPECT_EQ(engine->GetTextureEntry(glyph)->image.right, 1);
+    EXPECT_EQ(engine->GetTextureEntry(glyph)->image.bottom, 1);
+    RECT limit{0, 0, kCap, 2};
+    EXPECT_NE(engine->CreateGlyphTexture(L"long glyph", L'A', &limit, 0xFF000000, 16, L"Arial", false, false, false, 0),
+              IMResourceManager::kNoTexture);
 }
 
 TEST(EngineSkin, TheSkinIsRegisteredInTableOrderAndReleasedAtShutdown) {
