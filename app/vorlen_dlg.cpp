@@ -17,7 +17,13 @@ namespace {
 
 constexpr DWORD kOpaque = 0xFFFFFFFF;
 
-void SeedFromTickCount() { std::srand(static_cast<unsigned>(platform::Clock::TickCount())); }
+// Boards are built within one millisecond, and a generator seeded again and again with the
+// same tick count repeats itself: every board would deal its cards exactly alike. Each seeding
+// therefore adds the number of seedings so far.
+void SeedFromTickCount() {
+    static unsigned seedings = 0;
+    std::srand(static_cast<unsigned>(platform::Clock::TickCount()) + seedings++);
+}
 
 }  // namespace
 
