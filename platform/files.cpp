@@ -87,7 +87,7 @@ ReadResult ReadAll(const std::string& path) {
         result.why = Because("cannot open " + path, errno);
         return result;
     }
-    struct stat info{};
+    struct stat info {};
     if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         result.status = ReadStatus::Unreadable;
         result.why = path + (S_ISDIR(info.st_mode) ? " is a folder" : " is not a regular file");
@@ -112,14 +112,16 @@ ReadResult ReadAll(const std::string& path) {
 }
 
 Outcome Replace(const std::string& requested, std::string_view bytes) {
-    if (requested.empty() || requested.back() == '/') return Outcome::Failed("\"" + requested + "\" is not a file name");
+    if (requested.empty() || requested.back() == '/')
+        return Outcome::Failed("\"" + requested + "\" is not a file name");
 
     std::string path = requested;
-    struct stat old{};
+    struct stat old {};
     bool existed = lstat(path.c_str(), &old) == 0;
     if (existed && S_ISLNK(old.st_mode)) {
         char target[PATH_MAX];
-        if (!realpath(requested.c_str(), target)) return Outcome::Failed(Because("cannot follow the link " + path, errno));
+        if (!realpath(requested.c_str(), target))
+            return Outcome::Failed(Because("cannot follow the link " + path, errno));
         path = target;
         existed = stat(path.c_str(), &old) == 0;
     }
@@ -150,7 +152,8 @@ Outcome Replace(const std::string& requested, std::string_view bytes) {
         if (fchmod(fd.get(), old.st_mode & 07777) != 0) return fail("cannot set the permissions of " + temporary);
         // Only root may give a file away; a group we belong to may be kept. Neither is worth
         // failing the save for.
-        bool kept = fchown(fd.get(), old.st_uid, old.st_gid) == 0 || fchown(fd.get(), static_cast<uid_t>(-1), old.st_gid) == 0;
+        bool kept =
+            fchown(fd.get(), old.st_uid, old.st_gid) == 0 || fchown(fd.get(), static_cast<uid_t>(-1), old.st_gid) == 0;
         (void)kept;
     }
     if (!WriteAll(fd.get(), bytes)) return fail("cannot write " + temporary);
@@ -180,7 +183,7 @@ std::optional<std::string> MoveAside(const std::string& path, const std::string&
 }
 
 std::optional<FileId> IdOf(const std::string& path) {
-    struct stat info{};
+    struct stat info {};
     if (stat(path.c_str(), &info) != 0) return std::nullopt;
     return FileId{info.st_dev, info.st_ino};
 }

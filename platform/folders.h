@@ -22,10 +22,10 @@ class Folders {
     // outcomes can be tried without touching the real one.
     static std::wstring SharedData(const std::string& machineFolder);
 
-    // Creates `path` and any missing folders above it (new ones get mode 0700, as the XDG rules
-    // ask for the user's own data). True when it is a folder afterwards; otherwise false, with
-    // the reason said on standard error.
-    static bool Create(const std::wstring& path);
+    // Creates `path` and any missing folders above it. New ones get `mode` less the umask; the
+    // default 0700 is what the XDG rules ask for the user's own data. True when it is a folder
+    // afterwards; otherwise false, with the reason said on standard error.
+    static bool Create(const std::wstring& path, unsigned mode = 0700);
 };
 
 }  // namespace platform

@@ -1,5 +1,12 @@
 #include "widgets/results_book.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <ctime>
+#include <new>
+#include <optional>
+#include <string_view>
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/framework/MemBufFormatTarget.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
@@ -12,11 +19,6 @@
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLException.hpp>
 #include <xercesc/util/XMLUni.hpp>
-
-#include <ctime>
-#include <new>
-#include <optional>
-#include <string_view>
 
 #include "platform/debug.h"
 #include "platform/files.h"
@@ -39,21 +41,21 @@ namespace {
 
 // Xerces says "out of memory" with a class of its own that has no common base with the
 // others; every public entry point catches these.
-#define CATCH_XML_ERRORS(what)                                                                     \
-    catch (const xercesc::OutOfMemoryException&) {                                                 \
-        platform::Debug::Print(std::string(what) + ": out of memory");                             \
-    }                                                                                              \
-    catch (const std::bad_alloc&) {                                                                \
-        platform::Debug::Print(std::string(what) + ": out of memory");                             \
-    }                                                                                              \
-    catch (const xercesc::XMLException& e) {                                                       \
-        platform::Debug::Print(std::string(what) + ": " + Narrow(e.getMessage()));                 \
-    }                                                                                              \
-    catch (const xercesc::DOMException& e) {                                                       \
-        platform::Debug::Print(std::string(what) + ": " + Narrow(e.getMessage()));                 \
-    }                                                                                              \
-    catch (const xercesc::SAXException& e) {                                                       \
-        platform::Debug::Print(std::string(what) + ": " + Narrow(e.getMessage()));                 \
+#define CATCH_XML_ERRORS(what)                                                     \
+    catch (const xercesc::OutOfMemoryException&) {                                 \
+        platform::Debug::Print(std::string(what) + ": out of memory");             \
+    }                                                                              \
+    catch (const std::bad_alloc&) {                                                \
+        platform::Debug::Print(std::string(what) + ": out of memory");             \
+    }                                                                              \
+    catch (const xercesc::XMLException& e) {                                       \
+        platform::Debug::Print(std::string(what) + ": " + Narrow(e.getMessage())); \
+    }                                                                              \
+    catch (const xercesc::DOMException& e) {                                       \
+        platform::Debug::Print(std::string(what) + ": " + Narrow(e.getMessage())); \
+    }                                                                              \
+    catch (const xercesc::SAXException& e) {                                       \
+        platform::Debug::Print(std::string(what) + ": " + Narrow(e.getMessage())); \
     }
 
 // ============================================================================================
@@ -445,7 +447,8 @@ void ResultsBook::AddRow(const std::wstring& caption, const std::wstring& value,
         if (workbook::IsNumber(number)) {
             text = std::wstring(number);
         } else {
-            platform::Debug::Print(L"results row \"" + caption + L"\": \"" + value + L"\" is not a number; kept as text");
+            platform::Debug::Print(L"results row \"" + caption + L"\": \"" + value +
+                                   L"\" is not a number; kept as text");
             cellType = L"String";
         }
     } else if (type != L"String") {
@@ -483,8 +486,9 @@ bool ResultsBook::Save(const std::wstring& path) {
         return false;
     }
     if (state_->WouldOverwriteKeptFile(target)) {
-        platform::Debug::Print("results not saved to " + file +
-                               ": the file there could not be read when the workbook was opened, so it is left as it is");
+        platform::Debug::Print(
+            "results not saved to " + file +
+            ": the file there could not be read when the workbook was opened, so it is left as it is");
         return false;
     }
     try {
@@ -493,6 +497,18 @@ bool ResultsBook::Save(const std::wstring& path) {
         if (!bytes) {
             platform::Debug::Print("results not saved to " + file + ": " + why);
             return false;
+        }
+        // A folder that went missing (or was typed into the save-as box) is made, as a file
+        // manager would for a new document; new folders follow the umask like the file.
+        const auto slash = file.rfind('/');
+        if (slash != std::string::npos && slash > 0) {
+            const std::string folder = file.substr(0, slash);
+            struct stat info {};
+            if (stat(folder.c_str(), &info) != 0 && errno == ENOENT &&
+                !platform::Folders::Create(platform::text::FromUtf8(folder), 0777)) {
+                platform::Debug::Print("results not saved to " + file + ": its folder cannot be created");
+                return false;
+            }
         }
         platform::files::Outcome written = platform::files::Replace(file, *bytes);
         if (!written.ok) {

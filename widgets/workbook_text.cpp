@@ -10,8 +10,7 @@ constexpr wchar_t kSheetNameReplacement = L'_';
 constexpr const wchar_t* kNamelessPupil = L"Ученик";
 
 bool IsLineOrTab(char32_t c) {
-    return c == 0x09 || c == 0x0A || c == 0x0B || c == 0x0C || c == 0x0D || c == 0x85 || c == 0x2028 ||
-           c == 0x2029;
+    return c == 0x09 || c == 0x0A || c == 0x0B || c == 0x0C || c == 0x0D || c == 0x85 || c == 0x2028 || c == 0x2029;
 }
 bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 bool IsXmlCharacter(char32_t c) { return c < 0x110000 && (c < 0xD800 || c > 0xDFFF) && c != 0xFFFE && c != 0xFFFF; }

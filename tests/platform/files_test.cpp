@@ -1,4 +1,6 @@
 // Whole-file reading and atomic replacement, and the shared data folder.
+#include "platform/files.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,7 +9,6 @@
 #include <optional>
 #include <string>
 
-#include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/text.h"
 #include "tests/support/scratch_folder.h"
@@ -46,7 +47,7 @@ TEST(Files, ReplaceKeepsModeAndLinksAndLeavesNoTemporaryFiles) {
     ASSERT_EQ(symlink("book.xls", (folder / "link.xls").c_str()), 0);
     ASSERT_TRUE(files::Replace(folder / "link.xls", "three").ok);
     EXPECT_EQ(ReadBytes(file), "three");
-    struct stat info{};
+    struct stat info {};
     ASSERT_EQ(lstat((folder / "link.xls").c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode));
 

@@ -28,8 +28,7 @@ class ScratchFolder {
     // `sharedWithEveryone`: made under /tmp with mode 0777, so that AsUnprivilegedUser's user
     // can reach it and create files in it even when the tests run as root.
     explicit ScratchFolder(bool sharedWithEveryone = false) {
-        std::string base =
-            sharedWithEveryone ? std::string("/tmp") : std::filesystem::temp_directory_path().string();
+        std::string base = sharedWithEveryone ? std::string("/tmp") : std::filesystem::temp_directory_path().string();
         std::string pattern = base + "/vorlen-test-XXXXXX";
         if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a folder in " + base);
         path_ = pattern;
@@ -75,7 +74,7 @@ inline void WriteBytes(const std::string& path, std::string_view bytes) {
 }
 
 inline unsigned ModeOf(const std::string& path) {
-    struct stat info{};
+    struct stat info {};
     return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0xFFFFFFFFu;
 }
 
@@ -99,7 +98,8 @@ inline std::string AsUnprivilegedUser(const std::function<std::string()>& body) 
     close(channel[1]);
     std::string outcome;
     char buffer[512];
-    for (ssize_t n; (n = read(channel[0], buffer, sizeof buffer)) > 0;) outcome.append(buffer, static_cast<std::size_t>(n));
+    for (ssize_t n; (n = read(channel[0], buffer, sizeof buffer)) > 0;)
+        outcome.append(buffer, static_cast<std::size_t>(n));
     close(channel[0]);
     int status = 0;
     waitpid(child, &status, 0);

@@ -90,7 +90,7 @@ std::vector<PassRow> Pass(int pass) {
     return {
         {L"Дата", L"Дата", {L"09.12.2026", L"String", L"09.12.2026"}},
         {L"Ошибок в эпизоде «Хлеб»", L"Ошибок в эпизоде «Хлеб»", {L"00" + n, L"Number", n}},  // a number: no zeros
-        {L"Код, \"как есть\"", L"Код, 'как есть'", {L"00" + n, L"String", L"00" + n}},  // a text: kept
+        {L"Код, \"как есть\"", L"Код, 'как есть'", {L"00" + n, L"String", L"00" + n}},        // a text: kept
         {L"Время выполнения, с", L"Время выполнения, с", {n + L"2.50", L"Number", n + L"2.5"}},
         {L"Сумма & <итог>", L"Сумма & <итог>", {n + L"e3", L"Number", n + L"000"}},
         {L"Разница", L"Разница", {L"-" + n, L"Number", L"-" + n}},
@@ -111,9 +111,16 @@ TEST(ResultsBookInGnumeric, EverySheetCaptionAndValueArrivesAndNumbersAsNumbers)
     // Typed names in the order the pupils came, with the passes each wrote; later spellings of
     // a name continue the first one's sheet.
     const std::vector<std::pair<std::wstring, int>> sessions = {
-        {L"Иван Петров", 1},      {L"Маша \"Ромашка\" К.", 1}, {L"иван петров", 2},     {L"a:b/c?[d]", 1},
-        {L"", 1},                 {L"ЁЛКИН", 1},               {L"Ёлкин", 2},           {L"ИВАН ПЕТРОВ", 3},
-        {std::wstring(40, L'Щ'), 1}, {L"Ivan", 4},
+        {L"Иван Петров", 1},
+        {L"Маша \"Ромашка\" К.", 1},
+        {L"иван петров", 2},
+        {L"a:b/c?[d]", 1},
+        {L"", 1},
+        {L"ЁЛКИН", 1},
+        {L"Ёлкин", 2},
+        {L"ИВАН ПЕТРОВ", 3},
+        {std::wstring(40, L'Щ'), 1},
+        {L"Ivan", 4},
     };
     for (const auto& [typed, pass] : sessions) {
         ResultsBook book(path, typed);
@@ -122,15 +129,14 @@ TEST(ResultsBookInGnumeric, EverySheetCaptionAndValueArrivesAndNumbersAsNumbers)
         ASSERT_TRUE(book.Save());
     }
     const std::vector<std::pair<std::wstring, std::vector<int>>> expected = {
-        {L"Иван Петров", {1, 2, 3}}, {L"Маша 'Ромашка' К.", {1}}, {L"a_b_c__d_", {1}},
-        {L"Ученик", {1}},            {L"ЁЛКИН", {1, 2}},          {std::wstring(31, L'Щ'), {1}},
-        {L"Ivan", {4}},
+        {L"Иван Петров", {1, 2, 3}}, {L"Маша 'Ромашка' К.", {1}},   {L"a_b_c__d_", {1}}, {L"Ученик", {1}},
+        {L"ЁЛКИН", {1, 2}},          {std::wstring(31, L'Щ'), {1}}, {L"Ivan", {4}},
     };
 
     mkdir((folder / "home").c_str(), 0700);
     mkdir((folder / "csv").c_str(), 0700);
-    const std::string command = "cd '" + folder.Path() + "' && HOME='" + folder.Path() +
-                                "/home' XDG_CONFIG_HOME='" + folder.Path() + "/home' LC_ALL=C.UTF-8 '" + ssconvert +
+    const std::string command = "cd '" + folder.Path() + "' && HOME='" + folder.Path() + "/home' XDG_CONFIG_HOME='" +
+                                folder.Path() + "/home' LC_ALL=C.UTF-8 '" + ssconvert +
                                 "' --export-type=Gnumeric_stf:stf_csv -S results.xls 'csv/%n-%s.csv' > log.txt 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << ReadBytes(folder / "log.txt");
 

@@ -74,8 +74,9 @@ std::string WorksheetXml(const std::wstring& name, std::initializer_list<int> pa
                       "<Column ss:AutoFitWidth=\"0\" ss:Width=\"96\"/>";
     for (int pass : passes) {
         for (const Row& row : PassRows(pass)) {
-            xml += "<Row><Cell><Data ss:Type=\"String\">" + Escaped(row.caption) + "</Data></Cell><Cell><Data ss:Type=\"" +
-                   Utf8(row.type) + "\">" + Escaped(row.value) + "</Data></Cell></Row>";
+            xml += "<Row><Cell><Data ss:Type=\"String\">" + Escaped(row.caption) +
+                   "</Data></Cell><Cell><Data ss:Type=\"" + Utf8(row.type) + "\">" + Escaped(row.value) +
+                   "</Data></Cell></Row>";
         }
         xml += "<Row/>";
     }
@@ -158,11 +159,11 @@ TEST(ResultsBook, FirstPassHoldsTheTemplateAndTheTwoColumnWorksheet) {
     EXPECT_EQ(text.rfind(R"(<?xml version="1.0" encoding="UTF-8")", 0), 0u) << text.substr(0, 80);
     EXPECT_EQ(Count(text, R"(<?mso-application progid="Excel.Sheet"?>)"), 1u);
     const std::string start = text.substr(text.find("<Workbook "), text.find('>', text.find("<Workbook ")));
-    for (const char* ns : {R"(xmlns="urn:schemas-microsoft-com:office:spreadsheet")",
-                           R"(xmlns:o="urn:schemas-microsoft-com:office:office")",
-                           R"(xmlns:x="urn:schemas-microsoft-com:office:excel")",
-                           R"(xmlns:ss="urn:schemas-microsoft-com:office:spreadsheet")",
-                           R"(xmlns:html="http://www.w3.org/TR/REC-html40")"})
+    for (const char* ns :
+         {R"(xmlns="urn:schemas-microsoft-com:office:spreadsheet")",
+          R"(xmlns:o="urn:schemas-microsoft-com:office:office")", R"(xmlns:x="urn:schemas-microsoft-com:office:excel")",
+          R"(xmlns:ss="urn:schemas-microsoft-com:office:spreadsheet")",
+          R"(xmlns:html="http://www.w3.org/TR/REC-html40")"})
         EXPECT_NE(start.find(ns), std::string::npos) << ns;
     // The template's separators stay as they were, and the worksheet comes last.
     EXPECT_TRUE(EndsWith(text, TemplateBody() + kSeparator + WorksheetXml(L"Иван", {1}) + "</Workbook>")) << text;
@@ -200,7 +201,8 @@ TEST(ResultsBook, ASecondPupilGetsTheNextWorksheetAndOnlyTheirOwnRows) {
     SavePasses(path, L"Иван", {2});
 
     const std::string text = ReadBytes(folder / "results.xls");
-    EXPECT_TRUE(EndsWith(text, kSeparator + WorksheetXml(L"Иван", {1, 2}) + WorksheetXml(L"Пётр", {5}) + "</Workbook>"));
+    EXPECT_TRUE(
+        EndsWith(text, kSeparator + WorksheetXml(L"Иван", {1, 2}) + WorksheetXml(L"Пётр", {5}) + "</Workbook>"));
     EXPECT_EQ(ResultsBook(path, L"Пётр").Rows(), PassPairs({5}));
 }
 
@@ -287,33 +289,52 @@ TEST(ResultsBook, TwoSavesInARowBothComplete) {
     EXPECT_EQ(ResultsBook(path, L"Иван").Rows(), PassPairs({1, 2}));
 }
 
+TEST(ResultsBook, AMissingFolderIsMadeOnSave) {
+    ScratchFolder folder;
+    ResultsBook book(folder.Wide("results.xls"), L"Иван");
+    WritePass(book, 1);
+    ASSERT_TRUE(book.Save(folder.Wide("gone/deeper/results.xls")));
+    EXPECT_EQ(ResultsBook(folder.Wide("gone/deeper/results.xls"), L"Иван").Rows(), PassPairs({1}));
+}
+
 TEST(ResultsBook, AFailedSaveSaysWhichFileAndWhyAndLeavesTheOldFile) {
     ScratchFolder folder(true);
     const std::wstring path = folder.Wide("results.xls");
     ResultsBook book(path, L"Иван");
     WritePass(book, 1);
 
+    // A "folder" that is a file cannot be made into one.
+    WriteBytes(folder / "plain", "not a folder");
     ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(book.Save(folder.Wide("missing/results.xls")));
+    EXPECT_FALSE(book.Save(folder.Wide("plain/results.xls")));
     std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(Count(said, "\n"), 1u) << said;
-    EXPECT_NE(said.find(folder / "missing/results.xls"), std::string::npos) << said;
-    EXPECT_NE(said.find("No such file or directory"), std::string::npos) << said;
+    EXPECT_NE(said.find(folder / "plain/results.xls"), std::string::npos) << said;
+    EXPECT_NE(said.find("Not a directory"), std::string::npos) << said;
+    EXPECT_EQ(ReadBytes(folder / "plain"), "not a folder");
 
-    // A read-only folder with an earlier workbook in it: the workbook stays as it was.
+    // A read-only folder with an earlier workbook in it, and a read-only workbook in a writable
+    // folder: both stay as they were.
     mkdir((folder / "locked").c_str(), 0777);
+    mkdir((folder / "open").c_str(), 0777);
     SavePasses(folder.Wide("locked/results.xls"), L"Иван", {7});
+    SavePasses(folder.Wide("open/results.xls"), L"Иван", {7});
     const std::string before = ReadBytes(folder / "locked/results.xls");
     chmod((folder / "locked/results.xls").c_str(), 0666);
     chmod((folder / "locked").c_str(), 0555);
+    chmod((folder / "open/results.xls").c_str(), 0444);
     std::string failure = AsUnprivilegedUser([&]() -> std::string {
-        ResultsBook locked(folder.Wide("locked/results.xls"), L"Иван");
-        WritePass(locked, 8);
-        return locked.Save() ? "saved into a read-only folder" : "";
+        for (const char* name : {"locked/results.xls", "open/results.xls"}) {
+            ResultsBook locked(folder.Wide(name), L"Иван");
+            WritePass(locked, 8);
+            if (locked.Save()) return std::string("saved over ") + name;
+        }
+        return "";
     });
     EXPECT_EQ(failure, "");
     EXPECT_EQ(ReadBytes(folder / "locked/results.xls"), before);
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"locked"});
+    EXPECT_EQ(ReadBytes(folder / "open/results.xls"), before);
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"locked", "open", "plain"}));
 }
 
 TEST(ResultsBook, PermissionsOfAnExistingFileAreKeptAndANewOneFollowsTheUmask) {
@@ -429,8 +450,9 @@ TEST(ResultsBook, ExternalEntitiesAndDtdsReadNothingOutsideTheFile) {
 
     std::string text = ReadBytes(folder / "results.xls");
     const std::string url = "file://" + folder.Path();
-    const std::string doctype = "<!DOCTYPE Workbook SYSTEM \"" + url + "/outside.dtd\" [<!ENTITY secret SYSTEM \"" + url +
-                                "/secret.txt\"><!ENTITY % parameter SYSTEM \"" + url + "/param.dtd\">%parameter;]>";
+    const std::string doctype = "<!DOCTYPE Workbook SYSTEM \"" + url + "/outside.dtd\" [<!ENTITY secret SYSTEM \"" +
+                                url + "/secret.txt\"><!ENTITY % parameter SYSTEM \"" + url +
+                                "/param.dtd\">%parameter;]>";
     text.insert(text.find("<?mso-application"), doctype);
     text.replace(text.find(">Дата<"), 10, ">&secret;&fromDtd;&fromParameter;<");
     WriteBytes(folder / "results.xls", text);
@@ -484,13 +506,14 @@ TEST(ResultsBook, WorkbooksFromElsewhereAreContinued) {
     // Written by another program: a worksheet without a table, rows with one or three cells,
     // rich text in a cell, a sheet name that our rules would have mended.
     ScratchFolder folder;
-    WriteBytes(folder / "results.xls",
-               R"(<?xml version="1.0"?><Workbook xmlns="urn:schemas-microsoft-com:office:spreadsheet")"
-               R"( xmlns:ss="urn:schemas-microsoft-com:office:spreadsheet">)"
-               R"(<Worksheet ss:Name="Лист: 1"><Table><Row><Cell><Data ss:Type="String">один</Data></Cell></Row>)"
-               R"(<Row><Cell><Data ss:Type="String">a<B>b</B></Data></Cell><Cell><Data ss:Type="Number">2</Data></Cell>)"
-               R"(<Cell><Data ss:Type="Number">3</Data></Cell></Row></Table></Worksheet>)"
-               R"(<Worksheet ss:Name="Иван"><WorksheetOptions/></Worksheet></Workbook>)");
+    WriteBytes(
+        folder / "results.xls",
+        R"(<?xml version="1.0"?><Workbook xmlns="urn:schemas-microsoft-com:office:spreadsheet")"
+        R"( xmlns:ss="urn:schemas-microsoft-com:office:spreadsheet">)"
+        R"(<Worksheet ss:Name="Лист: 1"><Table><Row><Cell><Data ss:Type="String">один</Data></Cell></Row>)"
+        R"(<Row><Cell><Data ss:Type="String">a<B>b</B></Data></Cell><Cell><Data ss:Type="Number">2</Data></Cell>)"
+        R"(<Cell><Data ss:Type="Number">3</Data></Cell></Row></Table></Worksheet>)"
+        R"(<Worksheet ss:Name="Иван"><WorksheetOptions/></Worksheet></Workbook>)");
     EXPECT_EQ(ResultsBook(folder.Wide("results.xls"), L"лист/ 1").Rows(), (Rows{{L"один", L""}, {L"ab", L"2"}}));
     {
         ResultsBook book(folder.Wide("results.xls"), L"Иван");

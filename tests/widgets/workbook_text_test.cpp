@@ -1,11 +1,12 @@
 // What may go into a sheet name or a cell, and when two names belong to the same pupil.
+#include "widgets/workbook_text.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "platform/text.h"
 #include "widgets/results_book.h"
-#include "widgets/workbook_text.h"
 
 namespace {
 
