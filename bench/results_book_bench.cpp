@@ -43,7 +43,8 @@ std::string Read(const std::string& path) {
 }
 
 void Write(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::wstring PupilName(int i) { return L"Ученик номер " + std::to_wstring(i); }
@@ -84,14 +85,17 @@ struct Stopwatch {
 struct Figures {
     std::vector<double> wall, cpu;
     void Add(const Stopwatch& since) {
-        wall.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since.wall).count());
+        wall.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since.wall).count());
         cpu.push_back(Stopwatch::CpuMs() - since.cpu);
     }
     static double Median(std::vector<double> samples) {
         std::sort(samples.begin(), samples.end());
         return samples[samples.size() / 2];
     }
-    static double Worst(const std::vector<double>& samples) { return *std::max_element(samples.begin(), samples.end()); }
+    static double Worst(const std::vector<double>& samples) {
+        return *std::max_element(samples.begin(), samples.end());
+    }
     void Print(const char* what) const {
         std::printf("  %-26s %8.1f ms (%.1f)   processor %8.1f ms\n", what, Median(wall), Worst(wall), Median(cpu));
     }
