@@ -56,8 +56,9 @@ class ResultsBook {
     // Writes the whole workbook to `path`, or to the path it was opened with when `path` is
     // empty; the latter stays this object's path either way. The file is replaced atomically
     // (see platform/files.h), keeping an existing file's permissions; a new one gets 0666 less
-    // the umask. On failure the file there is left as it was, one line on standard error says
-    // which file and why, and the result is false.
+    // the umask, and a missing folder for it is made (0777 less the umask). On failure (a
+    // read-only file or folder, a folder that cannot be made) the file there is left as it was,
+    // standard error says which file and why, and the result is false.
     bool Save(const std::wstring& path = std::wstring());
 
     // The path the workbook was opened with.
