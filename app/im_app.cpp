@@ -23,6 +23,7 @@ namespace {
 IMAppBase* g_app = nullptr;
 int g_uses = 0;
 bool g_hiddenWindow = false;
+std::wstring g_resultsFolder;  // empty: the shared results folder
 
 // Keeps the F1 overlay's close slot silent for the key that opened the overlay.
 boost::signals2::shared_connection_block g_overlayBlock;
@@ -53,6 +54,7 @@ IMAppBase* IMAppBase::Acquire() {
 }
 
 void IMAppBase::UseHiddenWindow(bool hidden) { g_hiddenWindow = hidden; }
+void IMAppBase::UseResultsFolder(const std::wstring& folder) { g_resultsFolder = folder; }
 
 void IMAppBase::Start(IMAppBase* app, const std::wstring& title, bool windowed) {
     g_app = app;
@@ -150,12 +152,14 @@ void IMAppBase::AddReportRow(const std::wstring& caption, const std::wstring& va
 }
 
 void IMAppBase::OpenResultsBook(const std::wstring& pupil) {
-    if (pupil.empty()) return;
     // The rows of an earlier pupil are kept by their own save; the new workbook then starts
-    // from the file that holds them.
+    // from the file that holds them. A pass without a name belongs to nobody: it writes into
+    // no workbook, least of all the previous pupil's.
     if (workbook_) workbook_->Save();
-    const std::wstring path = ResultsFolder() + title_ + L".xls";
-    workbook_ = std::make_unique<ResultsBook>(path, pupil);
+    workbook_.reset();
+    if (pupil.empty()) return;
+    const std::wstring folder = g_resultsFolder.empty() ? ResultsFolder() : g_resultsFolder;
+    workbook_ = std::make_unique<ResultsBook>(folder + title_ + L".xls", pupil);
 }
 
 bool IMAppBase::SaveResults() { return workbook_ ? workbook_->Save() : false; }
@@ -222,8 +226,8 @@ void IMAppBase::ShowExitMenu() {
         return 0L;
     });
 
-    const RECT lines[] = {{0, 0, 1, kHeight}, {0, 0, kWidth, 1}, {kWidth - 1, 0, kWidth, kHeight},
-                          {0, kHeight - 1, kWidth, kHeight}};
+    const RECT lines[] = {
+        {0, 0, 1, kHeight}, {0, 0, kWidth, 1}, {kWidth - 1, 0, kWidth, kHeight}, {0, kHeight - 1, kWidth, kHeight}};
     for (const RECT& r : lines) {
         IMPicture* line = CreatePicture(panel, 0, 0, L"EditBarKaretka", 2, 0xFFFFFFFF);
         line->SetRect(r);

@@ -94,6 +94,9 @@ class IMAppBase {
     static void Shutdown();
     // Tests: the next first Instance opens a hidden window.
     static void UseHiddenWindow(bool hidden);
+    // Tests: workbooks go into `folder` (ending in '/') instead of the shared results folder;
+    // empty restores it.
+    static void UseResultsFolder(const std::wstring& folder);
 
    protected:
     // The first Instance: opens the window, connects the keys, registers the screens.

@@ -1,9 +1,10 @@
 #include "app/report_rows.h"
 
+#include <locale.h>
+
 #include <clocale>
 #include <ctime>
 #include <cwchar>
-#include <locale.h>
 
 namespace report {
 

@@ -15,6 +15,7 @@
 #include "gui/engine_link.h"
 #include "gui/window.h"
 #include "platform/clock.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/support/sdl_input.h"
 #include "widgets/results_book.h"
 
@@ -47,6 +48,7 @@ class Exercise : public ::testing::Test {
     void SetUp() override {
         platform::Clock::SetScale(40.0);
         App::UseHiddenWindow(true);
+        IMAppBase::UseResultsFolder(results.Wide(""));
         app = App::Instance(kAppTitle, false);
         ASSERT_NE(app, nullptr);
         window = app->Window();
@@ -56,6 +58,7 @@ class Exercise : public ::testing::Test {
     void TearDown() override {
         IMAppBase::Shutdown();
         App::UseHiddenWindow(false);
+        IMAppBase::UseResultsFolder(L"");
         platform::Clock::SetScale(1.0);
         EXPECT_EQ(IMAppBase::Current(), nullptr);
         EXPECT_EQ(GetResourceManager(), nullptr);
@@ -135,6 +138,7 @@ class Exercise : public ::testing::Test {
     }
     void ClickMenuButton(const wchar_t* picture, int top) { Click(MenuButtonMiddle(picture, top)); }
 
+    ScratchFolder results;
     App* app = nullptr;
     IMWindow* window = nullptr;
     IMResourceManager* engine = nullptr;
@@ -396,6 +400,35 @@ TEST_F(Exercise, HelpAndExitMenuKeysBeforeAndDuringTheExercise) {
     window->WindowProc(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(close.x, close.y));
     window->WindowProc(WM_LBUTTONUP, 0, MAKELPARAM(close.x, close.y));
     EXPECT_FALSE(window->PumpOnce());
+}
+
+// Every workbook reaches the disk: when the next pupil's replaces it, when a pass without a
+// name releases it, and when the program ends. A pass without a name writes nowhere.
+TEST_F(Exercise, WorkbooksAreSavedWhenReplacedReleasedAndAtTheEnd) {
+    const std::wstring path = results.Wide("") + kAppTitle + L".xls";
+    using Rows = std::vector<std::pair<std::wstring, std::wstring>>;
+    const auto onDisk = [&](const std::wstring& pupil) { return ResultsBook(path, pupil).Rows(); };
+
+    app->OpenResultsBook(L"Иван");
+    app->AddReportRow(report::kStartTime, L"05-June-2008 14:07", report::kString);
+    app->AddReportRow(report::kWrongSequence, L"2", report::kNumber);
+    EXPECT_EQ(app->Workbook()->GetFileName(), path);
+    app->OpenResultsBook(L"Ольга");
+    EXPECT_EQ(onDisk(L"Иван"), (Rows{{report::kStartTime, L"05-June-2008 14:07"}, {report::kWrongSequence, L"2"}}));
+    app->AddReportRow(report::kGrabMiss, L"1", report::kNumber);
+
+    app->OpenResultsBook(L"");
+    EXPECT_EQ(app->Workbook(), nullptr);
+    EXPECT_FALSE(app->SaveResults());
+    app->AddReportRow(report::kGrabMiss, L"7", report::kNumber);  // nobody's: dropped
+    EXPECT_EQ(onDisk(L"Ольга"), (Rows{{report::kGrabMiss, L"1"}}));
+
+    // The same pupil again continues her sheet; closing the program saves it.
+    app->OpenResultsBook(L"Ольга");
+    app->AddReportRow(report::kWrongExtra, L"3", report::kNumber);
+    IMAppBase::Shutdown();
+    EXPECT_EQ(onDisk(L"Ольга"), (Rows{{report::kGrabMiss, L"1"}, {report::kWrongExtra, L"3"}}));
+    EXPECT_EQ(onDisk(L"Иван").size(), 2u);
 }
 
 TEST(ReportRows, StartTimeInEnglishAndTheHeaderInKeyOrder) {
