@@ -1,8 +1,9 @@
-// The program's entry point: the full-screen window, the screen, the main loop.
+// The program's entry point: the application object with its full-screen window, the start
+// screen, the main loop, and at the end the pupil's results written and the window closed.
 #include <exception>
 #include <string>
 
-#include "app/demo_screen.h"
+#include "app/app.h"
 #include "gui/window.h"
 #include "platform/debug.h"
 #include "platform/font_face.h"
@@ -10,17 +11,19 @@
 int main() {
     // Fontconfig reads its caches while SDL opens the window.
     platform::PrepareFontLookup();
-    IMWindow* window = nullptr;
+    App* app = nullptr;
     try {
-        window = CreateMainWindow(L"Игра «Ворлен»", RECT{0, 0, 800, 600}, false);
+        app = App::Instance(kAppTitle, false);
     } catch (const std::exception& e) {
         platform::Debug::Print(std::string("cannot start: ") + e.what());
         return 1;
     }
-    if (!window) return 1;  // the reason is already on standard error
-
-    ShowDemoScreen(window);
-    RunMessageLoop(window);
-    delete window;
+    if (!app->Window()) {  // the reason is already on standard error
+        IMAppBase::Shutdown();
+        return 1;
+    }
+    app->ShowStartScreen();
+    RunMessageLoop(app->Window());
+    IMAppBase::Shutdown();
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,12 @@
 #include "platform/debug.h"
 
 namespace platform {
+
+namespace {
+// How long SDL's device stays open, paused, after the last sound: the exercise's chains of
+// sounds follow each other within milliseconds and keep it.
+constexpr std::chrono::milliseconds kIdleClose{1500};
+}  // namespace
 
 // [SECTION] Shared state of buffers and the output
 
@@ -60,7 +67,15 @@ struct AudioDeviceState {
     bool stopping = false;
     std::thread silentThread;
 
-    SDL_AudioDeviceID sdlDevice = 0;
+    // SDL's output is in use (open, or closed while idle); the device while it is open.
+    // Between sounds the device is only paused; after kIdleClose with nothing playing it is
+    // closed, because a paused SDL device still wakes its thread to feed the card silence.
+    // The next buffer that plays opens it again.
+    bool sdlUsed = false;
+    std::atomic<SDL_AudioDeviceID> sdlDevice{0};
+    SDL_AudioSpec sdlSpec{};
+    std::chrono::steady_clock::time_point idleSince;
+    bool sdlClosing = false;  // the silent output's thread closes the idle device
     bool sdlAudioInitialised = false;
     // The sound card went away (or the device is closing): the silent output mixes instead.
     // Read by the SDL callback without the activity lock.
@@ -69,8 +84,11 @@ struct AudioDeviceState {
     // through the callback.
     std::atomic<bool> sdlDeviceDead{false};
 
-    bool SdlMixes() const { return sdlDevice != 0 && !sdlGone.load(); }
+    bool SdlMixes() const { return sdlUsed && !sdlGone.load(); }
     bool SilentMixes() const { return !SdlMixes(); }
+    // Under the activity lock: SDL's device is open with nothing to play.
+    bool SdlIdleOpen() const { return SdlMixes() && sdlDevice != 0 && playing == 0; }
+    bool OpenSdlDevice();
     // Under the activity lock: a buffer started or stopped playing.
     void BufferStarted();
     void BufferStopped();
@@ -141,8 +159,24 @@ void AudioDeviceState::Mix(std::int16_t* out, int frames) {
 
 // [SECTION] Sleeping while nothing plays, waking when something does
 
+// Opened paused: it starts with the first buffer that plays.
+bool AudioDeviceState::OpenSdlDevice() {
+    SDL_AudioSpec have{};
+    sdlDevice = SDL_OpenAudioDevice(nullptr, 0, &sdlSpec, &have, 0);
+    if (sdlDevice == 0) {
+        Debug::Print(std::string("cannot open the sound output (") + SDL_GetError() + "); sounds play silently");
+        return false;
+    }
+    return true;
+}
+
 void AudioDeviceState::BufferStarted() {
     if (playing++ != 0) return;
+    if (SdlMixes() && sdlDevice == 0) {
+        // A device still closing cannot be opened again yet; the thread closing it does that.
+        if (sdlClosing) return;
+        if (!OpenSdlDevice()) sdlGone = true;  // the silent output takes over
+    }
     if (SdlMixes())
         SDL_PauseAudioDevice(sdlDevice, 0);
     else
@@ -151,7 +185,10 @@ void AudioDeviceState::BufferStarted() {
 
 void AudioDeviceState::BufferStopped() {
     // The silent output notices by itself at its next step.
-    if (--playing == 0 && SdlMixes()) SDL_PauseAudioDevice(sdlDevice, 1);
+    if (--playing != 0 || !SdlMixes()) return;
+    SDL_PauseAudioDevice(sdlDevice, 1);
+    idleSince = std::chrono::steady_clock::now();
+    wake.notify_all();  // the silent output's thread closes the device if it stays idle
 }
 
 // SDL keeps a removed device's thread going without calling us back, so playing buffers would
@@ -159,9 +196,9 @@ void AudioDeviceState::BufferStopped() {
 void AudioDeviceState::SdlOutputGone() {
     {
         std::lock_guard<std::mutex> guard(activity);
-        if (sdlDevice == 0 || sdlGone) return;
+        if (!sdlUsed || sdlGone) return;
         sdlGone = true;
-        SDL_PauseAudioDevice(sdlDevice, 1);
+        if (sdlDevice != 0) SDL_PauseAudioDevice(sdlDevice, 1);
     }
     wake.notify_all();
     Debug::Print("the sound output went away; sounds go on silently");
@@ -204,7 +241,32 @@ void AudioDeviceState::RunSilentOutput() {
             std::unique_lock<std::mutex> guard(activity);
             if (playing == 0 || !SilentMixes()) {
                 silentAsleep = true;
-                wake.wait(guard, [this] { return stopping || (playing > 0 && SilentMixes()); });
+                const auto mixing = [this] { return stopping || (playing > 0 && SilentMixes()); };
+                while (!mixing()) {
+                    if (!SdlIdleOpen()) {
+                        wake.wait(guard);
+                        continue;
+                    }
+                    const auto due = idleSince + kIdleClose;
+                    if (std::chrono::steady_clock::now() < due) {
+                        wake.wait_until(guard, due);
+                        continue;
+                    }
+                    // Closing waits for SDL's thread, whose callback takes `lock`; not under
+                    // the activity lock, so that a removal reported meanwhile is not held up.
+                    const SDL_AudioDeviceID idle = sdlDevice.exchange(0);
+                    sdlClosing = true;
+                    guard.unlock();
+                    SDL_CloseAudioDevice(idle);
+                    guard.lock();
+                    sdlClosing = false;
+                    if (playing > 0 && SdlMixes()) {  // a sound started meanwhile
+                        if (OpenSdlDevice())
+                            SDL_PauseAudioDevice(sdlDevice, 0);
+                        else
+                            sdlGone = true;
+                    }
+                }
                 silentAsleep = false;
                 start = Clock::Counter();
                 done = 0;
@@ -337,18 +399,15 @@ std::unique_ptr<AudioDevice> AudioDevice::Open(AudioOutput output) {
             // knows nothing of the program clock; the silent output does the same job exactly.
             if (driver && (output == AudioOutput::Driver || std::strcmp(driver, "dummy") != 0)) {
                 SDL_AudioSpec want{};
-                SDL_AudioSpec have{};
                 want.freq = state->output.rate;
                 want.format = AUDIO_S16SYS;
                 want.channels = static_cast<Uint8>(state->output.channels);
                 want.samples = 512;
                 want.callback = SdlCallback;
                 want.userdata = state.get();
-                // Opened paused: it starts with the first buffer that plays.
-                state->sdlDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-                if (state->sdlDevice == 0)
-                    Debug::Print(std::string("cannot open the sound output (") + SDL_GetError() +
-                                 "); sounds play silently");
+                state->sdlSpec = want;
+                state->sdlUsed = state->OpenSdlDevice();
+                state->idleSince = std::chrono::steady_clock::now();
             }
             if (state->sdlDevice == 0) {
                 SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -356,7 +415,7 @@ std::unique_ptr<AudioDevice> AudioDevice::Open(AudioOutput output) {
             }
         }
     }
-    if (state->sdlDevice != 0) SDL_AddEventWatch(WatchSdlEvents, state.get());
+    if (state->sdlUsed) SDL_AddEventWatch(WatchSdlEvents, state.get());
     // Asleep until it has something to mix; with a sound card, until the card goes away.
     AudioDeviceState* raw = state.get();
     state->silentThread = std::thread([raw] { raw->RunSilentOutput(); });
@@ -364,35 +423,48 @@ std::unique_ptr<AudioDevice> AudioDevice::Open(AudioOutput output) {
 }
 
 AudioDevice::~AudioDevice() {
-    if (state_->sdlDevice != 0) {
-        SDL_DelEventWatch(WatchSdlEvents, state_.get());
-        {
-            // Buffers that outlive the device no longer reach for it.
-            std::lock_guard<std::mutex> guard(state_->activity);
-            state_->sdlGone = true;
-        }
-        SDL_CloseAudioDevice(state_->sdlDevice);  // returns after the last callback
-    }
-    if (state_->sdlAudioInitialised) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    // The silent output's thread goes first: it may be closing SDL's device.
     {
         std::lock_guard<std::mutex> guard(state_->activity);
         state_->stopping = true;
     }
     state_->wake.notify_all();
     state_->silentThread.join();
+    if (state_->sdlUsed) {
+        SDL_DelEventWatch(WatchSdlEvents, state_.get());
+        SDL_AudioDeviceID open = 0;
+        {
+            // Buffers that outlive the device no longer reach for it.
+            std::lock_guard<std::mutex> guard(state_->activity);
+            state_->sdlGone = true;
+            open = state_->sdlDevice.exchange(0);
+        }
+        if (open != 0) SDL_CloseAudioDevice(open);  // returns after the last callback
+    }
+    if (state_->sdlAudioInitialised) SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
 bool AudioDevice::IsSilent() const { return !state_->SdlMixes(); }
 
 bool AudioDevice::IsSleeping() const {
     std::lock_guard<std::mutex> guard(state_->activity);
-    const bool sdlAsleep = !state_->SdlMixes() || SDL_GetAudioDeviceStatus(state_->sdlDevice) == SDL_AUDIO_PAUSED;
+    const bool sdlAsleep = !state_->SdlMixes() || state_->sdlDevice == 0 ||
+                           SDL_GetAudioDeviceStatus(state_->sdlDevice) == SDL_AUDIO_PAUSED;
     return state_->playing == 0 && sdlAsleep && state_->silentAsleep;
 }
 
+bool AudioDevice::HoldsSoundCard() const {
+    std::lock_guard<std::mutex> guard(state_->activity);
+    return state_->sdlDevice != 0 || state_->sdlClosing;
+}
+
 void AudioDevice::SimulateRemoval() {
-    if (state_->sdlDevice == 0) return;
+    if (!state_->sdlUsed) return;
     state_->sdlDeviceDead = true;
+    if (state_->sdlDevice == 0) {  // closed while idle: nobody would see the event
+        state_->SdlOutputGone();
+        return;
+    }
     SDL_Event event{};
     event.adevice.type = SDL_AUDIODEVICEREMOVED;
     event.adevice.which = state_->sdlDevice;

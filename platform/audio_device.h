@@ -121,6 +121,10 @@ class AudioDevice {
     // silent output waiting for a buffer to play). The silent output falls asleep at its next
     // step after the last buffer stopped.
     bool IsSleeping() const;
+    // True while SDL's device is open. A paused device still wakes to feed the card silence,
+    // so it is closed a second and a half after the last sound stopped; the next sound that
+    // plays opens it again.
+    bool HoldsSoundCard() const;
     // Test hook: the sound card goes away, as when a USB headset is unplugged. As with a device
     // that is gone, nothing more is mixed through SDL, and SDL's removal event for this output
     // is posted; the output handles it as it handles a real one. Does nothing without a card.

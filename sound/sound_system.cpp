@@ -33,16 +33,19 @@ bool CSoundSystem::Init(platform::AudioOutput output) {
 
 // [SECTION] Creating streams
 
-DWORD CSoundSystem::Existing(const std::wstring& name) {
+DWORD CSoundSystem::FindSound(const std::wstring& name) const {
     for (const SourceEntry& entry : sources_) {
         if (entry.name != name) continue;
-        for (auto& [id, stream] : streams_) {
-            if (stream->Source() != entry.source.get()) continue;
-            stream->ended.disconnect_all_slots();
-            return id;
-        }
+        for (const auto& [id, stream] : streams_)
+            if (stream->Source() == entry.source.get()) return id;
     }
     return 0;
+}
+
+DWORD CSoundSystem::Existing(const std::wstring& name) {
+    const DWORD id = FindSound(name);
+    if (CSoundStream* stream = Find(id)) stream->ended.disconnect_all_slots();
+    return id;
 }
 
 // Either the source and its stream are both recorded or neither is, so a failure part-way

@@ -76,6 +76,8 @@ class CSoundSystem {
     // cannot be opened: not found, not Ogg Vorbis, a format the output cannot play, or no
     // memory for it.
     DWORD CreateSound(const std::wstring& name);
+    // The stream already made for `name`, untouched; 0 when there is none. Loads nothing.
+    DWORD FindSound(const std::wstring& name) const;
     // The same for an Ogg Vorbis file image in memory, which must outlive the system.
     DWORD CreateSoundFromMemory(const std::wstring& name, const void* data, DWORD size);
 

@@ -174,6 +174,39 @@ TEST(AudioDevice, SleepsWhileNothingPlays) {
     }
 }
 
+// A paused SDL device still runs its thread; once nothing has played for a while the output
+// lets the card go, and the next sound takes it again and is heard. A removal while the card
+// is let go still falls back to the silent output.
+TEST(AudioDevice, LetsTheSoundCardGoWhenIdleAndTakesItBackToPlay) {
+    auto device = AudioDevice::Open(AudioOutput::Driver);
+    ASSERT_FALSE(device->IsSilent()) << "SDL_AUDIODRIVER=dummy opens";
+    auto buffer = device->CreateBuffer({2, 44100}, 176400);
+    ASSERT_TRUE(buffer);
+    EXPECT_TRUE(device->HoldsSoundCard());
+    ASSERT_TRUE(Eventually([&] { return !device->HoldsSoundCard(); }));
+    EXPECT_TRUE(device->IsSleeping());
+    EXPECT_FALSE(device->IsSilent());
+
+    for (int round = 0; round < 2; ++round) {
+        const std::uint64_t mixed = device->FramesMixed();
+        buffer->Play();
+        EXPECT_TRUE(device->HoldsSoundCard());
+        EXPECT_TRUE(Eventually([&] { return device->FramesMixed() > mixed; }));
+        // A quick restart keeps the card.
+        buffer->Stop();
+        buffer->Play();
+        EXPECT_TRUE(device->HoldsSoundCard());
+        buffer->Stop();
+        ASSERT_TRUE(Eventually([&] { return !device->HoldsSoundCard(); }));
+    }
+
+    device->SimulateRemoval();
+    EXPECT_TRUE(device->IsSilent());
+    buffer->Play();
+    EXPECT_FALSE(device->HoldsSoundCard());
+    EXPECT_TRUE(Eventually([&] { return Cursor(*buffer) > 0; }));
+}
+
 // After the sound card has gone the silent output stands in for it, sleeping while nothing
 // plays and waking when a buffer starts. (A sound playing at the removal still ends: see
 // SoundPlayback.SoundCardRemovedMidSoundStillEnds.)

@@ -1,0 +1,302 @@
+#include "app/im_app.h"
+
+#include <boost/bind/bind.hpp>
+#include <boost/signals2/shared_connection_block.hpp>
+#include <cstdlib>
+#include <ctime>
+
+#include "app/report_rows.h"
+#include "gui/creation.h"
+#include "gui/engine_link.h"
+#include "gui/window.h"
+#include "platform/debug.h"
+#include "views/static_text.h"
+#include "widgets/results_book.h"
+
+using boost::placeholders::_1;
+
+// Contents: the object and its uses | screens | workbook | keys and the exit menu |
+//           the slots' defaults
+
+namespace {
+
+IMAppBase* g_app = nullptr;
+int g_uses = 0;
+bool g_hiddenWindow = false;
+std::wstring g_resultsFolder;  // empty: the shared results folder
+
+// Keeps the F1 overlay's close slot silent for the key that opened the overlay.
+boost::signals2::shared_connection_block g_overlayBlock;
+
+constexpr DWORD kTextColour = 0xFF072134;
+
+}  // namespace
+
+// [SECTION] The object and its uses
+
+IMAppBase::IMAppBase() = default;
+
+IMAppBase::~IMAppBase() {
+    g_overlayBlock = boost::signals2::shared_connection_block();
+    overlayCloseConnection_.disconnect();
+    if (g_app == this) {
+        g_app = nullptr;
+        g_uses = 0;
+    }
+}
+
+IMAppBase* IMAppBase::Current() { return g_app; }
+int IMAppBase::UseCount() { return g_uses; }
+
+IMAppBase* IMAppBase::Acquire() {
+    ++g_uses;
+    return g_app;
+}
+
+void IMAppBase::UseHiddenWindow(bool hidden) { g_hiddenWindow = hidden; }
+void IMAppBase::UseResultsFolder(const std::wstring& folder) { g_resultsFolder = folder; }
+
+void IMAppBase::Start(IMAppBase* app, const std::wstring& title, bool windowed) {
+    g_app = app;
+    app->window_ = CreateMainWindow(title, RECT{0, 0, 800, 600}, windowed || g_hiddenWindow, g_hiddenWindow);
+    if (app->window_) {
+        app->window_->OnKeyDown.connect(boost::bind(&IMAppBase::OnHelpKey, app, _1));
+        app->window_->OnKeyDown.connect(boost::bind(&IMAppBase::OnMenuKey, app, _1));
+    }
+    app->title_ = title;
+    app->RegisterScreens();
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+}
+
+void IMAppBase::Shutdown() {
+    IMAppBase* app = g_app;
+    if (!app) return;
+    --g_uses;
+    // Every way out passes here (the Close button, Alt+F4, the desktop's logout), and closing
+    // the window disposes the screens without their close handlers: the pupil's rows are
+    // written now.
+    app->SaveResults();
+    // The process ends here, so the object goes whoever else once asked for it (the boards
+    // do, on this thread, and run no more): the sound threads and the engine stop with the
+    // window instead of playing on into the process's exit.
+    delete app->window_;
+    app->window_ = nullptr;
+    delete app;
+}
+
+void IMAppBase::SetInfo(const std::wstring& number, const std::wstring& name, const std::wstring& description) {
+    number_ = number;
+    name_ = name;
+    description_ = description;
+}
+
+void IMAppBase::ShowCursor() {
+    if (window_ && window_->NativeWindow()) window_->NativeWindow()->ShowCursor(true);
+}
+
+// [SECTION] Screens
+
+void IMAppBase::AddScreen(const std::wstring& name, const ScreenBuilder& builder) {
+    if (name.empty()) return;
+    screens_.emplace(name, builder);
+    if (nextScreen_.empty()) nextScreen_ = name;
+}
+
+void IMAppBase::NextScreen() {
+    ShowCursor();
+    if (!nextScreen_.empty()) {
+        startTime_ = static_cast<std::int64_t>(std::time(nullptr));
+        AddReportRow(report::kStartTime, report::FormatStartTime(startTime_), report::kString);
+        extraInstructionCalls_ = 0;
+        auto it = screens_.find(nextScreen_);
+        if (it == screens_.end() || !window_) return;
+        auto* screen = new IMDialog(window_, nullptr, 0);
+        currentScreen_ = screen;
+        screen->SetFocus(true);
+        // The screen is gone once it closed: a later Retry must not close it again.
+        screen->OnClose.connect([this, screen](const IMEvent&) {
+            if (currentScreen_ == screen) currentScreen_ = nullptr;
+            return 0L;
+        });
+        screen->OnClose.connect([this](const IMEvent&) {
+            NextScreen();
+            return 0L;
+        });
+        auto next = std::next(it);
+        nextScreen_ = next == screens_.end() ? std::wstring() : next->first;
+        it->second(screen);
+        return;
+    }
+    AddReportRow(report::kExtraInstructions, std::to_wstring(extraInstructionCalls_), report::kNumber);
+    const std::int64_t elapsed = static_cast<std::int64_t>(std::time(nullptr)) - startTime_;
+    AddReportRow(report::kTotalTime, std::to_wstring(elapsed), report::kNumber);
+    if (workbook_) workbook_->Finish();
+    ShowResults();
+}
+
+int IMAppBase::Restart() {
+    CloseExitMenu();
+    if (!currentScreen_) return 1;
+    IMDialog* screen = currentScreen_;
+    screen->Close();
+    nextScreen_ = screens_.empty() ? std::wstring() : screens_.begin()->first;
+    currentScreen_ = nullptr;
+    ShowStartScreen();
+    return 0;
+}
+
+// [SECTION] Workbook
+
+void IMAppBase::AddReportRow(const std::wstring& caption, const std::wstring& value, const std::wstring& type) {
+    if (workbook_) workbook_->AddRow(caption, value, type);
+}
+
+void IMAppBase::OpenResultsBook(const std::wstring& pupil) {
+    // The rows of an earlier pupil are kept by their own save; the new workbook then starts
+    // from the file that holds them. A pass without a name belongs to nobody: it writes into
+    // no workbook, least of all the previous pupil's.
+    if (workbook_) workbook_->Save();
+    workbook_.reset();
+    if (pupil.empty()) return;
+    const std::wstring folder = g_resultsFolder.empty() ? ResultsFolder() : g_resultsFolder;
+    workbook_ = std::make_unique<ResultsBook>(folder + title_ + L".xls", pupil);
+}
+
+bool IMAppBase::SaveResults() { return workbook_ ? workbook_->Save() : false; }
+
+bool IMAppBase::SaveResultsAs(const std::wstring& path) { return workbook_ ? workbook_->Save(path) : false; }
+
+// [SECTION] Keys and the exit menu
+
+long IMAppBase::OnHelpKey(const IMKeyboardEvent& e) {
+    if (overlayCloseConnection_.connected() && g_overlayBlock.blocking()) g_overlayBlock.unblock();
+    if (instructionShown_ || e.wParam != VK_F1 || !window_) return 0;
+    ++extraInstructionCalls_;
+    auto* overlay = new IMDialog(window_, nullptr, 0);
+    overlayCloseConnection_.disconnect();
+    g_overlayBlock = boost::signals2::shared_connection_block();
+    // Bound to the overlay itself, so the slot dies with it whichever way it ends.
+    overlayCloseConnection_ = window_->OnKeyDown.connect(boost::bind(&IMAppBase::CloseHelpOverlay, this, overlay));
+    g_overlayBlock = boost::signals2::shared_connection_block(overlayCloseConnection_);
+    instructionShown_ = true;
+    ShowInstruction(overlay);
+    return 0;
+}
+
+long IMAppBase::CloseHelpOverlay(IMDialog* overlay) {
+    overlayCloseConnection_.disconnect();
+    instructionShown_ = false;
+    overlay->Close();
+    return 0;
+}
+
+long IMAppBase::OnMenuKey(const IMKeyboardEvent& e) {
+    if (e.wParam == VK_F12) ShowExitMenu();
+    return 0;
+}
+
+void IMAppBase::ShowExitMenu() {
+    if (exitMenu_ || !window_) return;
+    ShowCursor();
+    const POINT screen = engine_link::BackBufferSize();
+    exitMenu_ = CreateDialog(window_, 0, 0, screen.x, screen.y, 1099);
+    IMPicture* veil = CreatePicture(exitMenu_, 0, 0, L"EditBarKaretka", 0, 0x4B000096);
+    veil->SetRect(RECT{0, 0, screen.x, screen.y});
+
+    constexpr int kWidth = 136;
+    constexpr int kHeight = 200;
+    IMDialog* panel = CreateDialog(exitMenu_, (screen.x - kWidth) / 2, (screen.y - kHeight) / 2, kWidth, kHeight, 1);
+    // The background fills the panel in the panel's own coordinates.
+    IMPicture* background = CreatePicture(panel, 0, 0, L"DefaultBackGround", 0, 0xFFFFFFFF);
+    background->SetRect(RECT{0, 0, kWidth, kHeight});
+
+    IMButton* retry =
+        CreateButton(panel, 10, 20, L"RetryButton", L"RetryButton", L"RetryButtonNuv", L"RetryButtonKlick", 1);
+    IMButton* close =
+        CreateButton(panel, 10, 80, L"CloseButton", L"CloseButton", L"CloseButtonNuv", L"CloseButtonKlick", 1);
+    IMButton* cancel =
+        CreateButton(panel, 10, 140, L"CancelButton", L"CancelButton", L"CancelButtonNuv", L"CancelButtonKlick", 1);
+    retry->OnClick.connect([this](const IMMouseEvent&) {
+        Restart();
+        return 0L;
+    });
+    close->OnClick.connect(boost::bind(&IMControl::Close, window_));
+    cancel->OnClick.connect([this](const IMMouseEvent&) {
+        CloseExitMenu();
+        return 0L;
+    });
+
+    const RECT lines[] = {
+        {0, 0, 1, kHeight}, {0, 0, kWidth, 1}, {kWidth - 1, 0, kWidth, kHeight}, {0, kHeight - 1, kWidth, kHeight}};
+    for (const RECT& r : lines) {
+        IMPicture* line = CreatePicture(panel, 0, 0, L"EditBarKaretka", 2, 0xFFFFFFFF);
+        line->SetRect(r);
+    }
+}
+
+void IMAppBase::CloseExitMenu() {
+    if (!exitMenu_) return;
+    IMDialog* menu = exitMenu_;
+    exitMenu_ = nullptr;
+    menu->Hide();
+    menu->Close();
+}
+
+// [SECTION] The slots' defaults
+
+void IMAppBase::RegisterScreens() {}
+
+// Until the start screen is built, the program goes straight into the exercise.
+void IMAppBase::ShowStartScreen() { NextScreen(); }
+
+// A plain closing screen until the results screen is built: Retry and Exit.
+void IMAppBase::ShowResults() {
+    nextScreen_ = screens_.empty() ? std::wstring() : screens_.begin()->first;
+    if (!window_) return;
+    IMDialog* screen = CreateDialog(window_, 0, 0, 800, 600, 0);
+    IMPicture* background = CreatePicture(screen, 0, 0, L"DefaultBackGround", 0, 0xFFFFFFFF);
+    background->SetRect(RECT{0, 0, 800, 600});
+    IMButton* retry =
+        CreateButton(screen, 330, 300, L"RetryButton", L"RetryButton", L"RetryButtonNuv", L"RetryButtonKlick", 1);
+    IMButton* exit =
+        CreateButton(screen, 330, 360, L"ExitButton", L"ExitButton", L"ExitButtonNuv", L"ExitButtonKlick", 1);
+    retry->OnClick.connect(boost::bind(&IMControl::Close, screen));
+    retry->OnClick.connect([this](const IMMouseEvent&) {
+        ShowStartScreen();
+        return 0L;
+    });
+    exit->OnClick.connect(boost::bind(&IMControl::Close, window_));
+}
+
+void IMAppBase::ShowPraise() { ShowPraiseAt(137, 100); }
+
+// Until the praise film is built, the exercise closes at once after its last words, on the
+// next timer pass (the caller appends its rows first).
+void IMAppBase::ShowPraiseAt(int, int) {
+    if (!window_ || !currentScreen_) return;
+    const unsigned timer = window_->AddTimer(0);
+    window_->ConnectTimer(timer, boost::bind(&IMControl::Close, currentScreen_));
+    window_->ConnectTimer(timer, [this, timer](const IMEvent&) {
+        if (window_) window_->RemoveTimer(timer);
+        return 0L;
+    });
+}
+
+void IMAppBase::ShowInstruction(IMDialog* overlay) {
+    IMPicture* background = CreatePicture(overlay, 0, 0, L"DefaultBackGround", 0, 0xFFFFFFFF);
+    background->SetRect(overlay->GetRect());
+    IMStaticText* title = CreateText(overlay, 40, 40, name_, 1);
+    title->SetTextColour(kTextColour);
+    title->SetFontHeight(25);
+    title->SetBold(true);
+    title->SetRect(title->GetSourceRect());
+    title->SetPosition(40, 40);
+    IMStaticText* text = CreateText(overlay, 40, 100, L"", 1);
+    text->SetRect(RECT{40, 100, 760, 100});
+    text->SetWordWrap(true);
+    text->SetTextColour(kTextColour);
+    text->SetFontHeight(18);
+    text->SetText(description_);
+    const RECT extent = text->GetSourceRect();
+    text->SetRect(RECT{40, 100, 760, 100 + extent.bottom});
+}

@@ -1,0 +1,136 @@
+// The application object: the one object that knows the order of the screens, the global keys
+// (F1 the instruction again, F12 the exit menu), the pupil and the results workbook.
+//
+// IMApp<T> makes the single object of the program's own class T on the first Instance() and
+// counts every later call as another use; IMAppBase holds everything else. Screens are
+// dialogs, children of the one window, built by the virtual slots below; a screen ends by
+// Close, and its OnClose runs NextScreen.
+//
+//   start screen --Start--> instruction --closed--> "Dialog1" (the exercise) --closed-->
+//   results (no screen left) --Retry--> start screen          F12: exit menu on top of any
+//
+// GUI thread only.
+#pragma once
+
+#include <boost/function.hpp>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "core/signal.h"
+#include "gui/dialog.h"
+
+class IMWindow;
+class IMKeyboardEvent;
+class ResultsBook;
+
+class IMAppBase {
+   public:
+    using ScreenBuilder = boost::function<void(IMDialog*)>;
+
+    IMAppBase();
+    virtual ~IMAppBase();
+    IMAppBase(const IMAppBase&) = delete;
+    IMAppBase& operator=(const IMAppBase&) = delete;
+
+    // The virtual slots, in their fixed order.
+    // The exit menu's Retry: closes the menu and, when a screen runs, closes it and shows the
+    // start screen again. 1 when no screen was running (only the menu closed), else 0.
+    virtual int Restart();
+    virtual void RegisterScreens();
+    virtual void ShowStartScreen();
+    virtual void ShowResults();
+    virtual void ShowPraise();
+    virtual void ShowPraiseAt(int x, int y);
+    // Fills an instruction overlay; the default is a plain help page with the description.
+    virtual void ShowInstruction(IMDialog* overlay);
+    // F12 opens the exit menu.
+    virtual long OnMenuKey(const IMKeyboardEvent& e);
+
+    void SetInfo(const std::wstring& number, const std::wstring& name, const std::wstring& description);
+    // Registers a screen. An empty name is ignored; a name keeps its first builder. The first
+    // registered screen is the one NextScreen starts.
+    void AddScreen(const std::wstring& name, const ScreenBuilder& builder);
+    // Starts the next registered screen in a new dialog, or, when none is left, writes the
+    // pass's closing rows, finishes the workbook and shows the results.
+    void NextScreen();
+
+    // Rows of the pupil's workbook; dropped when no name was typed.
+    void AddReportRow(const std::wstring& caption, const std::wstring& value, const std::wstring& type);
+    // A workbook for the pupil in the results folder; nothing for an empty name. The previous
+    // workbook is saved to its file before it is replaced.
+    void OpenResultsBook(const std::wstring& pupil);
+    void SetPupilName(const std::wstring& pupil) { pupil_ = pupil; }
+    // Write the workbook to its own file, or to `path` (its own file when empty). False when
+    // there is no workbook or the file could not be written (said on standard error).
+    bool SaveResults();
+    bool SaveResultsAs(const std::wstring& path);
+
+    // F1: the instruction again over whatever runs; the next key closes it.
+    long OnHelpKey(const IMKeyboardEvent& e);
+    void ShowExitMenu();
+    void CloseExitMenu();
+
+    IMWindow* Window() const { return window_; }
+    IMDialog* CurrentScreen() const { return currentScreen_; }
+    IMDialog* ExitMenu() const { return exitMenu_; }
+    ResultsBook* Workbook() const { return workbook_.get(); }
+    const std::wstring& NextScreenName() const { return nextScreen_; }
+    const std::wstring& Title() const { return title_; }
+    const std::wstring& Number() const { return number_; }
+    const std::wstring& Name() const { return name_; }
+    const std::wstring& Description() const { return description_; }
+    const std::wstring& Pupil() const { return pupil_; }
+    int ExtraInstructionCalls() const { return extraInstructionCalls_; }
+    bool InstructionShown() const { return instructionShown_; }
+    const boost::function<void()>& OptionsCallback() const { return optionsCallback_; }
+
+    // The application object, or null before the first Instance.
+    static IMAppBase* Current();
+    static int UseCount();
+    // The end of the program: saves the workbook, closes the window (which stops sound and
+    // engine) and deletes the application object.
+    static void Shutdown();
+    // Tests: the next first Instance opens a hidden window.
+    static void UseHiddenWindow(bool hidden);
+    // Tests: workbooks go into `folder` (ending in '/') instead of the shared results folder;
+    // empty restores it.
+    static void UseResultsFolder(const std::wstring& folder);
+
+   protected:
+    // The first Instance: opens the window, connects the keys, registers the screens.
+    static void Start(IMAppBase* app, const std::wstring& title, bool windowed);
+    static IMAppBase* Acquire();
+
+    void ShowCursor();
+    long CloseHelpOverlay(IMDialog* overlay);
+
+    boost::function<void()> optionsCallback_;
+    IMDialog* exitMenu_ = nullptr;
+    IMWindow* window_ = nullptr;
+    std::wstring nextScreen_;
+    std::map<std::wstring, ScreenBuilder> screens_;
+    IMDialog* currentScreen_ = nullptr;
+    IMConnection overlayCloseConnection_;
+    std::unique_ptr<ResultsBook> workbook_;
+    std::wstring title_;
+    bool instructionShown_ = false;
+    int extraInstructionCalls_ = 0;
+    std::int64_t startTime_ = 0;
+    std::wstring description_;
+    std::wstring name_;
+    std::wstring number_;
+    std::wstring pupil_;
+};
+
+template <class T>
+class IMApp : public IMAppBase {
+   public:
+    // The application object, made with its window on the first call (title and windowed count
+    // only then). Every call is one more use.
+    static T* Instance(const std::wstring& title, bool windowed) {
+        if (!Current()) Start(new T, title, windowed);
+        return static_cast<T*>(Acquire());
+    }
+};

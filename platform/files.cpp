@@ -1,0 +1,191 @@
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <stdio.h>  // renameat2
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace platform::files {
+namespace {
+
+// Closes a descriptor when it goes out of scope, unless it was closed by hand first.
+class Descriptor {
+   public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    // close() reports the last write error on some file systems (NFS), so its result counts.
+    bool Close() {
+        int fd = fd_;
+        fd_ = -1;
+        return close(fd) == 0;
+    }
+
+   private:
+    int fd_;
+};
+
+std::string Folder(const std::string& path) {
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string Because(const std::string& what, int errnum) { return what + ": " + ErrorText(errnum); }
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Moves without replacing: renameat2's RENAME_NOREPLACE, or on file systems without it a hard
+// link (which never replaces either) and the removal of the old name.
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    if (link(from.c_str(), to.c_str()) != 0) return false;
+    if (unlink(from.c_str()) != 0) {
+        int saved = errno;
+        unlink(to.c_str());
+        errno = saved;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string ErrorText(int errnum) {
+    char buffer[256];
+    return strerror_r(errnum, buffer, sizeof buffer);  // the GNU form returns the text
+}
+
+ReadResult ReadAll(const std::string& path) {
+    ReadResult result;
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+    Descriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (fd.get() < 0) {
+        if (errno == ENOENT) return result;
+        result.status = ReadStatus::Unreadable;
+        result.why = Because("cannot open " + path, errno);
+        return result;
+    }
+    struct stat info {};
+    if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        result.status = ReadStatus::Unreadable;
+        result.why = path + (S_ISDIR(info.st_mode) ? " is a folder" : " is not a regular file");
+        return result;
+    }
+    if (info.st_size > 0) result.bytes.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = read(fd.get(), buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            result.status = ReadStatus::Unreadable;
+            result.why = Because("cannot read " + path, errno);
+            result.bytes.clear();
+            return result;
+        }
+        result.bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    result.status = ReadStatus::Ok;
+    return result;
+}
+
+Outcome Replace(const std::string& requested, std::string_view bytes) {
+    if (requested.empty() || requested.back() == '/')
+        return Outcome::Failed("\"" + requested + "\" is not a file name");
+
+    std::string path = requested;
+    struct stat old {};
+    bool existed = lstat(path.c_str(), &old) == 0;
+    if (existed && S_ISLNK(old.st_mode)) {
+        char target[PATH_MAX];
+        if (!realpath(requested.c_str(), target))
+            return Outcome::Failed(Because("cannot follow the link " + path, errno));
+        path = target;
+        existed = stat(path.c_str(), &old) == 0;
+    }
+    if (existed && !S_ISREG(old.st_mode)) return Outcome::Failed(path + " is not a regular file");
+    // Renaming over a file needs only the folder's permission; a file this user may not write
+    // to stays as it is, as it would if it were written in place.
+    if (existed && access(path.c_str(), W_OK) != 0) return Outcome::Failed(Because(path + " is read-only", errno));
+
+    const std::string folder = Folder(path);
+    static std::atomic<unsigned> counter{0};
+    std::string temporary;
+    int raw = -1;
+    for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
+        temporary = path + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+        // 0666 here lets the umask decide a new file's permissions, as for any other file.
+        raw = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (raw < 0 && errno != EEXIST) break;
+    }
+    if (raw < 0) return Outcome::Failed(Because("cannot create a file in " + folder, errno));
+    Descriptor fd(raw);
+
+    auto fail = [&](const std::string& what) {
+        Outcome outcome = Outcome::Failed(Because(what, errno));
+        unlink(temporary.c_str());
+        return outcome;
+    };
+    if (existed) {
+        if (fchmod(fd.get(), old.st_mode & 07777) != 0) return fail("cannot set the permissions of " + temporary);
+        // Only root may give a file away; a group we belong to may be kept. Neither is worth
+        // failing the save for.
+        bool kept =
+            fchown(fd.get(), old.st_uid, old.st_gid) == 0 || fchown(fd.get(), static_cast<uid_t>(-1), old.st_gid) == 0;
+        (void)kept;
+    }
+    if (!WriteAll(fd.get(), bytes)) return fail("cannot write " + temporary);
+    if (fsync(fd.get()) != 0) return fail("cannot flush " + temporary + " to the disk");
+    if (!fd.Close()) return fail("cannot write " + temporary);
+    if (rename(temporary.c_str(), path.c_str()) != 0) return fail("cannot rename " + temporary + " to " + path);
+
+    // The new name reaches the disk with the folder. The file itself is whole by now, so a
+    // folder that cannot be flushed (some file systems refuse) does not undo the save.
+    Descriptor dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0) fsync(dir.get());
+    return {};
+}
+
+std::optional<std::string> MoveAside(const std::string& path, const std::string& suffix, std::string* why) {
+    for (int n = 1; n <= 1000; ++n) {
+        std::string target = path + suffix;
+        if (n > 1) target.append(1, '-').append(std::to_string(n));
+        if (RenameNoReplace(path, target)) return target;
+        if (errno != EEXIST) {
+            if (why) *why = Because("cannot rename " + path + " to " + target, errno);
+            return std::nullopt;
+        }
+    }
+    if (why) *why = "cannot rename " + path + ": every name for it is taken";
+    return std::nullopt;
+}
+
+std::optional<FileId> IdOf(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return std::nullopt;
+    return FileId{info.st_dev, info.st_ino};
+}
+
+}  // namespace platform::files

@@ -1,0 +1,66 @@
+// Whole-file reading and writing for documents the program keeps (the results workbook).
+//
+// Paths are in the system's file-name encoding (UTF-8). None of these functions prints
+// anything: each says what went wrong in its result, so that the caller can report it in one
+// line together with what it was doing. GUI thread or any other; they keep no state.
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform::files {
+
+// Success, or why not: a short phrase such as "cannot create a file in /srv/x: Permission
+// denied" that names the file or folder concerned.
+struct Outcome {
+    bool ok = true;
+    std::string why;
+
+    static Outcome Failed(std::string why) { return {false, std::move(why)}; }
+};
+
+enum class ReadStatus {
+    Ok,          // `bytes` holds the whole file
+    Missing,     // nothing by that name
+    Unreadable,  // something is there but could not be read (permissions, a folder, a device)
+};
+
+struct ReadResult {
+    ReadStatus status = ReadStatus::Missing;
+    std::string bytes;
+    std::string why;  // for Unreadable
+};
+
+// Reads the whole regular file at `path`. Never blocks on a FIFO or a device.
+ReadResult ReadAll(const std::string& path);
+
+// Replaces the file at `path` with `bytes` so that, whatever happens on the way (a full disk,
+// a crash, a power cut), `path` holds either the whole old file or the whole new one: the bytes
+// go into a temporary file in the same folder, which is flushed to the disk and then renamed
+// into place, and the folder is flushed after it. An existing file keeps its permission bits
+// (and its group where the system lets us keep it); a new one gets 0666 less the umask. A link
+// is followed, so the file it points to is replaced and the link stays. Fails, leaving
+// everything as it was, when the folder is missing or not writable, when the existing file is
+// read-only for this user or is not a regular file, or when writing fails.
+Outcome Replace(const std::string& path, std::string_view bytes);
+
+// Renames the file at `path` to `path + suffix`, or to `path + suffix + "-2"`, "-3" ... when
+// that name is taken, never replacing anything. Returns the new name, or nothing with `why`.
+std::optional<std::string> MoveAside(const std::string& path, const std::string& suffix, std::string* why);
+
+// Identifies a file independently of the name it is reached by.
+struct FileId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileId&) const = default;
+};
+// The file at `path` (links followed), or nothing when there is none or it cannot be reached.
+std::optional<FileId> IdOf(const std::string& path);
+
+// strerror's text for an errno value, safe beside other threads.
+std::string ErrorText(int errnum);
+
+}  // namespace platform::files

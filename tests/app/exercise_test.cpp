@@ -1,0 +1,453 @@
+// The whole exercise on a hidden window with the program's own pictures and sounds: the pupil's
+// clicks and drags arrive as window messages (and some through SDL's own queue), sounds play on
+// the silent output, and time runs fast. Screenshots go to build/screenshots/.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <cwctype>
+#include <filesystem>
+
+#include "app/app.h"
+#include "app/report_rows.h"
+#include "app/vorlen_dlg.h"
+#include "engine/resource_manager.h"
+#include "gui/engine_link.h"
+#include "gui/window.h"
+#include "platform/clock.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/sdl_input.h"
+#include "widgets/results_book.h"
+
+using namespace exercise;
+
+namespace {
+
+constexpr POINT kCardMiddle{kCardWidth / 2, kCardHeight / 2};
+constexpr POINT kBellMiddle{BellPosition.x + 48, BellPosition.y + 48};
+
+// "05-June-2008 14:07"
+bool LooksLikeStartTime(const std::wstring& s) {
+    int day = 0, year = 0, hour = 0, minute = 0;
+    wchar_t month[32] = {};
+    return s.size() >= 16 && s[2] == L'-' && s[s.size() - 3] == L':' &&
+           std::swscanf(s.c_str(), L"%2d-%31l[A-Za-z]-%4d %2d:%2d", &day, month, &year, &hour, &minute) == 5;
+}
+
+bool IsWholeNumber(const std::wstring& s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](wchar_t c) { return std::iswdigit(c); });
+}
+
+POINT Middle(IMControl* c) {
+    const RECT r = c->GetRect();
+    return {r.left + kCardMiddle.x, r.top + kCardMiddle.y};
+}
+
+class Exercise : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        platform::Clock::SetScale(40.0);
+        App::UseHiddenWindow(true);
+        IMAppBase::UseResultsFolder(results.Wide(""));
+        app = App::Instance(kAppTitle, false);
+        ASSERT_NE(app, nullptr);
+        window = app->Window();
+        ASSERT_NE(window, nullptr);
+        engine = GetResourceManager();
+    }
+    void TearDown() override {
+        IMAppBase::Shutdown();
+        App::UseHiddenWindow(false);
+        IMAppBase::UseResultsFolder(L"");
+        platform::Clock::SetScale(1.0);
+        EXPECT_EQ(IMAppBase::Current(), nullptr);
+        EXPECT_EQ(GetResourceManager(), nullptr);
+    }
+
+    // Runs the real loop until `done` or `clockMs` of clock time have passed.
+    template <class Done>
+    bool RunUntil(Done done, DWORD clockMs = 60'000) {
+        const DWORD start = platform::Clock::Milliseconds();
+        while (!done() && platform::Clock::Milliseconds() - start < clockMs) {
+            if (!window->PumpOnce()) return false;
+            const std::int64_t wait = window->IdleWaitMicroseconds();
+            window->NativeWindow()->WaitForEvents(platform::MainQueue(),
+                                                  wait < 0 ? 2000 : std::min<std::int64_t>(wait, 2000));
+        }
+        return done();
+    }
+    void Pump() {
+        window->PumpOnce();
+        window->PumpOnce();
+    }
+
+    void Move(POINT p, WPARAM keys = 0) { window->WindowProc(WM_MOUSEMOVE, keys, MAKELPARAM(p.x, p.y)); }
+    void Click(POINT p) {
+        Move(p);
+        window->WindowProc(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+        window->WindowProc(WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+        Pump();
+    }
+    void Drag(POINT from, POINT to) {
+        Move(from);
+        window->WindowProc(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(from.x, from.y));
+        Move({(from.x + to.x) / 2, (from.y + to.y) / 2}, MK_LBUTTON);
+        Move(to, MK_LBUTTON);
+        window->WindowProc(WM_LBUTTONUP, 0, MAKELPARAM(to.x, to.y));
+        Pump();
+    }
+    void Key(WPARAM vk) {
+        window->WindowProc(WM_KEYDOWN, vk, 0);
+        window->WindowProc(WM_KEYUP, vk, 0);
+        Pump();
+    }
+    // Drags a card so that its corner lands on the slot's corner.
+    void PutInSlot(VorlenDlg* board, int cardNumber, int slot) {
+        IMControl* card = board->CardPicture(cardNumber);
+        ASSERT_NE(card, nullptr);
+        const POINT s = SlotPositions[slot - 1];
+        Drag(Middle(card), {s.x + kCardMiddle.x, s.y + kCardMiddle.y});
+        const RECT r = card->GetRect();
+        EXPECT_EQ(r.left, s.x);
+        EXPECT_EQ(r.top, s.y);
+    }
+    void Solve(VorlenDlg* board) {
+        for (int k = 1; k <= kStageCount; ++k) PutInSlot(board, k, k);
+        Click(kBellMiddle);
+    }
+    bool IsPlaying(int sound) {
+        CSoundStream* s = engine->Find(engine->FindSound(ResourceName(sound)));
+        return s && s->State() == StreamState::Playing;
+    }
+    // The board of an episode once it is the one shown.
+    VorlenDlg* WaitForBoard(int episode) {
+        RunUntil([&] { return episodes::Board(episode) && !episodes::Board(episode)->IsHidden(); });
+        return episodes::Board(episode);
+    }
+    void Screenshot(const std::string& name) {
+        std::filesystem::create_directories("screenshots");
+        GetResourceManager()->Device()->WritePng("screenshots/" + name + ".png",
+                                                 GetResourceManager()->Device()->ReadBackBuffer(), 800, 600);
+    }
+    // Clicks a button of the exit menu by its picture's place in the panel.
+    POINT MenuButtonMiddle(const wchar_t* picture, int top) {
+        const unsigned slot = engine_link::LoadTexture(picture);
+        const RECT size = engine_link::TextureImageRect(slot);
+        engine_link::ReleaseTexture(slot);
+        return {(800 - 136) / 2 + 10 + size.right / 2, (600 - 200) / 2 + top + size.bottom / 2};
+    }
+    void ClickMenuButton(const wchar_t* picture, int top) { Click(MenuButtonMiddle(picture, top)); }
+
+    ScratchFolder results;
+    App* app = nullptr;
+    IMWindow* window = nullptr;
+    IMResourceManager* engine = nullptr;
+};
+
+}  // namespace
+
+TEST_F(Exercise, FourBoardsPlayedWithPlannedMistakesWriteEveryCounter) {
+    app->SetPupilName(L"Иван");
+    app->OpenResultsBook(L"Иван");
+    app->ShowStartScreen();
+    Pump();
+    IMDialog* exercise = app->ExerciseDialog();
+    ASSERT_NE(exercise, nullptr);
+    EXPECT_EQ(app->CurrentScreen(), exercise);
+    VorlenDlg* board = episodes::Board(0);
+    ASSERT_NE(board, nullptr);
+    for (int e = 1; e < kEpisodeCount; ++e) EXPECT_TRUE(episodes::Board(e)->IsHidden());
+    EXPECT_FALSE(board->IsHidden());
+    Screenshot("exercise_first_board");
+
+    // Every card lies on a start position of its own, the extra card among them.
+    std::vector<POINT> corners;
+    for (const Card& c : board->Cards()) {
+        const RECT r = c.picture->GetRect();
+        EXPECT_EQ(r.Width(), kCardWidth);
+        EXPECT_EQ(r.Height(), kCardHeight);
+        corners.push_back({r.left, r.top});
+    }
+    for (const POINT& start : StartPositions)
+        EXPECT_EQ(
+            std::count_if(corners.begin(), corners.end(), [&](POINT p) { return p.x == start.x && p.y == start.y; }),
+            1);
+    EXPECT_TRUE(board->Cards().back().isExtra);  // newest first: the extra card was made first
+
+    // The boards are dealt apart, although they are built within the same millisecond.
+    auto layout = [](VorlenDlg* b) {
+        std::vector<LONG> lefts;
+        for (const Card& c : b->Cards()) lefts.push_back(c.picture->GetRect().left);
+        return lefts;
+    };
+    int alike = 0;
+    for (int e = 1; e < kEpisodeCount; ++e) alike += layout(episodes::Board(e)) == layout(board);
+    EXPECT_LT(alike, 3);
+
+    // The bell on an untouched board: one wrong sequence; the bell rests while the failure
+    // sound plays, so ringing again counts nothing.
+    Click(kBellMiddle);
+    EXPECT_EQ(app->Counters().wrongSequence, 1);
+    EXPECT_FALSE(board->Bell()->IsEnabled());
+    Click(kBellMiddle);
+    EXPECT_EQ(app->Counters().wrongSequence, 1);
+    EXPECT_TRUE(RunUntil([&] { return board->Bell()->IsEnabled(); }));
+
+    // A click on the board that misses every card and the bell.
+    Click({400, 20});
+    EXPECT_EQ(app->Counters().grabMiss, 1);
+
+    // A drop far from every slot, through SDL's own queue as a pupil's hand makes it: the card
+    // stays where it was let go and counts one missed drop.
+    {
+        const POINT from = Middle(board->CardPicture(1));
+        const POINT to{300 + kCardMiddle.x, 200 + kCardMiddle.y};
+        sdlinput::Motion(from.x, from.y);
+        sdlinput::Button(true, from.x, from.y);
+        sdlinput::Motion(to.x, to.y, SDL_BUTTON_LMASK);
+        sdlinput::Button(false, to.x, to.y);
+        Pump();
+        EXPECT_EQ(board->CardPicture(1)->GetRect().left, 300);
+        EXPECT_EQ(board->CardPicture(1)->GetRect().top, 200);
+        EXPECT_EQ(app->Counters().dropMiss, 1);
+    }
+
+    // Stage cards 2..4 in their slots and the extra card in slot 1: a wrong extra.
+    for (int k = 2; k <= kStageCount; ++k) PutInSlot(board, k, k);
+    PutInSlot(board, kExtraCardNumber, 1);
+    Click(kBellMiddle);
+    EXPECT_EQ(app->Counters().wrongExtra, 1);
+    EXPECT_EQ(app->Counters().wrongSequence, 1);
+    EXPECT_TRUE(RunUntil([&] { return board->Bell()->IsEnabled(); }));
+
+    // Stage card 1 takes its slot and pushes the extra card out into the drop area.
+    PutInSlot(board, 1, 1);
+    const RECT extra = board->CardPicture(kExtraCardNumber)->GetRect();
+    EXPECT_GE(extra.left, DropArea.left);
+    EXPECT_LE(extra.right, DropArea.right);
+    EXPECT_GE(extra.top, DropArea.top);
+    EXPECT_LE(extra.bottom, DropArea.bottom);
+
+    // F1 in the middle of the board: the instruction over it, closed by the next key.
+    Key(VK_F1);
+    EXPECT_TRUE(app->InstructionShown());
+    Screenshot("exercise_f1_instruction");
+    Key(VK_SPACE);
+    EXPECT_FALSE(app->InstructionShown());
+    EXPECT_EQ(app->ExtraInstructionCalls(), 1);
+    Screenshot("exercise_first_board_solved");
+
+    // Solved: the praise word, the narration, then the chair board with its opening words.
+    Click(kBellMiddle);
+    EXPECT_FALSE(board->Bell()->IsEnabled());
+    EXPECT_TRUE(IsPlaying(148));
+    // A solved board no longer reacts: a drag leaves its cards where they are.
+    const RECT inSlot = board->CardPicture(2)->GetRect();
+    Drag(Middle(board->CardPicture(2)), {400, 450});
+    EXPECT_TRUE(EqualRect(board->CardPicture(2)->GetRect(), inSlot));
+    VorlenDlg* second = WaitForBoard(1);
+    ASSERT_NE(second, nullptr);
+    EXPECT_TRUE(board->IsHidden());
+    EXPECT_EQ(episodes::Index(), 1);
+    EXPECT_TRUE(IsPlaying(kSecondEpisodeOpening));
+
+    Solve(second);
+    VorlenDlg* third = WaitForBoard(2);
+    ASSERT_NE(third, nullptr);
+    Solve(third);
+    VorlenDlg* fourth = WaitForBoard(3);
+    ASSERT_NE(fourth, nullptr);
+    Solve(fourth);
+
+    // The last narration ends: the board stays, disabled, the exercise closes, and the episode
+    // is back at the first without the chair board's opening words.
+    ASSERT_TRUE(RunUntil([&] { return IsPlaying(142); }));
+    bool openingAfterLast = true;
+    engine->ConnectEnded(engine->FindSound(L"142"), [&](DWORD) {
+        openingAfterLast = IsPlaying(kSecondEpisodeOpening);
+        EXPECT_FALSE(fourth->IsEnabled());
+        EXPECT_EQ(episodes::Index(), 0);
+        return 0L;
+    });
+    ASSERT_TRUE(RunUntil([&] { return app->ExerciseDialog() == nullptr; }));
+    EXPECT_FALSE(openingAfterLast);
+    EXPECT_EQ(app->CurrentScreen(), nullptr);
+    Pump();
+    Screenshot("exercise_after_the_last_board");
+
+    ASSERT_NE(app->Workbook(), nullptr);
+    const auto rows = app->Workbook()->Rows();
+    // The workbook may hold earlier passes; this pass is its last eight rows.
+    ASSERT_GE(rows.size(), 8u);
+    const std::vector<std::pair<std::wstring, std::wstring>> pass(rows.end() - 8, rows.end());
+    EXPECT_EQ(pass[0].first, report::kStartTime);
+    EXPECT_TRUE(LooksLikeStartTime(pass[0].second)) << pass[0].second;
+    const std::vector<std::pair<std::wstring, std::wstring>> counts = {{report::kWrongSequence, L"1"},
+                                                                       {report::kWrongExtra, L"1"},
+                                                                       {report::kGrabMiss, L"1"},
+                                                                       {report::kDropMiss, L"1"},
+                                                                       {report::kExtraInstructions, L"1"}};
+    for (std::size_t i = 0; i < counts.size(); ++i) EXPECT_EQ(pass[i + 1], counts[i]);
+    EXPECT_EQ(pass[6].first, report::kTotalTime);
+    EXPECT_TRUE(IsWholeNumber(pass[6].second)) << pass[6].second;
+    EXPECT_EQ(pass[7], std::make_pair(std::wstring(), std::wstring()));
+
+    // Retry in the exit menu once the exercise has ended only closes the menu.
+    Key(VK_F12);
+    ASSERT_NE(app->ExitMenu(), nullptr);
+    ClickMenuButton(L"RetryButton", 20);
+    EXPECT_EQ(app->ExitMenu(), nullptr);
+    EXPECT_EQ(app->CurrentScreen(), nullptr);
+    Pump();
+}
+
+TEST_F(Exercise, RetryDuringANarrationStartsAFreshExerciseAtTheFirstBoard) {
+    app->OpenResultsBook(L"Ольга");
+    app->ShowStartScreen();
+    Pump();
+    IMDialog* first = app->ExerciseDialog();
+    VorlenDlg* board = episodes::Board(0);
+    Solve(board);
+    ASSERT_TRUE(RunUntil([&] { return IsPlaying(139); }));
+
+    Key(VK_F12);
+    Screenshot("exit_menu");
+    ClickMenuButton(L"RetryButton", 20);
+    Pump();
+    EXPECT_FALSE(IsPlaying(139));
+    IMDialog* second = app->ExerciseDialog();
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(app->CurrentScreen(), second);
+    EXPECT_EQ(episodes::Index(), 0);
+    EXPECT_EQ(app->Counters().wrongSequence, 0);
+    VorlenDlg* fresh = episodes::Board(0);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_NE(fresh, board);
+    EXPECT_TRUE(episodes::Board(1)->IsHidden());
+
+    // Long after the old narration would have ended, the new first board is still the one
+    // shown, and it can be played.
+    RunUntil([] { return false; }, 25'000);
+    EXPECT_FALSE(fresh->IsHidden());
+    EXPECT_TRUE(episodes::Board(1)->IsHidden());
+    Solve(fresh);
+    EXPECT_NE(WaitForBoard(1), nullptr);
+
+    // The interrupted pass wrote its closing rows, not the counters, and the new pass began.
+    const auto rows = app->Workbook()->Rows();
+    ASSERT_GE(rows.size(), 5u);
+    EXPECT_EQ(rows[rows.size() - 5].first, report::kStartTime);
+    EXPECT_EQ(rows[rows.size() - 4].first, report::kExtraInstructions);
+    EXPECT_EQ(rows[rows.size() - 3].first, report::kTotalTime);
+    EXPECT_EQ(rows[rows.size() - 2].first, L"");
+    EXPECT_EQ(rows[rows.size() - 1].first, report::kStartTime);
+}
+
+TEST_F(Exercise, HelpAndExitMenuKeysBeforeAndDuringTheExercise) {
+    // The caption and one more use for every later caller, whose title changes nothing.
+    EXPECT_EQ(app->Title(), kAppTitle);
+    const int uses = IMAppBase::UseCount();
+    EXPECT_EQ(App::Instance(L"Application", true), app);
+    EXPECT_EQ(IMAppBase::UseCount(), uses + 1);
+    EXPECT_EQ(app->Title(), kAppTitle);
+    EXPECT_EQ(app->NextScreenName(), L"Dialog1");
+
+    // Retry before the exercise only closes the menu; F12 while the menu is open adds nothing.
+    Key(VK_F12);
+    IMDialog* menu = app->ExitMenu();
+    ASSERT_NE(menu, nullptr);
+    const std::size_t children = window->LiveChildCount() + window->PendingAddCount();
+    Key(VK_F12);
+    EXPECT_EQ(app->ExitMenu(), menu);
+    EXPECT_EQ(window->LiveChildCount() + window->PendingAddCount(), children);
+    EXPECT_EQ(app->Restart(), 1);
+    EXPECT_EQ(app->ExitMenu(), nullptr);
+    EXPECT_EQ(app->CurrentScreen(), nullptr);
+
+    // F1 twice through SDL's keyboard: the second press closes the first overlay and opens
+    // none; both presses before the exercise are forgotten when it starts.
+    sdlinput::Key(true, SDL_SCANCODE_F1);
+    sdlinput::Key(false, SDL_SCANCODE_F1);
+    Pump();
+    EXPECT_TRUE(app->InstructionShown());
+    sdlinput::Key(true, SDL_SCANCODE_F1);
+    sdlinput::Key(false, SDL_SCANCODE_F1);
+    Pump();
+    EXPECT_FALSE(app->InstructionShown());
+    EXPECT_EQ(app->ExtraInstructionCalls(), 1);
+    app->ShowStartScreen();
+    Pump();
+    EXPECT_EQ(app->ExtraInstructionCalls(), 0);
+
+    // F1 while an instruction is open is not counted, and only the next key closes it.
+    Key(VK_F1);
+    Key(VK_F1);
+    Key(VK_F1);
+    EXPECT_TRUE(app->InstructionShown());
+    EXPECT_EQ(app->ExtraInstructionCalls(), 2);
+    Key(VK_ESCAPE);
+    EXPECT_FALSE(app->InstructionShown());
+
+    // Cancel closes the menu and the exercise goes on; Close ends the program.
+    Key(VK_F12);
+    ClickMenuButton(L"CancelButton", 140);
+    EXPECT_EQ(app->ExitMenu(), nullptr);
+    EXPECT_NE(app->CurrentScreen(), nullptr);
+    Key(VK_F12);
+    const POINT close = MenuButtonMiddle(L"CloseButton", 80);
+    Move(close);
+    window->WindowProc(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(close.x, close.y));
+    window->WindowProc(WM_LBUTTONUP, 0, MAKELPARAM(close.x, close.y));
+    EXPECT_FALSE(window->PumpOnce());
+}
+
+// Every workbook reaches the disk: when the next pupil's replaces it, when a pass without a
+// name releases it, and when the program ends. A pass without a name writes nowhere.
+TEST_F(Exercise, WorkbooksAreSavedWhenReplacedReleasedAndAtTheEnd) {
+    const std::wstring path = results.Wide("") + kAppTitle + L".xls";
+    using Rows = std::vector<std::pair<std::wstring, std::wstring>>;
+    const auto onDisk = [&](const std::wstring& pupil) { return ResultsBook(path, pupil).Rows(); };
+
+    app->OpenResultsBook(L"Иван");
+    app->AddReportRow(report::kStartTime, L"05-June-2008 14:07", report::kString);
+    app->AddReportRow(report::kWrongSequence, L"2", report::kNumber);
+    EXPECT_EQ(app->Workbook()->GetFileName(), path);
+    app->OpenResultsBook(L"Ольга");
+    EXPECT_EQ(onDisk(L"Иван"), (Rows{{report::kStartTime, L"05-June-2008 14:07"}, {report::kWrongSequence, L"2"}}));
+    app->AddReportRow(report::kGrabMiss, L"1", report::kNumber);
+
+    app->OpenResultsBook(L"");
+    EXPECT_EQ(app->Workbook(), nullptr);
+    EXPECT_FALSE(app->SaveResults());
+    app->AddReportRow(report::kGrabMiss, L"7", report::kNumber);  // nobody's: dropped
+    EXPECT_EQ(onDisk(L"Ольга"), (Rows{{report::kGrabMiss, L"1"}}));
+
+    // The same pupil again continues her sheet; closing the program saves it.
+    app->OpenResultsBook(L"Ольга");
+    app->AddReportRow(report::kWrongExtra, L"3", report::kNumber);
+    IMAppBase::Shutdown();
+    EXPECT_EQ(onDisk(L"Ольга"), (Rows{{report::kGrabMiss, L"1"}, {report::kWrongExtra, L"3"}}));
+    EXPECT_EQ(onDisk(L"Иван").size(), 2u);
+}
+
+TEST(ReportRows, StartTimeInEnglishAndTheHeaderInKeyOrder) {
+    std::tm t{};
+    t.tm_year = 2008 - 1900;
+    t.tm_mon = 5;
+    t.tm_mday = 5;
+    t.tm_hour = 14;
+    t.tm_min = 7;
+    t.tm_isdst = -1;
+    const std::int64_t seconds = std::mktime(&t);
+    // Even under a desktop's own language the month is the C locale's.
+    const char* previous = std::setlocale(LC_ALL, "C.UTF-8");
+    EXPECT_EQ(report::FormatStartTime(seconds), L"05-June-2008 14:07");
+    if (previous) std::setlocale(LC_ALL, "C");
+
+    const auto header = report::PrintHeader(L"00357", L"Игра «Ворлен»", L"Иван");
+    std::vector<std::wstring> keys;
+    for (const auto& [key, value] : header) keys.push_back(key);
+    EXPECT_EQ(keys, (std::vector<std::wstring>{L"Название", L"Номер ЦОР", L"Ученик"}));
+    EXPECT_EQ(header.at(L"Номер ЦОР"), L"00357");
+}

@@ -1,0 +1,87 @@
+// ResultsBook: the pupils' results workbook, one file for every pupil of a machine.
+//
+// The file is an XML Spreadsheet 2003 workbook (what Excel opens as "*.xls" from XML; Gnumeric
+// and LibreOffice read it too), in UTF-8. Each pupil has one worksheet, named after them; each
+// pass of the exercise appends its rows (a caption and a value) and then an empty row, so that
+// passes stand apart. The whole document is held in memory while the object lives, and every
+// Save writes all of it again.
+//
+//   construct --(AddRow | Finish)*--> Save --(AddRow | Finish)*--> Save ... --> destroy
+//
+// Opening never fails, whatever is at the path:
+// - nothing: a new workbook starts;
+// - a workbook: it is read and the pupil's worksheet continues (or is added after the others);
+// - a file that is not a workbook (not XML, cut short, empty, another kind of document): it is
+//   renamed aside to "<name>.damaged-YYYYMMDD-HHMMSS", said on standard error, and a new
+//   workbook starts, so Save never overwrites it;
+// - something that cannot be read (no permission, a folder): said on standard error, a new
+//   workbook starts, and Save refuses to write over that file: it holds other pupils' results
+//   that this object has never seen. Saving to another path still works.
+//
+// A pupil's worksheet is the first one whose name, cleaned as CleanSheetName does, equals the
+// pupil's cleaned name with letter case ignored (Latin and Cyrillic), so "иван" continues
+// "Иван". Texts keep every Unicode character except those CleanSheetName's rules remove.
+//
+// Files that came from elsewhere are read without reaching outside them: no external DTD or
+// entity is loaded (external entities read as empty), and entity expansion is limited, so a
+// crafted file cannot make the program read other files or run out of memory.
+//
+// Errors never leave the class as exceptions; they are said on standard error.
+// Several objects may live at once (each holds its own use of the XML library). GUI thread only.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+class ResultsBook {
+   public:
+    // Opens the workbook at `path` (or starts one) and finds or adds `pupilName`'s worksheet.
+    ResultsBook(const std::wstring& path, const std::wstring& pupilName);
+    // Releases the document (unsaved rows are lost) and ends this object's use of the XML
+    // library.
+    ~ResultsBook();
+    ResultsBook(const ResultsBook&) = delete;
+    ResultsBook& operator=(const ResultsBook&) = delete;
+
+    // Appends a row: `caption` in a String cell, `value` in a cell of `type`, "Number" or
+    // "String". A "Number" value whose text is not a decimal number (spaces around it are
+    // dropped) is kept as a String, and another type is taken as "String"; both are said on
+    // standard error.
+    void AddRow(const std::wstring& caption, const std::wstring& value, const std::wstring& type);
+    // Appends an empty row: the blank line between passes.
+    void Finish();
+
+    // Writes the whole workbook to `path`, or to the path it was opened with when `path` is
+    // empty; the latter stays this object's path either way. The file is replaced atomically
+    // (see platform/files.h), keeping an existing file's permissions; a new one gets 0666 less
+    // the umask, and a missing folder for it is made (0777 less the umask). On failure (a
+    // read-only file or folder, a folder that cannot be made) the file there is left as it was,
+    // standard error says which file and why, and the result is false.
+    bool Save(const std::wstring& path = std::wstring());
+
+    // The path the workbook was opened with.
+    std::wstring GetFileName() const;
+    // The name of the pupil's worksheet: the cleaned typed name, or, when the pupil already had
+    // a worksheet under another letter case, that worksheet's name.
+    const std::wstring& SheetName() const;
+    // The rows of the pupil's worksheet in order, as (caption, value): the first two cells of
+    // each row; an empty row gives two empty strings.
+    std::vector<std::pair<std::wstring, std::wstring>> Rows() const;
+
+   private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// The worksheet name for a typed pupil name. A double quotation mark becomes an apostrophe;
+// tabs and line breaks become spaces; other control characters are dropped; each of
+// : \ / ? * [ ] becomes '_'; spaces and apostrophes are trimmed from both ends; the name is cut
+// to 31 characters as Excel counts them (UTF-16 units), never between a letter and the marks
+// that combine with it; and an empty result becomes "Ученик".
+std::wstring CleanSheetName(const std::wstring& typed);
+
+// The folder for results files: platform::Folders::SharedData() + "/ZEDK/", created when
+// missing. Empty when there is no such folder and it cannot be made (said on standard error).
+std::wstring ResultsFolder();
