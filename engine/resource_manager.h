@@ -18,7 +18,8 @@
 //
 // Device loss: IsDeviceLost latches a loss; ResetDevice drops every device texture and makes
 // the device anew. Pictures come back the next time they are used: from their backups, or
-// decoded again when they came from the program's embedded data (RegisterEmbeddedTexture).
+// decoded again when they came from the program's embedded data (RegisterEmbeddedTexture, and
+// LoadTexture of a number the program holds).
 // Video memory exhaustion while making or restoring a texture drops the device texture of the
 // lowest-numbered other slot and tries again; when nothing is left to drop the operation fails.
 // Any other failure (a file that cannot be read, bytes that do not decode, the process out of
@@ -128,6 +129,8 @@ class IMResourceManager : public CSoundSystem {
     // One more reference; SlotCount() for a free or unknown slot.
     DWORD AddTextureRef(DWORD slot);
     // Registered name, resource number or file path (see above); kNoTexture when unresolved.
+    // A number the program's own data holds is registered as RegisterEmbeddedTexture does:
+    // decoded when first needed, without a backup.
     DWORD LoadTexture(const std::wstring& name);
     // A picture from one complete PNG or JPEG file in memory; the bytes are read only here.
     DWORD RegisterTexture(const std::wstring& name, std::span<const std::uint8_t> encoded);

@@ -168,9 +168,16 @@ void IMResourceManager::DecodeEmbedded(IMTextureEntry* entry) {
 }
 
 DWORD IMResourceManager::LoadTexture(const std::wstring& name) {
+    DWORD existing = FindTexture(name);
+    if (existing != slotCount_) return AddTextureRef(existing);
+    const std::optional<int> number = ResourceNumber(name);
+    // The program's own pictures stay in its data for good, so, like the skin, they are decoded
+    // when first drawn and need no backup.
+    if (number)
+        if (auto bytes = platform::ResourceModule::Program().FindNumber(*number))
+            return RegisterEmbeddedTexture(name, *bytes);
     return CreateSlot(name, [&](Obtained* out) {
-        if (std::optional<int> number = ResourceNumber(name)) {
-            if (auto bytes = platform::ResourceModule::Program().FindNumber(*number)) return DecodeInto(*bytes, out);
+        if (number) {
             // Only numbers the program lacks are looked for in the companion module, which
             // stays open just while its bytes are decoded.
             std::unique_ptr<platform::ResourceModule> companion = platform::ResourceModule::OpenCompanion();

@@ -1,6 +1,6 @@
-// Pictures registered from bytes that outlive the engine (the skin in the program's data): the
-// size is there at once, the pixels only once someone needs them, and a dropped texture is
-// decoded again instead of being restored from a backup.
+// Pictures registered from bytes that outlive the engine (the skin and the numbered pictures in the
+// program's data): the size is there at once, the pixels only once someone needs them, and a
+// dropped texture is decoded again instead of being restored from a backup.
 #include <gtest/gtest.h>
 
 #include "engine/image_decoder.h"
@@ -88,6 +88,26 @@ TEST_F(EngineTest, AnEmbeddedPictureIsDecodedAgainAfterEvictionAndLoss) {
     ASSERT_TRUE(engine->ResetDevice());
     EXPECT_EQ(engine->Device()->LiveTextureCount(), 0);
     EXPECT_EQ(Drawn(*engine, lazy), picture);
+}
+
+TEST_F(EngineTest, TheProgramsNumberedPicturesWaitUntilDrawnAndComeBackWithoutABackup) {
+    const DWORD card = engine->LoadTexture(L"102");
+    const IMTextureEntry* e = engine->GetTextureEntry(card);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->image.right, 156);
+    EXPECT_EQ(e->image.bottom, 179);
+    EXPECT_EQ(engine->Device()->LiveTextureCount(), 0);
+
+    const auto bytes = platform::ResourceModule::Program().FindNumber(102);
+    ASSERT_TRUE(bytes);
+    const DWORD eager = engine->RegisterTexture(L"eager 102", *bytes);
+    const Pixels want = Drawn(*engine, eager);
+    EXPECT_EQ(Drawn(*engine, card), want);
+    EXPECT_TRUE(e->backup.empty());
+    engine->Device()->SimulateLoss();
+    ASSERT_TRUE(engine->IsDeviceLost());
+    ASSERT_TRUE(engine->ResetDevice());
+    EXPECT_EQ(Drawn(*engine, card), want);
 }
 
 // Bytes without a PNG header are decoded at registration. With no room at all an embedded
