@@ -259,6 +259,25 @@ bool DecodePng(std::span<const std::uint8_t> bytes, const TextureAllocator& allo
     return true;
 }
 
+bool ReadPngSize(std::span<const std::uint8_t> bytes, int* width, int* height) {
+    // Signature, then the header chunk: length 13, "IHDR", width and height big-endian, five
+    // bytes of depth and layout, and its CRC, which the decoder checks.
+    constexpr std::size_t kHeaderEnd = 8 + 8 + 13 + 4;
+    if (bytes.size() < kHeaderEnd || png_sig_cmp(bytes.data(), 0, 8) != 0) return false;
+    auto bigEndian = [&](std::size_t at) {
+        return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 | std::uint32_t{bytes[at + 2]} << 8 |
+               std::uint32_t{bytes[at + 3]};
+    };
+    if (bigEndian(8) != 13 || std::memcmp(bytes.data() + 12, "IHDR", 4) != 0) return false;
+    const std::uint32_t w = bigEndian(16), h = bigEndian(20);
+    if (w < 1 || h < 1 || w > static_cast<std::uint32_t>(kMaxPictureSide) ||
+        h > static_cast<std::uint32_t>(kMaxPictureSide))
+        return false;
+    *width = static_cast<int>(w);
+    *height = static_cast<int>(h);
+    return true;
+}
+
 bool DecodeJpeg(std::span<const std::uint8_t> bytes, const TextureAllocator& allocate, DecodedImage* out) {
     *out = DecodedImage{};
     if (bytes.empty()) {

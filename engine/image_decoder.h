@@ -43,6 +43,11 @@ inline constexpr int kMaxPictureSide = platform::GraphicsDevice::kMaxTextureSide
 bool DecodePng(std::span<const std::uint8_t> bytes, const TextureAllocator& allocate, DecodedImage* out);
 bool DecodeJpeg(std::span<const std::uint8_t> bytes, const TextureAllocator& allocate, DecodedImage* out);
 
+// The picture size a PNG's header states, read without decoding anything: true when `bytes`
+// start with the PNG signature and a complete header chunk whose sides both lie in
+// 1 .. kMaxPictureSide. DecodePng gives a picture of that size or fails. Says nothing on error.
+bool ReadPngSize(std::span<const std::uint8_t> bytes, int* width, int* height);
+
 // No PNG or JPEG of a picture the decoders accept comes near this size (the largest raw picture,
 // kMaxPictureSide squared at 8 bytes a pixel, is half of it); bigger files are refused unread.
 inline constexpr std::uintmax_t kMaxPictureFileBytes = std::uintmax_t{256} << 20;

@@ -20,13 +20,13 @@
 
 namespace {
 IMResourceManager* g_engine = nullptr;
-
-// Only for sides AllocateTexture has checked: above 2^30 the result would not fit an int.
-int NextPowerOfTwo(int n) {
-    VORLEN_VERIFY(n >= 1 && n <= kMaxPictureSide, "texture side outside the checked range");
-    return static_cast<int>(std::bit_ceil(static_cast<unsigned>(n)));
-}
 }  // namespace
+
+// Only for checked sides: above 2^30 the result would not fit an int.
+int IMResourceManager::TextureSide(int side) {
+    VORLEN_VERIFY(side >= 1 && side <= kMaxPictureSide, "texture side outside the checked range");
+    return static_cast<int>(std::bit_ceil(static_cast<unsigned>(side)));
+}
 
 IMResourceManager* GetResourceManager() { return g_engine; }
 
@@ -240,7 +240,7 @@ std::unique_ptr<platform::Texture> IMResourceManager::AllocateTexture(int width,
         return nullptr;
     }
     std::unique_ptr<platform::Texture> texture;
-    switch (device_->CreateTexture(NextPowerOfTwo(width), NextPowerOfTwo(height), format, &texture)) {
+    switch (device_->CreateTexture(TextureSide(width), TextureSide(height), format, &texture)) {
         case platform::AllocResult::Ok:
             return texture;
         case platform::AllocResult::OutOfVideoMemory:
@@ -265,7 +265,12 @@ void IMResourceManager::BackupTexture(DWORD slot) {
 
 void IMResourceManager::RestoreTexture(DWORD slot) {
     IMTextureEntry* entry = Entry(slot);
-    if (!entry || entry->backup.empty() || entry->texture) return;
+    if (!entry || entry->texture) return;
+    if (!entry->encoded.empty()) {
+        DecodeEmbedded(entry);
+        return;
+    }
+    if (entry->backup.empty()) return;
     std::unique_ptr<platform::Texture> texture;
     for (;;) {
         try {
@@ -327,6 +332,7 @@ bool IMResourceManager::ReadBackupPixel(DWORD slot, int x, int y, DWORD* argb) {
     RestoreTexture(slot);
     IMTextureEntry* entry = Entry(slot);
     if (!entry || x < 0 || y < 0 || x >= entry->textureWidth || y >= entry->textureHeight) return false;
+    if (!entry->encoded.empty()) return entry->texture && entry->texture->ReadTexel(x, y, argb);
     const std::size_t at =
         static_cast<std::size_t>(y) * static_cast<std::size_t>(entry->backupPitch) + static_cast<std::size_t>(x) * 4;
     if (at + 4 > entry->backup.size()) return false;

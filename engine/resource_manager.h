@@ -17,7 +17,9 @@
 // "Animations.so"; else a file path (UTF-8 on disk).
 //
 // Device loss: IsDeviceLost latches a loss; ResetDevice drops every device texture and makes
-// the device anew. Pictures come back from their backups the next time they are used.
+// the device anew. Pictures come back the next time they are used: from their backups, or
+// decoded again when they came from the program's embedded data (RegisterEmbeddedTexture, and
+// LoadTexture of a number the program holds).
 // Video memory exhaustion while making or restoring a texture drops the device texture of the
 // lowest-numbered other slot and tries again; when nothing is left to drop the operation fails.
 // Any other failure (a file that cannot be read, bytes that do not decode, the process out of
@@ -116,7 +118,9 @@ class IMResourceManager : public CSoundSystem {
     using FillFunction = std::function<void(BYTE* bits, int pitch, int height)>;
     void FillTexture(DWORD slot, const FillFunction& fill);
     // The backup pixel (x, y) of a slot as ARGB, after restoring the texture; false outside
-    // the texture or without backup. The pixel-exact hit test reads alpha this way.
+    // the texture or without backup. A picture from embedded data, which keeps no backup, is
+    // read from its texture instead (decoded first when needed). The pixel-exact hit test
+    // reads alpha this way.
     bool ReadBackupPixel(DWORD slot, int x, int y, DWORD* argb);
 
     // ---- Texture registry ---------------------------------------------------------------------
@@ -125,9 +129,18 @@ class IMResourceManager : public CSoundSystem {
     // One more reference; SlotCount() for a free or unknown slot.
     DWORD AddTextureRef(DWORD slot);
     // Registered name, resource number or file path (see above); kNoTexture when unresolved.
+    // A number the program's own data holds is registered as RegisterEmbeddedTexture does:
+    // decoded when first needed, without a backup.
     DWORD LoadTexture(const std::wstring& name);
     // A picture from one complete PNG or JPEG file in memory; the bytes are read only here.
     DWORD RegisterTexture(const std::wstring& name, std::span<const std::uint8_t> encoded);
+    // A picture from PNG bytes that outlive the engine (the program's embedded data): the slot
+    // is registered at once with the size the PNG header states, and the bytes are decoded
+    // the first time the pixels are needed (drawing, filling, pitch, pixel reads), and again
+    // whenever the texture was dropped, instead of keeping a backup. Bytes without a readable
+    // PNG header are decoded here, as RegisterTexture does. A picture whose body then fails to
+    // decode is reported once and draws nothing.
+    DWORD RegisterEmbeddedTexture(const std::wstring& name, std::span<const std::uint8_t> encoded);
     // A picture whose pixels start transparent black, in the given format. Each side must be
     // 1 to kMaxPictureSide (engine/image_decoder.h); other sizes give kNoTexture and a message.
     DWORD CreateBlankTexture(const std::wstring& name, int width, int height, platform::PixelFormat format);
@@ -174,6 +187,12 @@ class IMResourceManager : public CSoundSystem {
         platform::PixelFormat format = platform::PixelFormat::A8R8G8B8;
     };
     using Source = std::function<bool(Obtained*)>;
+    enum class ObtainResult { Made, NoRoom, Failed };
+    // Runs `source`, dropping other pictures while video memory is exhausted. NoRoom when
+    // nothing is left to drop; Failed for any other failure. Both are reported.
+    ObtainResult Obtain(const std::wstring& name, const Source& source, Obtained* got);
+    // The allocated side for a picture side AllocateTexture accepts: the next power of two.
+    static int TextureSide(int side);
     // Whether both sides lie in 1 .. kMaxPictureSide, wide enough for sizes computed from a
     // caller's rectangle without overflow.
     static bool IsPictureSize(long long width, long long height);
@@ -182,6 +201,10 @@ class IMResourceManager : public CSoundSystem {
     // The common path of every slot-creating operation (reuse by name, obtain pixels,
     // eviction retry, slot numbering, backup).
     DWORD CreateSlot(const std::wstring& name, const Source& source);
+    // Numbers a new entry (most recently freed slot first) and registers its name.
+    DWORD AddSlot(std::unique_ptr<IMTextureEntry> entry);
+    // Makes the texture of an embedded picture from its bytes.
+    void DecodeEmbedded(IMTextureEntry* entry);
     // Drops the device texture of the lowest-numbered slot not named `keep`; false when none.
     bool EvictOne(const std::wstring& keep);
     bool DecodeInto(std::span<const std::uint8_t> bytes, Obtained* out);
@@ -214,7 +237,8 @@ class IMResourceManager : public CSoundSystem {
 IMResourceManager* GetResourceManager();
 
 // Creates the engine for the main window (platform::MainWindow(), or a hidden window of its
-// own when there is none), starts its device and registers the skin. Throws std::runtime_error
+// own when there is none), starts its device and registers the skin, whose pictures are
+// decoded only when first used (RegisterEmbeddedTexture). Throws std::runtime_error
 // when the device cannot be made ("Не могу создать устройство Direct3D") or video is missing;
 // no engine is left behind then.
 void InitEngine(bool windowed);

@@ -1,9 +1,12 @@
 // One texture slot of the engine's registry: the device texture (which may come and go with
 // device loss and eviction), the picture's size, the allocated texture size, the registry
-// name, the reference count and the system-memory backup that outlives the device texture.
+// name, the reference count and what the texture is made again from when it is gone: the
+// system-memory backup, or the encoded picture in the program's own data.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -21,6 +24,11 @@ struct IMTextureEntry {
     // the texture could not be read back.
     std::vector<BYTE> backup;
     int backupPitch = 0;
+    // A picture registered from the program's embedded data keeps no backup: its texture is
+    // decoded from these bytes (which live as long as the process) when its pixels are first
+    // needed and again after it was dropped. Empty for every other picture, and once the
+    // bytes turned out not to decode.
+    std::span<const std::uint8_t> encoded;
     // The format the texture was made in; a restored texture gets the same one.
     platform::PixelFormat format = platform::PixelFormat::A8R8G8B8;
 };

@@ -53,36 +53,36 @@ bool IMResourceManager::EvictOne(const std::wstring& keep) {
     return false;
 }
 
-DWORD IMResourceManager::CreateSlot(const std::wstring& name, const Source& source) {
-    DWORD existing = FindTexture(name);
-    if (existing != slotCount_) return AddTextureRef(existing);
-
-    Obtained got;
+IMResourceManager::ObtainResult IMResourceManager::Obtain(const std::wstring& name, const Source& source,
+                                                          Obtained* got) {
     for (;;) {
-        got = Obtained{};
+        *got = Obtained{};
         try {
-            if (!source(&got) || !got.texture) {
+            if (!source(got) || !got->texture) {
+                got->texture.reset();
                 platform::Debug::Print(L"no picture for \"" + name + L"\"");
-                return kNoTexture;
+                return ObtainResult::Failed;
             }
-            break;
+            return ObtainResult::Made;
         } catch (const VideoMemoryExhausted&) {
-            got.texture.reset();
-            // Make room by dropping another picture (it keeps its backup) and try again;
+            got->texture.reset();
+            // Make room by dropping another picture (it can be made again) and try again;
             // with nothing left to drop the picture cannot be made.
             if (!EvictOne(name)) {
                 platform::Debug::Print(L"out of texture memory: cannot make \"" + name + L"\"");
-                return kNoTexture;
+                return ObtainResult::NoRoom;
             }
         } catch (const std::bad_alloc&) {
             // The process, not the device, ran out while reading or decoding this picture;
             // the pictures on the device are not in the way, so they stay.
-            got.texture.reset();
+            got->texture.reset();
             platform::Debug::Print(L"not enough memory to read or decode \"" + name + L"\"");
-            return kNoTexture;
+            return ObtainResult::Failed;
         }
     }
+}
 
+DWORD IMResourceManager::AddSlot(std::unique_ptr<IMTextureEntry> entry) {
     DWORD slot;
     if (!freeSlots_.empty()) {
         slot = freeSlots_.back();
@@ -92,7 +92,17 @@ DWORD IMResourceManager::CreateSlot(const std::wstring& name, const Source& sour
         slots_.emplace_back();
         ++slotCount_;
     }
-    names_[name] = slot;
+    names_[entry->name] = slot;
+    slots_[slot] = std::move(entry);
+    return slot;
+}
+
+DWORD IMResourceManager::CreateSlot(const std::wstring& name, const Source& source) {
+    DWORD existing = FindTexture(name);
+    if (existing != slotCount_) return AddTextureRef(existing);
+
+    Obtained got;
+    if (Obtain(name, source, &got) != ObtainResult::Made) return kNoTexture;
     auto entry = std::make_unique<IMTextureEntry>();
     entry->textureWidth = got.texture->Width();
     entry->textureHeight = got.texture->Height();
@@ -101,7 +111,7 @@ DWORD IMResourceManager::CreateSlot(const std::wstring& name, const Source& sour
     entry->name = name;
     entry->refs = 1;
     entry->format = got.format;
-    slots_[slot] = std::move(entry);
+    DWORD slot = AddSlot(std::move(entry));
     BackupTexture(slot);
     return slot;
 }
@@ -121,10 +131,53 @@ DWORD IMResourceManager::RegisterTexture(const std::wstring& name, std::span<con
     return CreateSlot(name, [&](Obtained* out) { return DecodeInto(encoded, out); });
 }
 
+DWORD IMResourceManager::RegisterEmbeddedTexture(const std::wstring& name, std::span<const std::uint8_t> encoded) {
+    DWORD existing = FindTexture(name);
+    if (existing != slotCount_) return AddTextureRef(existing);
+    int width = 0, height = 0;
+    if (!ReadPngSize(encoded, &width, &height)) return RegisterTexture(name, encoded);
+    // Callers lay controls out by a picture's size long before they draw it, so the size is
+    // known now; the pixels wait until someone needs them.
+    auto entry = std::make_unique<IMTextureEntry>();
+    entry->image = RECT{0, 0, width, height};
+    entry->textureWidth = TextureSide(width);
+    entry->textureHeight = TextureSide(height);
+    entry->name = name;
+    entry->refs = 1;
+    entry->format = platform::PixelFormat::A8R8G8B8;
+    entry->encoded = encoded;
+    return AddSlot(std::move(entry));
+}
+
+void IMResourceManager::DecodeEmbedded(IMTextureEntry* entry) {
+    Obtained got;
+    ObtainResult result = Obtain(
+        entry->name, [&](Obtained* out) { return DecodeInto(entry->encoded, out); }, &got);
+    // Out of room, the bytes are kept for the next use, when other pictures may be gone; bytes
+    // that do not decode never will, so they are not tried (and reported) again every frame.
+    if (result == ObtainResult::NoRoom) return;
+    if (result == ObtainResult::Made && (got.width != entry->image.right || got.height != entry->image.bottom)) {
+        platform::Debug::Print(L"picture \"" + entry->name + L"\" decodes to another size than its header states");
+        result = ObtainResult::Failed;
+    }
+    if (result != ObtainResult::Made) {
+        entry->encoded = {};
+        return;
+    }
+    entry->texture = std::move(got.texture);
+}
+
 DWORD IMResourceManager::LoadTexture(const std::wstring& name) {
+    DWORD existing = FindTexture(name);
+    if (existing != slotCount_) return AddTextureRef(existing);
+    const std::optional<int> number = ResourceNumber(name);
+    // The program's own pictures stay in its data for good, so, like the skin, they are decoded
+    // when first drawn and need no backup.
+    if (number)
+        if (auto bytes = platform::ResourceModule::Program().FindNumber(*number))
+            return RegisterEmbeddedTexture(name, *bytes);
     return CreateSlot(name, [&](Obtained* out) {
-        if (std::optional<int> number = ResourceNumber(name)) {
-            if (auto bytes = platform::ResourceModule::Program().FindNumber(*number)) return DecodeInto(*bytes, out);
+        if (number) {
             // Only numbers the program lacks are looked for in the companion module, which
             // stays open just while its bytes are decoded.
             std::unique_ptr<platform::ResourceModule> companion = platform::ResourceModule::OpenCompanion();
@@ -181,7 +234,7 @@ void IMResourceManager::RegisterSkin() {
             platform::Debug::Print(L"skin picture " + std::wstring(name) + L" is missing");
             continue;
         }
-        if (RegisterTexture(name, *bytes) == kNoTexture)
+        if (RegisterEmbeddedTexture(name, *bytes) == kNoTexture)
             platform::Debug::Print(L"skin picture " + std::wstring(name) + L" cannot be decoded");
     }
 }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "platform/debug.h"
@@ -104,6 +105,17 @@ void Texture::Unlock() {
     SDL_UnlockTexture(Tex(sdl_));
     locked_ = false;
     lockedBits_ = nullptr;
+}
+
+bool Texture::ReadTexel(int x, int y, DWORD* argb) {
+    if (!sdl_ || locked_ || x < 0 || y < 0 || x >= width_ || y >= height_) return false;
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(Tex(sdl_), nullptr, &pixels, &pitch) != 0) return false;
+    // Bytes blue, green, red, alpha are one little-endian ARGB value.
+    std::memcpy(argb, static_cast<const std::uint8_t*>(pixels) + static_cast<std::size_t>(y) * pitch + 4 * x, 4);
+    SDL_UnlockTexture(Tex(sdl_));
+    return true;
 }
 
 bool Texture::IsOpaque(int left, int top, int right, int bottom) const {

@@ -62,6 +62,9 @@ class Texture {
     bool Lock(std::uint8_t** bits, int* pitch);
     // Hands the written pixels to the renderer.
     void Unlock();
+    // Reads texel (x, y) as ARGB (for the X format the fourth byte as stored). False outside
+    // the texture or when it cannot be locked; nothing is handed back to the renderer.
+    bool ReadTexel(int x, int y, DWORD* argb);
 
     // True when every pixel of rows [top, bottom) columns [left, right) is opaque.
     bool IsOpaque(int left, int top, int right, int bottom) const;

@@ -206,6 +206,52 @@ TEST_F(DecoderTest, JpegLargerThanTheSideLimitIsRefusedForItsSize) {
     EXPECT_EQ(engine->Device()->LiveTextureCount(), 0);
 }
 
+// The size read from a PNG's header alone is the size the decoder gives, for every picture of
+// the suite (interlaced, every depth and layout); a header that is cut short, is not first,
+// or states a side outside 1 .. kMaxPictureSide gives no size.
+TEST_F(DecoderTest, PngHeaderSizeIsTheDecodedSize) {
+    const fs::path suite = kPngSuite;
+    ASSERT_TRUE(fs::is_directory(suite)) << "the PNG suite belongs at " << suite;
+    int checked = 0;
+    for (const auto& item : fs::directory_iterator(suite)) {
+        const std::string name = item.path().filename().string();
+        if (item.path().extension() != ".png" || name[0] == 'x') continue;
+        SCOPED_TRACE(name);
+        const std::vector<std::uint8_t> bytes = Bytes(item.path());
+        int w = 0, h = 0;
+        ASSERT_TRUE(ReadPngSize(bytes, &w, &h));
+        DecodedImage image;
+        ASSERT_TRUE(DecodePng(bytes, Allocator(), &image));
+        EXPECT_EQ(w, image.width);
+        EXPECT_EQ(h, image.height);
+        ++checked;
+    }
+    EXPECT_GT(checked, 100);
+
+    const std::vector<std::uint8_t> png = EncodePng(Pattern(24, 16), 24, 16);
+    std::vector<std::uint8_t> renamed = png;
+    renamed[12] = 'X';  // a chunk other than the header first
+    const std::vector<std::vector<std::uint8_t>> refused = {
+        std::vector<std::uint8_t>(png.begin(), png.begin() + 32),
+        renamed,
+        WithPngSize(png, 0, 16),
+        WithPngSize(png, 24, 0),
+        WithPngSize(png, kMaxPictureSide + 1, 16),
+        WithPngSize(png, 24, 0x80000000u),
+        EncodeJpeg(Pattern(24, 16), 24, 16),
+    };
+    for (std::size_t i = 0; i < refused.size(); ++i) {
+        int w = -1, h = -1;
+        EXPECT_FALSE(ReadPngSize(refused[i], &w, &h)) << i;
+    }
+    int w = 0, h = 0;
+    EXPECT_TRUE(ReadPngSize(std::span(png).first(33), &w, &h));
+    EXPECT_EQ(w, 24);
+    EXPECT_EQ(h, 16);
+    EXPECT_TRUE(ReadPngSize(WithPngSize(png, kMaxPictureSide, 1), &w, &h));
+    EXPECT_EQ(w, kMaxPictureSide);
+}
+
 // Every picture of the PNG suite decodes to the pixels libpng's simplified reader gives, and
 // every deliberately broken one fails without taking the program down.
 TEST_F(DecoderTest, PngSuiteMatchesAnIndependentDecoderAndBrokenFilesFail) {

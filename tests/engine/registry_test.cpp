@@ -254,7 +254,7 @@ TEST(EngineSkin, TheSkinIsRegisteredInTableOrderAndReleasedAtShutdown) {
     IMResourceManager* engine = GetResourceManager();
     for (DWORD i = 0; i < kSkinNames.size(); ++i) EXPECT_EQ(engine->FindTexture(kSkinNames[i]), i) << kSkinNames[i];
     EXPECT_EQ(engine->TextureCount(), kSkinNames.size());
-    // The selection mask is a 1 x 1 picture with alpha 28, read through the backup.
+    // The selection mask is a 1 x 1 picture with alpha 28, as the hit test reads it.
     DWORD mask = engine->FindTexture(L"SelectionMask");
     DWORD pixel = 0;
     EXPECT_TRUE(engine->ReadBackupPixel(mask, 0, 0, &pixel));
