@@ -75,8 +75,9 @@ TEST_F(EditBarTest, EnterTabAndEscapeInsertNothing) {
     EXPECT_EQ(edit->Caret(), 1);
     // Other control characters are text.
     Char(1);
-    EXPECT_EQ(bar->GetText(), L"a\x01"
-                              L"b");
+    EXPECT_EQ(bar->GetText(),
+              L"a\x01"
+              L"b");
     EXPECT_EQ(edit->Caret(), 2);
 }
 
