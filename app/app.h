@@ -12,6 +12,12 @@ class App : public IMApp<App> {
     ~App() override;
 
     void RegisterScreens() override;
+    // The demonstration: the first board with its cards while the spoken instruction plays,
+    // the bell blinking at the moment the speech names it, then the keyboard prompt.
+    void ShowInstruction(IMDialog* overlay) override;
+    // The speech ended or the overlay closes, whichever comes first: the keyboard prompt (not
+    // in an overlay that is closing) and the pointer again.
+    void EndOfInstruction(IMDialog* overlay, bool closing);
 
     // The builder of the exercise screen: counters back to 0, four fresh boards.
     void BuildExercise(IMDialog* dialog);
@@ -21,10 +27,20 @@ class App : public IMApp<App> {
 
     const exercise::ExerciseCounters& Counters() const { return counters_; }
     IMDialog* ExerciseDialog() const { return exerciseDialog_; }
+    IMDialog* InstructionDialog() const { return instructionDialog_; }
+    bool PromptShown() const { return promptShown_; }
 
    private:
     exercise::ExerciseCounters counters_;
     IMDialog* exerciseDialog_ = nullptr;
+    IMDialog* instructionDialog_ = nullptr;
+    bool promptShown_ = false;
+    // The speech's notifications and the prompt's Space key, for the running demonstration.
+    IMConnection speechEnded_;
+    IMConnection speechLabel_;
+    IMConnection spaceKey_;
+
+    void ShowEndPrompt(IMDialog* overlay);
 };
 
 // The window caption, which also names the results file.

@@ -91,7 +91,15 @@ void IMAppBase::SetInfo(const std::wstring& number, const std::wstring& name, co
 }
 
 void IMAppBase::ShowCursor() {
+    if (!cursorHidden_) return;
+    cursorHidden_ = false;
     if (window_ && window_->NativeWindow()) window_->NativeWindow()->ShowCursor(true);
+}
+
+void IMAppBase::HideCursor() {
+    if (cursorHidden_) return;
+    cursorHidden_ = true;
+    if (window_ && window_->NativeWindow()) window_->NativeWindow()->ShowCursor(false);
 }
 
 // [SECTION] Screens
@@ -246,9 +254,6 @@ void IMAppBase::CloseExitMenu() {
 
 void IMAppBase::RegisterScreens() {}
 
-// Until the start screen is built, the program goes straight into the exercise.
-void IMAppBase::ShowStartScreen() { NextScreen(); }
-
 // A plain closing screen until the results screen is built: Retry and Exit.
 void IMAppBase::ShowResults() {
     nextScreen_ = screens_.empty() ? std::wstring() : screens_.begin()->first;
@@ -280,23 +285,4 @@ void IMAppBase::ShowPraiseAt(int, int) {
         if (window_) window_->RemoveTimer(timer);
         return 0L;
     });
-}
-
-void IMAppBase::ShowInstruction(IMDialog* overlay) {
-    IMPicture* background = CreatePicture(overlay, 0, 0, L"DefaultBackGround", 0, 0xFFFFFFFF);
-    background->SetRect(overlay->GetRect());
-    IMStaticText* title = CreateText(overlay, 40, 40, name_, 1);
-    title->SetTextColour(kTextColour);
-    title->SetFontHeight(25);
-    title->SetBold(true);
-    title->SetRect(title->GetSourceRect());
-    title->SetPosition(40, 40);
-    IMStaticText* text = CreateText(overlay, 40, 100, L"", 1);
-    text->SetRect(RECT{40, 100, 760, 100});
-    text->SetWordWrap(true);
-    text->SetTextColour(kTextColour);
-    text->SetFontHeight(18);
-    text->SetText(description_);
-    const RECT extent = text->GetSourceRect();
-    text->SetRect(RECT{40, 100, 760, 100 + extent.bottom});
 }

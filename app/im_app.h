@@ -23,6 +23,8 @@
 
 class IMWindow;
 class IMKeyboardEvent;
+class IMEditBar;
+class IMScroll;
 class ResultsBook;
 
 class IMAppBase {
@@ -43,7 +45,8 @@ class IMAppBase {
     virtual void ShowResults();
     virtual void ShowPraise();
     virtual void ShowPraiseAt(int x, int y);
-    // Fills an instruction overlay; the default is a plain help page with the description.
+    // Fills an instruction overlay; the default is a plain help page that closes itself after
+    // five seconds.
     virtual void ShowInstruction(IMDialog* overlay);
     // F12 opens the exit menu.
     virtual long OnMenuKey(const IMKeyboardEvent& e);
@@ -67,6 +70,9 @@ class IMAppBase {
     bool SaveResults();
     bool SaveResultsAs(const std::wstring& path);
 
+    // The instruction on the way from the start screen into the exercise: Esc closes it at any
+    // time, and its closing starts the next screen.
+    void ShowInstructionOverlay();
     // F1: the instruction again over whatever runs; the next key closes it.
     long OnHelpKey(const IMKeyboardEvent& e);
     void ShowExitMenu();
@@ -84,6 +90,12 @@ class IMAppBase {
     const std::wstring& Pupil() const { return pupil_; }
     int ExtraInstructionCalls() const { return extraInstructionCalls_; }
     bool InstructionShown() const { return instructionShown_; }
+    // The overlay opened by ShowInstructionOverlay while it is open, else null.
+    IMDialog* InstructionOverlay() const { return instructionOverlay_; }
+    IMDialog* StartScreen() const { return startScreen_; }
+    IMEditBar* NameBar() const { return startScreen_ ? nameBar_ : nullptr; }
+    IMScroll* DescriptionScroll() const { return startScreen_ ? descriptionScroll_ : nullptr; }
+    IMDialog* DescriptionContent() const { return startScreen_ ? descriptionContent_ : nullptr; }
     const boost::function<void()>& OptionsCallback() const { return optionsCallback_; }
 
     // The application object, or null before the first Instance.
@@ -103,8 +115,15 @@ class IMAppBase {
     static void Start(IMAppBase* app, const std::wstring& title, bool windowed);
     static IMAppBase* Acquire();
 
+    // The program hides the mouse pointer at most once at a time, so that however often the
+    // screens show it, one hide is undone by one show.
     void ShowCursor();
+    void HideCursor();
     long CloseHelpOverlay(IMDialog* overlay);
+    // Start or Enter on the start screen.
+    void BeginPass(IMDialog* startScreen, const std::wstring& pupil);
+    // Closes the overlay by Esc or, once the prompt is there, by Space.
+    void CloseInstructionOverlay(IMDialog* overlay);
 
     boost::function<void()> optionsCallback_;
     IMDialog* exitMenu_ = nullptr;
@@ -122,6 +141,14 @@ class IMAppBase {
     std::wstring name_;
     std::wstring number_;
     std::wstring pupil_;
+
+    bool cursorHidden_ = false;
+    IMDialog* startScreen_ = nullptr;
+    IMEditBar* nameBar_ = nullptr;
+    IMScroll* descriptionScroll_ = nullptr;
+    IMDialog* descriptionContent_ = nullptr;
+    IMDialog* instructionOverlay_ = nullptr;
+    IMConnection escapeConnection_;
 };
 
 template <class T>

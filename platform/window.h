@@ -75,6 +75,7 @@ class Window {
 
     // The cursor display counter: the cursor shows while it is 0 or more. Returns the new count.
     int ShowCursor(bool show);
+    int CursorCount() const { return cursorCount_; }
     // Whether a Control key is held down now.
     bool IsControlDown() const;
 

@@ -6,25 +6,11 @@
 #include <algorithm>
 #include <cwchar>
 #include <cwctype>
-#include <filesystem>
 
-#include "app/app.h"
 #include "app/report_rows.h"
-#include "app/vorlen_dlg.h"
-#include "engine/resource_manager.h"
-#include "gui/engine_link.h"
-#include "gui/window.h"
-#include "platform/clock.h"
-#include "tests/support/scratch_folder.h"
-#include "tests/support/sdl_input.h"
-#include "widgets/results_book.h"
-
-using namespace exercise;
+#include "tests/app/app_harness.h"
 
 namespace {
-
-constexpr POINT kCardMiddle{kCardWidth / 2, kCardHeight / 2};
-constexpr POINT kBellMiddle{BellPosition.x + 48, BellPosition.y + 48};
 
 // "05-June-2008 14:07"
 bool LooksLikeStartTime(const std::wstring& s) {
@@ -38,119 +24,12 @@ bool IsWholeNumber(const std::wstring& s) {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](wchar_t c) { return std::iswdigit(c); });
 }
 
-POINT Middle(IMControl* c) {
-    const RECT r = c->GetRect();
-    return {r.left + kCardMiddle.x, r.top + kCardMiddle.y};
-}
-
-class Exercise : public ::testing::Test {
-   protected:
-    void SetUp() override {
-        platform::Clock::SetScale(40.0);
-        App::UseHiddenWindow(true);
-        IMAppBase::UseResultsFolder(results.Wide(""));
-        app = App::Instance(kAppTitle, false);
-        ASSERT_NE(app, nullptr);
-        window = app->Window();
-        ASSERT_NE(window, nullptr);
-        engine = GetResourceManager();
-    }
-    void TearDown() override {
-        IMAppBase::Shutdown();
-        App::UseHiddenWindow(false);
-        IMAppBase::UseResultsFolder(L"");
-        platform::Clock::SetScale(1.0);
-        EXPECT_EQ(IMAppBase::Current(), nullptr);
-        EXPECT_EQ(GetResourceManager(), nullptr);
-    }
-
-    // Runs the real loop until `done` or `clockMs` of clock time have passed.
-    template <class Done>
-    bool RunUntil(Done done, DWORD clockMs = 60'000) {
-        const DWORD start = platform::Clock::Milliseconds();
-        while (!done() && platform::Clock::Milliseconds() - start < clockMs) {
-            if (!window->PumpOnce()) return false;
-            const std::int64_t wait = window->IdleWaitMicroseconds();
-            window->NativeWindow()->WaitForEvents(platform::MainQueue(),
-                                                  wait < 0 ? 2000 : std::min<std::int64_t>(wait, 2000));
-        }
-        return done();
-    }
-    void Pump() {
-        window->PumpOnce();
-        window->PumpOnce();
-    }
-
-    void Move(POINT p, WPARAM keys = 0) { window->WindowProc(WM_MOUSEMOVE, keys, MAKELPARAM(p.x, p.y)); }
-    void Click(POINT p) {
-        Move(p);
-        window->WindowProc(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
-        window->WindowProc(WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
-        Pump();
-    }
-    void Drag(POINT from, POINT to) {
-        Move(from);
-        window->WindowProc(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(from.x, from.y));
-        Move({(from.x + to.x) / 2, (from.y + to.y) / 2}, MK_LBUTTON);
-        Move(to, MK_LBUTTON);
-        window->WindowProc(WM_LBUTTONUP, 0, MAKELPARAM(to.x, to.y));
-        Pump();
-    }
-    void Key(WPARAM vk) {
-        window->WindowProc(WM_KEYDOWN, vk, 0);
-        window->WindowProc(WM_KEYUP, vk, 0);
-        Pump();
-    }
-    // Drags a card so that its corner lands on the slot's corner.
-    void PutInSlot(VorlenDlg* board, int cardNumber, int slot) {
-        IMControl* card = board->CardPicture(cardNumber);
-        ASSERT_NE(card, nullptr);
-        const POINT s = SlotPositions[slot - 1];
-        Drag(Middle(card), {s.x + kCardMiddle.x, s.y + kCardMiddle.y});
-        const RECT r = card->GetRect();
-        EXPECT_EQ(r.left, s.x);
-        EXPECT_EQ(r.top, s.y);
-    }
-    void Solve(VorlenDlg* board) {
-        for (int k = 1; k <= kStageCount; ++k) PutInSlot(board, k, k);
-        Click(kBellMiddle);
-    }
-    bool IsPlaying(int sound) {
-        CSoundStream* s = engine->Find(engine->FindSound(ResourceName(sound)));
-        return s && s->State() == StreamState::Playing;
-    }
-    // The board of an episode once it is the one shown.
-    VorlenDlg* WaitForBoard(int episode) {
-        RunUntil([&] { return episodes::Board(episode) && !episodes::Board(episode)->IsHidden(); });
-        return episodes::Board(episode);
-    }
-    void Screenshot(const std::string& name) {
-        std::filesystem::create_directories("screenshots");
-        GetResourceManager()->Device()->WritePng("screenshots/" + name + ".png",
-                                                 GetResourceManager()->Device()->ReadBackBuffer(), 800, 600);
-    }
-    // Clicks a button of the exit menu by its picture's place in the panel.
-    POINT MenuButtonMiddle(const wchar_t* picture, int top) {
-        const unsigned slot = engine_link::LoadTexture(picture);
-        const RECT size = engine_link::TextureImageRect(slot);
-        engine_link::ReleaseTexture(slot);
-        return {(800 - 136) / 2 + 10 + size.right / 2, (600 - 200) / 2 + top + size.bottom / 2};
-    }
-    void ClickMenuButton(const wchar_t* picture, int top) { Click(MenuButtonMiddle(picture, top)); }
-
-    ScratchFolder results;
-    App* app = nullptr;
-    IMWindow* window = nullptr;
-    IMResourceManager* engine = nullptr;
-};
+using Exercise = AppHarness;
 
 }  // namespace
 
 TEST_F(Exercise, FourBoardsPlayedWithPlannedMistakesWriteEveryCounter) {
-    app->SetPupilName(L"Иван");
-    app->OpenResultsBook(L"Иван");
-    app->ShowStartScreen();
-    Pump();
+    StartPass(L"Иван");
     IMDialog* exercise = app->ExerciseDialog();
     ASSERT_NE(exercise, nullptr);
     EXPECT_EQ(app->CurrentScreen(), exercise);
@@ -302,9 +181,7 @@ TEST_F(Exercise, FourBoardsPlayedWithPlannedMistakesWriteEveryCounter) {
 }
 
 TEST_F(Exercise, RetryDuringANarrationStartsAFreshExerciseAtTheFirstBoard) {
-    app->OpenResultsBook(L"Ольга");
-    app->ShowStartScreen();
-    Pump();
+    StartPass(L"Ольга");
     IMDialog* first = app->ExerciseDialog();
     VorlenDlg* board = episodes::Board(0);
     Solve(board);
@@ -315,6 +192,9 @@ TEST_F(Exercise, RetryDuringANarrationStartsAFreshExerciseAtTheFirstBoard) {
     ClickMenuButton(L"RetryButton", 20);
     Pump();
     EXPECT_FALSE(IsPlaying(139));
+    EXPECT_EQ(app->ExerciseDialog(), nullptr);
+    EXPECT_NE(app->StartScreen(), nullptr);
+    StartPass(L"Ольга");
     IMDialog* second = app->ExerciseDialog();
     ASSERT_NE(second, nullptr);
     EXPECT_NE(second, first);
@@ -376,8 +256,7 @@ TEST_F(Exercise, HelpAndExitMenuKeysBeforeAndDuringTheExercise) {
     Pump();
     EXPECT_FALSE(app->InstructionShown());
     EXPECT_EQ(app->ExtraInstructionCalls(), 1);
-    app->ShowStartScreen();
-    Pump();
+    StartPass(L"");
     EXPECT_EQ(app->ExtraInstructionCalls(), 0);
 
     // F1 while an instruction is open is not counted, and only the next key closes it.

@@ -1,0 +1,39 @@
+// The texts of the program's screens: one face, one colour, a size and a weight each, sized to
+// their text and placed by their top-left corner (or centred across a dialog).
+#pragma once
+
+#include <string>
+
+#include "views/static_text.h"
+
+namespace screen_text {
+
+inline constexpr DWORD kColour = 0xFF072134;
+
+// Sets the screens' colour, `size` and `bold` on a text control; returns it.
+inline IMStaticText* Style(IMStaticText* text, int size, bool bold) {
+    text->SetTextColour(kColour);
+    text->SetFontHeight(size);
+    text->SetBold(bold);
+    return text;
+}
+
+// A text at (x, y), as large as its extent.
+inline IMStaticText* Make(IMContainer* parent, int x, int y, const std::wstring& s, int size, bool bold,
+                          int layer = 0) {
+    IMStaticText* text = Style(new IMStaticText(parent, layer), size, bold);
+    text->SetText(s);
+    text->SetRect(text->GetSourceRect());
+    text->SetPosition(x, y);
+    return text;
+}
+
+// A text centred across `width` (integer division) at y.
+inline IMStaticText* MakeCentred(IMContainer* parent, int width, int y, const std::wstring& s, int size, bool bold,
+                                 int layer = 0) {
+    IMStaticText* text = Make(parent, 0, y, s, size, bold, layer);
+    text->SetPosition((width - text->GetWidth()) / 2, y);
+    return text;
+}
+
+}  // namespace screen_text

@@ -1,0 +1,121 @@
+// The start screen: what the resource is, the exercise's description in a scrolling box, the
+// pupil's name, the keys, Start and Exit. Start (or Enter) opens the pupil's workbook, keeps the
+// name, shows the instruction and closes the screen.
+#include <boost/bind/bind.hpp>
+
+#include "app/im_app.h"
+#include "app/screen_text.h"
+#include "gui/creation.h"
+#include "gui/window.h"
+#include "widgets/edit_bar.h"
+#include "widgets/scroll.h"
+
+namespace {
+
+constexpr RECT kDescriptionBox = {119, 187, 119 + 593, 187 + 236};
+constexpr int kDescriptionPage = 236;
+constexpr RECT kDescriptionScroll = {712, 187, 726, 427};
+constexpr int kDescriptionLayoutHeight = 415;
+
+}  // namespace
+
+void IMAppBase::ShowStartScreen() {
+    if (!window_) return;
+    auto* dialog = new IMDialog(window_, nullptr, 0);
+    startScreen_ = dialog;
+    dialog->OnClose.connect([this, dialog](const IMEvent&) {
+        if (startScreen_ == dialog) startScreen_ = nullptr;
+        return 0L;
+    });
+    const int width = dialog->GetWidth();
+
+    IMPicture* background = CreatePicture(dialog, 0, 0, L"DefaultBackGround", 0, 0xFFFFFFFF);
+    background->SetRect(dialog->GetRect());
+
+    using screen_text::Make;
+    using screen_text::MakeCentred;
+    MakeCentred(dialog, width, 10, L"зедкарный ресурс", 14, false);
+    MakeCentred(dialog, width, 35, L"Курс Ларсима", 18, true);
+    Make(dialog, 30, 115, L"Номер ЦОР:", 18, true);
+    Make(dialog, 135, 115, number_, 18, false);
+    Make(dialog, 30, 152, L"Название:", 18, true);
+    Make(dialog, 135, 152, name_, 18, false);
+    Make(dialog, 30, 188, L"Описание:", 18, true);
+
+    // The description in a box that clips it; the bar moves the text inside the box.
+    const int boxWidth = kDescriptionBox.right - kDescriptionBox.left;
+    IMDialog* box = CreateDialog(dialog, kDescriptionBox.left, kDescriptionBox.top, boxWidth, kDescriptionPage, 0);
+    IMDialog* content = CreateDialog(box, 0, 0, boxWidth, kDescriptionPage, 0);
+    IMStaticText* description = screen_text::Style(new IMStaticText(content, 0), 18, false);
+    description->SetRect(RECT{0, 0, boxWidth, kDescriptionLayoutHeight});
+    description->SetWordWrap(true);
+    description->SetText(description_);
+    int textHeight = description->GetSourceRect().bottom;
+    if (textHeight == 0) textHeight = kDescriptionPage - 1;
+    description->SetRect(RECT{0, 0, boxWidth, std::max(textHeight, kDescriptionLayoutHeight)});
+    content->SetRect(RECT{0, 0, boxWidth, textHeight});
+
+    auto* scroll = new IMScroll(dialog, &kDescriptionScroll);
+    scroll->SetRect(kDescriptionScroll);
+    if (textHeight <= kDescriptionPage) scroll->Hide();
+    scroll->SetRange(0, textHeight);
+    scroll->SetPage(kDescriptionPage);
+    scroll->SetValue(0);
+    scroll->OnPosition.connect([content](const IMEvent&, int value) {
+        RECT r = content->GetRect();
+        const int height = r.bottom - r.top;
+        r.top = -value;
+        r.bottom = r.top + height;
+        content->SetRect(r);
+        return 0L;
+    });
+    descriptionScroll_ = scroll;
+    descriptionContent_ = content;
+
+    Make(dialog, 30, 460, L"Ученик:", 18, true);
+    auto* nameBar = new IMEditBar(dialog);
+    nameBar->SetRect(RECT{135, 460, 135 + 520, 460 + 20});
+    nameBar->SetFocus(true);
+    nameBar_ = nameBar;
+
+    IMButton* start = CreateButton(dialog, 690, 450, L"StartPopStartButton", L"StartPopStartButton",
+                                   L"StartPopStartButtonNuv", L"StartPopStartButtonKlick", 0);
+    start->OnClick.connect([this, nameBar, dialog](const IMMouseEvent&) {
+        BeginPass(dialog, nameBar->GetText());
+        return 0L;
+    });
+    dialog->OnKey.connect([this, nameBar, dialog](const IMKeyboardEvent& e) {
+        if (e.wParam == VK_RETURN) BeginPass(dialog, nameBar->GetText());
+        return 0L;
+    });
+
+    IMButton* exit = CreateButton(dialog, 755, 22, L"ExitButton", L"", L"", L"", 0);
+    exit->OnClick.connect(boost::bind(&IMControl::Close, window_));
+
+    Make(dialog, 30, 520, L"Клавиши:", 18, true);
+    CreatePicture(dialog, 135, 517, L"EscButton", 0, 0xFFFFFFFF);
+    Make(dialog, 180, 520, L"- пропустить инструкцию;", 16, false);
+    CreatePicture(dialog, 350, 517, L"F1Button", 0, 0xFFFFFFFF);
+    Make(dialog, 395, 520, L"- повторить инструкцию;", 16, false);
+    CreatePicture(dialog, 555, 517, L"F12Button", 0, 0xFFFFFFFF);
+    Make(dialog, 600, 520, L"- выход", 16, false);
+
+    if (optionsCallback_) {
+        IMButton* options = CreateButton(dialog, 665, 510, L"OptionsButton", L"OptionsButton", L"OptionsButtonNuv",
+                                         L"OptionsButtonKlick", 0);
+        options->OnClick.connect([this](const IMMouseEvent&) {
+            if (optionsCallback_) optionsCallback_();
+            return 0L;
+        });
+    }
+}
+
+void IMAppBase::BeginPass(IMDialog* startScreen, const std::wstring& pupil) {
+    // Start and Enter in one frame, or Enter held down: the first one starts.
+    if (startScreen->IsDisposed() || startScreen_ != startScreen) return;
+    startScreen_ = nullptr;
+    OpenResultsBook(pupil);
+    SetPupilName(pupil);
+    ShowInstructionOverlay();
+    startScreen->Close();
+}

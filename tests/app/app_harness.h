@@ -1,0 +1,151 @@
+// The application on a hidden window for tests: the real loop, the program's own pictures and
+// sounds on the silent output, a clock running fast, workbooks in a folder of the test's own,
+// and the pupil's mouse and keys as window messages. Screenshots go to build/screenshots/.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
+#include "app/app.h"
+#include "app/vorlen_dlg.h"
+#include "engine/resource_manager.h"
+#include "gui/engine_link.h"
+#include "gui/window.h"
+#include "platform/clock.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/sdl_input.h"
+#include "widgets/results_book.h"
+
+using namespace exercise;
+
+
+constexpr POINT kCardMiddle{kCardWidth / 2, kCardHeight / 2};
+constexpr POINT kBellMiddle{BellPosition.x + 48, BellPosition.y + 48};
+
+POINT Middle(IMControl* c) {
+    const RECT r = c->GetRect();
+    return {r.left + kCardMiddle.x, r.top + kCardMiddle.y};
+}
+
+class AppHarness : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        platform::Clock::SetScale(40.0);
+        App::UseHiddenWindow(true);
+        IMAppBase::UseResultsFolder(results.Wide(""));
+        app = App::Instance(kAppTitle, false);
+        ASSERT_NE(app, nullptr);
+        window = app->Window();
+        ASSERT_NE(window, nullptr);
+        engine = GetResourceManager();
+    }
+    void TearDown() override {
+        IMAppBase::Shutdown();
+        App::UseHiddenWindow(false);
+        IMAppBase::UseResultsFolder(L"");
+        platform::Clock::SetScale(1.0);
+        EXPECT_EQ(IMAppBase::Current(), nullptr);
+        EXPECT_EQ(GetResourceManager(), nullptr);
+    }
+
+    // Runs the real loop until `done` or `clockMs` of clock time have passed.
+    template <class Done>
+    bool RunUntil(Done done, DWORD clockMs = 60'000) {
+        const DWORD start = platform::Clock::Milliseconds();
+        while (!done() && platform::Clock::Milliseconds() - start < clockMs) {
+            if (!window->PumpOnce()) return false;
+            const std::int64_t wait = window->IdleWaitMicroseconds();
+            window->NativeWindow()->WaitForEvents(platform::MainQueue(),
+                                                  wait < 0 ? 2000 : std::min<std::int64_t>(wait, 2000));
+        }
+        return done();
+    }
+    void Pump() {
+        window->PumpOnce();
+        window->PumpOnce();
+    }
+
+    void Move(POINT p, WPARAM keys = 0) { window->WindowProc(WM_MOUSEMOVE, keys, MAKELPARAM(p.x, p.y)); }
+    void Click(POINT p) {
+        Move(p);
+        window->WindowProc(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+        window->WindowProc(WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+        Pump();
+    }
+    void Drag(POINT from, POINT to) {
+        Move(from);
+        window->WindowProc(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(from.x, from.y));
+        Move({(from.x + to.x) / 2, (from.y + to.y) / 2}, MK_LBUTTON);
+        Move(to, MK_LBUTTON);
+        window->WindowProc(WM_LBUTTONUP, 0, MAKELPARAM(to.x, to.y));
+        Pump();
+    }
+    void Key(WPARAM vk) {
+        window->WindowProc(WM_KEYDOWN, vk, 0);
+        window->WindowProc(WM_KEYUP, vk, 0);
+        Pump();
+    }
+    // Types text as the keyboard layout delivers it: one WM_CHAR per UTF-16 unit.
+    void Type(const std::wstring& text) {
+        for (wchar_t c : text) window->WindowProc(WM_CHAR, static_cast<WPARAM>(c), 0);
+        Pump();
+    }
+    // From the start screen (shown when it is not yet) into the exercise: the name typed,
+    // Enter, the instruction skipped with Esc.
+    void StartPass(const std::wstring& pupil) {
+        if (!app->StartScreen()) app->ShowStartScreen();
+        Pump();
+        ASSERT_NE(app->NameBar(), nullptr);
+        Type(pupil);
+        Key(VK_RETURN);
+        ASSERT_NE(app->InstructionOverlay(), nullptr);
+        Key(VK_ESCAPE);
+        Pump();
+        ASSERT_NE(app->ExerciseDialog(), nullptr);
+    }
+    // Drags a card so that its corner lands on the slot's corner.
+    void PutInSlot(VorlenDlg* board, int cardNumber, int slot) {
+        IMControl* card = board->CardPicture(cardNumber);
+        ASSERT_NE(card, nullptr);
+        const POINT s = SlotPositions[slot - 1];
+        Drag(Middle(card), {s.x + kCardMiddle.x, s.y + kCardMiddle.y});
+        const RECT r = card->GetRect();
+        EXPECT_EQ(r.left, s.x);
+        EXPECT_EQ(r.top, s.y);
+    }
+    void Solve(VorlenDlg* board) {
+        for (int k = 1; k <= kStageCount; ++k) PutInSlot(board, k, k);
+        Click(kBellMiddle);
+    }
+    bool IsPlaying(int sound) {
+        CSoundStream* s = engine->Find(engine->FindSound(ResourceName(sound)));
+        return s && s->State() == StreamState::Playing;
+    }
+    // The board of an episode once it is the one shown.
+    VorlenDlg* WaitForBoard(int episode) {
+        RunUntil([&] { return episodes::Board(episode) && !episodes::Board(episode)->IsHidden(); });
+        return episodes::Board(episode);
+    }
+    void Screenshot(const std::string& name) {
+        std::filesystem::create_directories("screenshots");
+        GetResourceManager()->Device()->WritePng("screenshots/" + name + ".png",
+                                                 GetResourceManager()->Device()->ReadBackBuffer(), 800, 600);
+    }
+    // Clicks a button of the exit menu by its picture's place in the panel.
+    POINT MenuButtonMiddle(const wchar_t* picture, int top) {
+        const unsigned slot = engine_link::LoadTexture(picture);
+        const RECT size = engine_link::TextureImageRect(slot);
+        engine_link::ReleaseTexture(slot);
+        return {(800 - 136) / 2 + 10 + size.right / 2, (600 - 200) / 2 + top + size.bottom / 2};
+    }
+    void ClickMenuButton(const wchar_t* picture, int top) { Click(MenuButtonMiddle(picture, top)); }
+
+    ScratchFolder results;
+    App* app = nullptr;
+    IMWindow* window = nullptr;
+    IMResourceManager* engine = nullptr;
+};
+

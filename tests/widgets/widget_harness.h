@@ -1,0 +1,68 @@
+// A hidden main window with a full-screen dialog to put widgets on, and input sent the way the
+// window procedure receives it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "engine/resource_manager.h"
+#include "gui/creation.h"
+#include "gui/window.h"
+#include "platform/clock.h"
+#include "platform/message_queue.h"
+
+namespace widgettest {
+
+struct WidgetTest : ::testing::Test {
+    void SetUp() override {
+        platform::Message m;
+        while (platform::MainQueue().Take(&m)) {
+        }
+        window = CreateMainWindow(L"widgets", RECT{0, 0, 800, 600}, true, true);
+        ASSERT_NE(window, nullptr);
+        screen = CreateDialog(window, 0, 0, 800, 600, 0);
+    }
+    void TearDown() override {
+        platform::Clock::SetScale(1.0);
+        delete window;
+    }
+
+    // Children join their containers at the next update; two passes settle nested ones.
+    void Settle() {
+        window->PumpOnce();
+        window->PumpOnce();
+    }
+    void Char(wchar_t c) { window->WindowProc(WM_CHAR, static_cast<WPARAM>(c), 1); }
+    void Type(const std::wstring& text) {
+        for (wchar_t c : text) Char(c);
+    }
+    void KeyDown(WPARAM vk) { window->WindowProc(WM_KEYDOWN, vk, 1); }
+    void Move(int x, int y, WPARAM keys = 0) { window->WindowProc(WM_MOUSEMOVE, keys, MAKELPARAM(x, y)); }
+    void Press(int x, int y) {
+        Move(x, y, MK_LBUTTON);
+        window->WindowProc(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    }
+    void Release(int x, int y) { window->WindowProc(WM_LBUTTONUP, 0, MAKELPARAM(x, y)); }
+    // Runs the main loop for `ms` of clock time.
+    void RunFor(DWORD ms) {
+        const DWORD start = platform::Clock::Milliseconds();
+        while (platform::Clock::Milliseconds() - start < ms) window->PumpOnce();
+    }
+
+    DWORD PixelAt(int x, int y) {
+        auto pixels = GetResourceManager()->Device()->ReadBackBuffer();
+        return pixels[static_cast<std::size_t>(y) * 800 + x];
+    }
+    void SaveScreenshot(const std::string& name) {
+        std::filesystem::create_directories("screenshots");  // the tests run inside build/
+        GetResourceManager()->Device()->WritePng("screenshots/" + name,
+                                                 GetResourceManager()->Device()->ReadBackBuffer(), 800, 600);
+    }
+
+    IMWindow* window = nullptr;
+    IMDialog* screen = nullptr;
+};
+
+}  // namespace widgettest
