@@ -543,6 +543,30 @@ std::vector<std::pair<std::wstring, std::wstring>> ResultsBook::Rows() const {
     return rows;
 }
 
+std::optional<std::vector<std::vector<std::wstring>>> ResultsBook::CellTexts() const {
+    if (!state_->table) return std::nullopt;
+    std::vector<std::vector<std::wstring>> lines;
+    try {
+        for (DOMNode* node = state_->table->getFirstChild(); node; node = node->getNextSibling()) {
+            if (!IsElement(node, u"Row")) continue;
+            std::vector<std::wstring>& line = lines.emplace_back();
+            xercesc::DOMNodeList* data = static_cast<DOMElement*>(node)->getElementsByTagName(u"Data");
+            for (XMLSize_t i = 0; i < data->getLength(); ++i)
+                line.push_back(Wide(data->item(i)->getTextContent()));
+        }
+    }
+    CATCH_XML_ERRORS("cannot read the results rows")
+    return lines;
+}
+
+bool MayWriteWorkbookAt(const std::wstring& path) {
+    const platform::files::ReadResult read = platform::files::ReadAll(platform::text::ToUtf8(path));
+    if (read.status == platform::files::ReadStatus::Missing) return true;
+    if (read.status != platform::files::ReadStatus::Ok) return false;
+    XercesSession xerces;
+    return Parse(read.bytes).status == ParseStatus::Ok;
+}
+
 std::wstring CleanSheetName(const std::wstring& typed) { return workbook::SheetName(typed); }
 
 std::wstring ResultsFolder() {

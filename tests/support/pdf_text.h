@@ -1,0 +1,67 @@
+// Reads a PDF back with poppler's pdftotext: the words of each page with their left and top
+// edges in points, so tests can check lines and columns of what was printed.
+#pragma once
+
+#include <cstdio>
+#include <cmath>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+struct PdfWord {
+    int page = 0;  // from 0
+    double x = 0;
+    double y = 0;
+    double right = 0;
+    std::string text;
+};
+
+// Joins the words that share a baseline into lines, left to right.
+struct PdfLine {
+    int page = 0;
+    double y = 0;
+    std::vector<PdfWord> words;
+    std::string Text() const {
+        std::string s;
+        for (const PdfWord& w : words) s += (s.empty() ? "" : " ") + w.text;
+        return s;
+    }
+};
+
+inline std::string RunCommand(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return out;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    pclose(pipe);
+    return out;
+}
+
+inline std::vector<PdfLine> PdfLines(const std::string& pdf) {
+    const std::string html = RunCommand("pdftotext -bbox '" + pdf + "' - 2>/dev/null");
+    std::vector<PdfLine> lines;
+    int page = -1;
+    const std::regex word(R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)"[^>]*>([^<]*)</word>)re");
+    std::istringstream in(html);
+    std::string row;
+    while (std::getline(in, row)) {
+        if (row.find("<page ") != std::string::npos) ++page;
+        std::smatch m;
+        if (!std::regex_search(row, m, word)) continue;
+        PdfWord w{page, std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), m[4]};
+        if (lines.empty() || lines.back().page != page || std::abs(lines.back().y - w.y) > 1.0)
+            lines.push_back(PdfLine{page, w.y, {}});
+        lines.back().words.push_back(w);
+    }
+    return lines;
+}
+
+inline int PdfPages(const std::string& pdf) {
+    const std::string info = RunCommand("pdfinfo '" + pdf + "' 2>/dev/null");
+    std::smatch m;
+    if (!std::regex_search(info, m, std::regex(R"(Pages:\s+([0-9]+))"))) return 0;
+    return std::stoi(m[1]);
+}
