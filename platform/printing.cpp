@@ -1,6 +1,7 @@
 #include "platform/printing.h"
 
 #include <cairo-pdf.h>
+#include <cairo-ps.h>
 #include <cairo.h>
 #include <cups/cups.h>
 #include <unistd.h>
@@ -49,7 +50,7 @@ void Printers::Override(std::optional<List> list) { g_override = std::move(list)
 
 struct PrintSurface::State {
     std::string printer;  // the CUPS queue; empty for a file surface
-    std::string pdfPath;
+    std::string pdfPath;      // the output: a PDF file, or a printer's PostScript spool file
     bool removeFile = false;  // the printer surface's spool file is ours
     double widthPoints = 0;
     double heightPoints = 0;
@@ -163,14 +164,18 @@ int PrintSurface::StartDoc(const std::wstring& title) {
     State& s = *state_;
     if (s.surface) return Refused("a document is already open"), 0;
     if (!s.printer.empty()) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vorlen-print-XXXXXX.pdf").string();
-        const int fd = mkstemps(pattern.data(), 4);
+        std::string pattern = (std::filesystem::temp_directory_path() / "vorlen-print-XXXXXX.ps").string();
+        const int fd = mkstemps(pattern.data(), 3);
         if (fd < 0) return Refused("cannot make a spool file"), 0;
         close(fd);
         s.pdfPath = pattern;
         s.removeFile = true;
     }
-    s.surface = cairo_pdf_surface_create(s.pdfPath.c_str(), s.widthPoints, s.heightPoints);
+    // A printer gets PostScript: CUPS's own PDF-to-PostScript step loses which glyph is which
+    // letter, so a PDF printer's output would no longer read as text; PostScript with the
+    // fonts embedded goes through as it is.
+    s.surface = s.printer.empty() ? cairo_pdf_surface_create(s.pdfPath.c_str(), s.widthPoints, s.heightPoints)
+                                  : cairo_ps_surface_create(s.pdfPath.c_str(), s.widthPoints, s.heightPoints);
     if (cairo_surface_status(s.surface) != CAIRO_STATUS_SUCCESS) {
         Debug::Print("printing: cannot write " + s.pdfPath + ": " +
                      cairo_status_to_string(cairo_surface_status(s.surface)));
@@ -178,7 +183,7 @@ int PrintSurface::StartDoc(const std::wstring& title) {
         return 0;
     }
     s.title = text::ToUtf8(title);
-    cairo_pdf_surface_set_metadata(s.surface, CAIRO_PDF_METADATA_TITLE, s.title.c_str());
+    if (s.printer.empty()) cairo_pdf_surface_set_metadata(s.surface, CAIRO_PDF_METADATA_TITLE, s.title.c_str());
     s.cr = cairo_create(s.surface);
     cairo_scale(s.cr, kScale, kScale);
     UseFont(s.cr);
@@ -214,7 +219,7 @@ bool PrintSurface::EndDoc() {
     if (s.printer.empty()) return true;
     if (s.pages == 0) return Refused("an empty document is not sent");
     cups_option_t* options = nullptr;
-    int count = cupsAddOption("document-format", "application/pdf", 0, &options);
+    int count = cupsAddOption("document-format", "application/postscript", 0, &options);
     s.jobId = cupsPrintFile2(CUPS_HTTP_DEFAULT, s.printer.c_str(), s.pdfPath.c_str(), s.title.c_str(), count, options);
     cupsFreeOptions(count, options);
     std::remove(s.pdfPath.c_str());

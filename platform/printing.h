@@ -1,10 +1,11 @@
 // Printing: the printers CUPS knows, and a surface to print text on.
 //
 // A surface measures and draws in device pixels at kDotsPerInch on a page of the printer's
-// default paper (A4 when CUPS does not say). Its pages are rendered with cairo into a PDF with
-// the fonts embedded, and EndDoc submits that PDF to the printer's CUPS queue as one job, so the
-// queue's own filters never re-typeset the text (they would lose Cyrillic). A surface made by
-// ToFile writes the PDF to a file and submits nothing.
+// default paper (A4 when CUPS does not say). For a printer its pages are rendered with cairo into
+// PostScript with the fonts embedded, and EndDoc submits that to the printer's CUPS queue as one
+// job, so the queue's filters never re-typeset the text (CUPS's text filter loses Cyrillic, and
+// its PDF-to-PostScript step loses which glyph is which letter). A surface made by ToFile
+// renders the same pages into a PDF file and submits nothing.
 //
 //   made --StartDoc--> in document --StartPage--> on page --EndPage--> in document --EndDoc--> done
 //

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <algorithm>
 #include <cmath>
 #include <regex>
 #include <sstream>
@@ -43,6 +44,7 @@ inline std::string RunCommand(const std::string& command) {
 inline std::vector<PdfLine> PdfLines(const std::string& pdf) {
     const std::string html = RunCommand("pdftotext -bbox '" + pdf + "' - 2>/dev/null");
     std::vector<PdfLine> lines;
+    std::vector<PdfWord> words;
     int page = -1;
     const std::regex word(R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)"[^>]*>([^<]*)</word>)re");
     std::istringstream in(html);
@@ -51,9 +53,17 @@ inline std::vector<PdfLine> PdfLines(const std::string& pdf) {
         if (row.find("<page ") != std::string::npos) ++page;
         std::smatch m;
         if (!std::regex_search(row, m, word)) continue;
-        PdfWord w{page, std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), m[4]};
-        if (lines.empty() || lines.back().page != page || std::abs(lines.back().y - w.y) > 1.0)
-            lines.push_back(PdfLine{page, w.y, {}});
+        words.push_back(PdfWord{page, std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), m[4]});
+    }
+    // pdftotext lists words by blocks (a column at a time): put them back into lines.
+    std::stable_sort(words.begin(), words.end(), [](const PdfWord& a, const PdfWord& b) {
+        if (a.page != b.page) return a.page < b.page;
+        if (a.y != b.y) return a.y < b.y;
+        return a.x < b.x;
+    });
+    for (const PdfWord& w : words) {
+        if (lines.empty() || lines.back().page != w.page || std::abs(lines.back().y - w.y) > 1.0)
+            lines.push_back(PdfLine{w.page, w.y, {}});
         lines.back().words.push_back(w);
     }
     return lines;

@@ -88,12 +88,12 @@ TEST_F(ResultsPrint, EveryEarlierPassOfThePupilIsPrintedToo) {
 }
 
 TEST_F(ResultsPrint, ACaptionWiderThanHalfAPagePushesItsValueRight) {
-    const std::wstring caption(70, L'Ж');
+    const std::wstring caption(36, L'Ж');
     book.AddRow(caption, L"7", L"Number");
     book.AddRow(L"Коротко", L"8", L"Number");
     auto surface = platform::PrintSurface::ToFile(pdf);
     const Layout at = LayoutOf(*surface);
-    book.Print(surface.get(), {{L"Ученик", L"Иван"}, {std::wstring(70, L'Щ'), L"значение"}});
+    book.Print(surface.get(), {{L"Ученик", L"Иван"}, {std::wstring(36, L'Щ'), L"значение"}});
 
     const std::vector<PdfLine> lines = PdfLines(pdf);
     ASSERT_EQ(lines.size(), 4u);
