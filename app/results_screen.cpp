@@ -50,8 +50,8 @@ void IMAppBase::ShowResults() {
 
     IMButton* print =
         CreateButton(dialog, 30, 490, L"PrintButton", L"PrintButton", L"PrintButtonNuv", L"PrintButtonKlick", 0);
-    IMButton* saveAs = CreateButton(dialog, 128, 490, L"SaveAsButton", L"SaveAsButton", L"SaveAsButtonNuv",
-                                    L"SaveAsButtonKlick", 0);
+    IMButton* saveAs =
+        CreateButton(dialog, 128, 490, L"SaveAsButton", L"SaveAsButton", L"SaveAsButtonNuv", L"SaveAsButtonKlick", 0);
     if (workbook_) {
         print->OnClick.connect([this](const IMMouseEvent&) {
             ShowPrintDialog();

@@ -49,7 +49,7 @@ void Printers::Override(std::optional<List> list) { g_override = std::move(list)
 // [SECTION] The surface
 
 struct PrintSurface::State {
-    std::string printer;  // the CUPS queue; empty for a file surface
+    std::string printer;      // the CUPS queue; empty for a file surface
     std::string pdfPath;      // the output: a PDF file, or a printer's PostScript spool file
     bool removeFile = false;  // the printer surface's spool file is ours
     double widthPoints = 0;
@@ -139,13 +139,9 @@ std::unique_ptr<PrintSurface> PrintSurface::ForPrinter(const std::wstring& print
     return surface;
 }
 
-int PrintSurface::PageWidth() const {
-    return static_cast<int>(std::lround(state_->widthPoints / kScale));
-}
+int PrintSurface::PageWidth() const { return static_cast<int>(std::lround(state_->widthPoints / kScale)); }
 
-int PrintSurface::PageHeight() const {
-    return static_cast<int>(std::lround(state_->heightPoints / kScale));
-}
+int PrintSurface::PageHeight() const { return static_cast<int>(std::lround(state_->heightPoints / kScale)); }
 
 PrintTextMetrics PrintSurface::TextMetrics() const {
     cairo_font_extents_t font{};

@@ -36,7 +36,7 @@ class Printers {
 };
 
 struct PrintTextMetrics {
-    int height = 0;           // ascent + descent
+    int height = 0;  // ascent + descent
     int ascent = 0;
     int externalLeading = 0;  // the font's recommended gap between lines
     int aveCharWidth = 0;

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <ctime>
+#include <filesystem>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -551,8 +552,7 @@ std::optional<std::vector<std::vector<std::wstring>>> ResultsBook::CellTexts() c
             if (!IsElement(node, u"Row")) continue;
             std::vector<std::wstring>& line = lines.emplace_back();
             xercesc::DOMNodeList* data = static_cast<DOMElement*>(node)->getElementsByTagName(u"Data");
-            for (XMLSize_t i = 0; i < data->getLength(); ++i)
-                line.push_back(Wide(data->item(i)->getTextContent()));
+            for (XMLSize_t i = 0; i < data->getLength(); ++i) line.push_back(Wide(data->item(i)->getTextContent()));
         }
     }
     CATCH_XML_ERRORS("cannot read the results rows")
@@ -562,7 +562,12 @@ std::optional<std::vector<std::vector<std::wstring>>> ResultsBook::CellTexts() c
 bool MayWriteWorkbookAt(const std::wstring& path) {
     const platform::files::ReadResult read = platform::files::ReadAll(platform::text::ToUtf8(path));
     if (read.status == platform::files::ReadStatus::Missing) return true;
-    if (read.status != platform::files::ReadStatus::Ok) return false;
+    if (read.status != platform::files::ReadStatus::Ok) {
+        // Nothing there either (a file stands where a folder of the path should be): the save
+        // itself fails and says why.
+        std::error_code error;
+        return !std::filesystem::exists(platform::text::ToUtf8(path), error) && !error;
+    }
     XercesSession xerces;
     return Parse(read.bytes).status == ParseStatus::Ok;
 }

@@ -20,8 +20,8 @@ IMSaveAsDialog::IMSaveAsDialog(IMContainer* parent) : IMDialog(parent, &kBox, 0)
         bar->SetFocus(true);
         return 0L;
     });
-    saveButton_ = CreateButton(this, 30, 79, L"SaveAsButton", L"SaveAsButton", L"SaveAsButtonNuv",
-                               L"SaveAsButtonKlick", 0);
+    saveButton_ =
+        CreateButton(this, 30, 79, L"SaveAsButton", L"SaveAsButton", L"SaveAsButtonNuv", L"SaveAsButtonKlick", 0);
     closeButton_ =
         CreateButton(this, 221, 79, L"CloseButton", L"CloseButton", L"CloseButtonNuv", L"CloseButtonKlick", 0);
     closeButton_->OnClick.connect(boost::bind(&IMControl::Close, this));

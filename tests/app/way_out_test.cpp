@@ -181,6 +181,7 @@ TEST_F(WayOut, ASaveThatCannotHappenIsSaidInTheDialogAndChangesNothing) {
     SaveAs(platform::text::FromUtf8(ownFile) + L"/a.xls");
     ASSERT_NE(app->SaveAsDialog(), nullptr);
     EXPECT_FALSE(app->SaveAsDialog()->Message()->IsHidden());
+    EXPECT_EQ(app->SaveAsDialog()->Message()->GetText(), L"Не удалось сохранить файл. Введите другое имя.");
     Pump();
     Screenshot("save_as_failed");
     app->SaveAsDialog()->Close();
@@ -194,7 +195,7 @@ TEST_F(WayOut, ASaveThatCannotHappenIsSaidInTheDialogAndChangesNothing) {
     }
     SaveAs(platform::text::FromUtf8(letter));
     ASSERT_NE(app->SaveAsDialog(), nullptr);
-    EXPECT_FALSE(app->SaveAsDialog()->Message()->IsHidden());
+    EXPECT_EQ(app->SaveAsDialog()->Message()->GetText(), L"Там уже другой файл. Введите другое имя.");
     EXPECT_EQ(ReadBytes(letter), "Дорогая бабушка!\n");
     EXPECT_FALSE(app->SaveResultsAs(platform::text::FromUtf8(letter)));
     EXPECT_EQ(ReadBytes(letter), "Дорогая бабушка!\n");

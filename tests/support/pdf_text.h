@@ -2,9 +2,9 @@
 // edges in points, so tests can check lines and columns of what was printed.
 #pragma once
 
-#include <cstdio>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <regex>
 #include <sstream>
 #include <string>

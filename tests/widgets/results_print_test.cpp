@@ -119,7 +119,8 @@ TEST_F(ResultsPrint, RowsThatReachTheBottomContinueAtTheTopOfANewPage) {
     ASSERT_GE(pages, 3);
     const std::vector<PdfLine> lines = PdfLines(pdf);
     ASSERT_EQ(lines.size(), 33u);
-    for (int i = 0; i < 30; ++i) EXPECT_EQ(lines[3 + i].Text(), "Строка " + std::to_string(i) + " " + std::to_string(i));
+    for (int i = 0; i < 30; ++i)
+        EXPECT_EQ(lines[3 + i].Text(), "Строка " + std::to_string(i) + " " + std::to_string(i));
     for (std::size_t i = 1; i < lines.size(); ++i) {
         SCOPED_TRACE(lines[i].Text());
         // No line crosses the bottom; a new page starts one step down, as the first did.
