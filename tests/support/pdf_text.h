@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <regex>
+#include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -46,14 +47,20 @@ inline std::vector<PdfLine> PdfLines(const std::string& pdf) {
     std::vector<PdfLine> lines;
     std::vector<PdfWord> words;
     int page = -1;
-    const std::regex word(R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)"[^>]*>([^<]*)</word>)re");
     std::istringstream in(html);
     std::string row;
     while (std::getline(in, row)) {
         if (row.find("<page ") != std::string::npos) ++page;
-        std::smatch m;
-        if (!std::regex_search(row, m, word)) continue;
-        words.push_back(PdfWord{page, std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), m[4]});
+        const std::size_t open = row.find("<word ");
+        const std::size_t textStart = row.find('>', open);
+        const std::size_t textEnd = row.find("</word>", textStart);
+        if (open == std::string::npos || textStart == std::string::npos || textEnd == std::string::npos) continue;
+        const auto number = [&](const char* name) {
+            const std::size_t at = row.find(name, open);
+            return at < textStart ? std::stod(row.substr(at + std::strlen(name))) : 0.0;
+        };
+        words.push_back(PdfWord{page, number("xMin=\""), number("yMin=\""), number("xMax=\""),
+                                row.substr(textStart + 1, textEnd - textStart - 1)});
     }
     // pdftotext lists words by blocks (a column at a time): put them back into lines.
     std::stable_sort(words.begin(), words.end(), [](const PdfWord& a, const PdfWord& b) {
@@ -71,7 +78,6 @@ inline std::vector<PdfLine> PdfLines(const std::string& pdf) {
 
 inline int PdfPages(const std::string& pdf) {
     const std::string info = RunCommand("pdfinfo '" + pdf + "' 2>/dev/null");
-    std::smatch m;
-    if (!std::regex_search(info, m, std::regex(R"(Pages:\s+([0-9]+))"))) return 0;
-    return std::stoi(m[1]);
+    const std::size_t at = info.find("Pages:");
+    return at == std::string::npos ? 0 : std::atoi(info.c_str() + at + 6);
 }
