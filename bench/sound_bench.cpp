@@ -125,6 +125,11 @@ int main(int argc, char** argv) {
     const double still = CpuSeconds() - cpu;
     std::printf("  nothing playing      %7.3f %% of one core over %.0f s (aim < 0.05 %%)\n",
                 100.0 * still / kStillSeconds, kStillSeconds);
+    // The same once SDL's device has been let go: what a screen left alone costs from then on.
+    cpu = CpuSeconds();
+    std::this_thread::sleep_for(std::chrono::duration<double>(kStillSeconds));
+    const double later = CpuSeconds() - cpu;
+    std::printf("  ... the next 10 s   %7.3f %% of one core\n", 100.0 * later / kStillSeconds);
 
     // The instruction, on a faster clock for the silent output: CPU per second of sound.
     Clock::SetScale(scale);
