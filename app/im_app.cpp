@@ -273,4 +273,3 @@ void IMAppBase::ShowResults() {
     });
     exit->OnClick.connect(boost::bind(&IMControl::Close, window_));
 }
-

@@ -115,7 +115,9 @@ void BM_Convert(benchmark::State& state) {
     }
     state.SetLabel(kind == yuv::Kind::Scalar ? "scalar" : "vectorised");
 }
-BENCHMARK(BM_Convert)->Arg(static_cast<int>(yuv::Kind::Scalar))->Arg(static_cast<int>(yuv::Kind::Vectorised))
+BENCHMARK(BM_Convert)
+    ->Arg(static_cast<int>(yuv::Kind::Scalar))
+    ->Arg(static_cast<int>(yuv::Kind::Vectorised))
     ->Unit(benchmark::kMicrosecond);
 
 void BM_DecodeAndConvert(benchmark::State& state) {

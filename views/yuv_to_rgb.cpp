@@ -50,10 +50,10 @@ void VectorRow(const std::uint8_t* y, const std::uint8_t* u, const std::uint8_t*
         const __m128i cbPairs = _mm_unpacklo_epi8(cb8, cb8);
         const __m128i crPairs = _mm_unpacklo_epi8(cr8, cr8);
 
-        const Channels lo = Eight(_mm_unpacklo_epi8(luma, zero), _mm_unpacklo_epi8(cbPairs, zero),
-                                  _mm_unpacklo_epi8(crPairs, zero));
-        const Channels hi = Eight(_mm_unpackhi_epi8(luma, zero), _mm_unpackhi_epi8(cbPairs, zero),
-                                  _mm_unpackhi_epi8(crPairs, zero));
+        const Channels lo =
+            Eight(_mm_unpacklo_epi8(luma, zero), _mm_unpacklo_epi8(cbPairs, zero), _mm_unpacklo_epi8(crPairs, zero));
+        const Channels hi =
+            Eight(_mm_unpackhi_epi8(luma, zero), _mm_unpackhi_epi8(cbPairs, zero), _mm_unpackhi_epi8(crPairs, zero));
         // Saturating packs clamp to 0 .. 255.
         const __m128i blue = _mm_packus_epi16(lo.blue, hi.blue);
         const __m128i green = _mm_packus_epi16(lo.green, hi.green);

@@ -21,7 +21,6 @@
 
 using namespace exercise;
 
-
 constexpr POINT kCardMiddle{kCardWidth / 2, kCardHeight / 2};
 constexpr POINT kBellMiddle{BellPosition.x + 48, BellPosition.y + 48};
 
@@ -148,4 +147,3 @@ class AppHarness : public ::testing::Test {
     IMWindow* window = nullptr;
     IMResourceManager* engine = nullptr;
 };
-

@@ -18,7 +18,8 @@ TEST(PraisePair, SpreadsTheDesignRangeAndStaysInsideForAnyRand) {
     EXPECT_EQ(praise::PairIndex(6554), 1);
     EXPECT_EQ(praise::PairIndex(0), 0);
     // glibc's rand() reaches 2^31 - 1; the pair must still be one of the five.
-    for (long long r : {32768LL, 65535LL, 1234567LL, static_cast<long long>(RAND_MAX), static_cast<long long>(INT_MAX)}) {
+    for (long long r :
+         {32768LL, 65535LL, 1234567LL, static_cast<long long>(RAND_MAX), static_cast<long long>(INT_MAX)}) {
         const int k = praise::PairIndex(static_cast<int>(r));
         EXPECT_GE(k, 0) << r;
         EXPECT_LT(k, praise::kPairCount) << r;
@@ -78,7 +79,9 @@ TEST_F(Finale, PraiseShowsTheCloudAndTheFilmThenClosesWhenTheFilmEnds) {
     ASSERT_TRUE(RunUntil([&] { return app->PraiseOverlay() == nullptr; }));
     const DWORD took = platform::Clock::Milliseconds() - again;
     EXPECT_GE(took, 2166u);
-    EXPECT_LT(took, 2166u + 800u);  // a few passes of the fast clock
+    // A loop pass costs 40 ms of this fast clock and more under a sanitizer; the exact timing is
+    // the film control's own test.
+    EXPECT_LT(took, 2166u + 1500u);
     Pump();
     Pump();
     // The overlay's pictures and both film textures are gone with it (the praise sounds stay).

@@ -43,7 +43,7 @@ inline Frame MakeFrame(int frame) {
             }
     };
     block(SquareLeft(frame), kSquareTop, kSquareSide, kSquareSide, 81, 90, 240);  // red
-    block(0, 192, kWidth, 48, 41, 240, 110);                                       // blue
+    block(0, 192, kWidth, 48, 41, 240, 110);                                      // blue
     return f;
 }
 
