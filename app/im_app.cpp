@@ -62,6 +62,7 @@ void IMAppBase::Start(IMAppBase* app, const std::wstring& title, bool windowed) 
     if (app->window_) {
         app->window_->OnKeyDown.connect(boost::bind(&IMAppBase::OnHelpKey, app, _1));
         app->window_->OnKeyDown.connect(boost::bind(&IMAppBase::OnMenuKey, app, _1));
+        app->window_->OnKeyDown.connect(boost::bind(&IMAppBase::OnCreditsKey, app, _1));
     }
     app->title_ = title;
     app->RegisterScreens();
@@ -271,18 +272,4 @@ void IMAppBase::ShowResults() {
         return 0L;
     });
     exit->OnClick.connect(boost::bind(&IMControl::Close, window_));
-}
-
-void IMAppBase::ShowPraise() { ShowPraiseAt(137, 100); }
-
-// Until the praise film is built, the exercise closes at once after its last words, on the
-// next timer pass (the caller appends its rows first).
-void IMAppBase::ShowPraiseAt(int, int) {
-    if (!window_ || !currentScreen_) return;
-    const unsigned timer = window_->AddTimer(0);
-    window_->ConnectTimer(timer, boost::bind(&IMControl::Close, currentScreen_));
-    window_->ConnectTimer(timer, [this, timer](const IMEvent&) {
-        if (window_) window_->RemoveTimer(timer);
-        return 0L;
-    });
 }

@@ -75,6 +75,8 @@ class IMAppBase {
     void ShowInstructionOverlay();
     // F1: the instruction again over whatever runs; the next key closes it.
     long OnHelpKey(const IMKeyboardEvent& e);
+    // Ctrl+I (the same key in the Russian layout): the credits above everything.
+    long OnCreditsKey(const IMKeyboardEvent& e);
     void ShowExitMenu();
     void CloseExitMenu();
 
@@ -93,6 +95,9 @@ class IMAppBase {
     // The overlay opened by ShowInstructionOverlay while it is open, else null.
     IMDialog* InstructionOverlay() const { return instructionOverlay_; }
     IMDialog* StartScreen() const { return startScreen_; }
+    // The praise overlay while its film plays, and the credits while they are open.
+    IMDialog* PraiseOverlay() const { return praiseOverlay_; }
+    IMDialog* Credits() const { return credits_; }
     IMEditBar* NameBar() const { return startScreen_ ? nameBar_ : nullptr; }
     IMScroll* DescriptionScroll() const { return startScreen_ ? descriptionScroll_ : nullptr; }
     IMDialog* DescriptionContent() const { return startScreen_ ? descriptionContent_ : nullptr; }
@@ -149,6 +154,8 @@ class IMAppBase {
     IMDialog* descriptionContent_ = nullptr;
     IMDialog* instructionOverlay_ = nullptr;
     IMConnection escapeConnection_;
+    IMDialog* praiseOverlay_ = nullptr;
+    IMDialog* credits_ = nullptr;
 };
 
 template <class T>
