@@ -76,7 +76,8 @@ void IMAppBase::Shutdown() {
     // Every way out passes here (the Close button, Alt+F4, the desktop's logout), and closing
     // the window disposes the screens without their close handlers: the pupil's rows are
     // written now.
-    app->SaveResults();
+    // A save that found the shared file locked by another program's save tries once more.
+    if (!app->SaveResults() && app->Workbook()) app->SaveResults();
     // The process ends here, so the object goes whoever else once asked for it (the boards
     // do, on this thread, and run no more): the sound threads and the engine stop with the
     // window instead of playing on into the process's exit.
