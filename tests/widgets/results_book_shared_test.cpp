@@ -1,12 +1,11 @@
 // A classroom's results in one file: several programs (real processes) save into one workbook
 // at random moments, one of them killed in the middle of its saves, and nobody's rows are lost,
 // doubled or reordered. The file stays readable by a real spreadsheet program.
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -27,7 +26,8 @@ namespace {
 
 pid_t StartWriter(const std::string& file, int n, int rounds) {
     const std::string program = RESULTS_WRITER;
-    std::vector<std::string> args = {program, file, std::to_string(n), std::to_string(rounds), std::to_string(n * 7919)};
+    std::vector<std::string> args = {program, file, std::to_string(n), std::to_string(rounds),
+                                     std::to_string(n * 7919)};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
