@@ -62,6 +62,7 @@ void IMAppBase::Start(IMAppBase* app, const std::wstring& title, bool windowed) 
     if (app->window_) {
         app->window_->OnKeyDown.connect(boost::bind(&IMAppBase::OnHelpKey, app, _1));
         app->window_->OnKeyDown.connect(boost::bind(&IMAppBase::OnMenuKey, app, _1));
+        app->window_->OnKeyDown.connect(boost::bind(&IMAppBase::OnCreditsKey, app, _1));
     }
     app->title_ = title;
     app->RegisterScreens();
@@ -75,7 +76,8 @@ void IMAppBase::Shutdown() {
     // Every way out passes here (the Close button, Alt+F4, the desktop's logout), and closing
     // the window disposes the screens without their close handlers: the pupil's rows are
     // written now.
-    app->SaveResults();
+    // A save that found the shared file locked by another program's save tries once more.
+    if (!app->SaveResults() && app->Workbook()) app->SaveResults();
     // The process ends here, so the object goes whoever else once asked for it (the boards
     // do, on this thread, and run no more): the sound threads and the engine stop with the
     // window instead of playing on into the process's exit.
@@ -261,17 +263,3 @@ void IMAppBase::CloseExitMenu() {
 // [SECTION] The slots' defaults
 
 void IMAppBase::RegisterScreens() {}
-
-void IMAppBase::ShowPraise() { ShowPraiseAt(137, 100); }
-
-// Until the praise film is built, the exercise closes at once after its last words, on the
-// next timer pass (the caller appends its rows first).
-void IMAppBase::ShowPraiseAt(int, int) {
-    if (!window_ || !currentScreen_) return;
-    const unsigned timer = window_->AddTimer(0);
-    window_->ConnectTimer(timer, boost::bind(&IMControl::Close, currentScreen_));
-    window_->ConnectTimer(timer, [this, timer](const IMEvent&) {
-        if (window_) window_->RemoveTimer(timer);
-        return 0L;
-    });
-}

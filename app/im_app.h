@@ -93,6 +93,8 @@ class IMAppBase {
     void ShowInstructionOverlay();
     // F1: the instruction again over whatever runs; the next key closes it.
     long OnHelpKey(const IMKeyboardEvent& e);
+    // Ctrl+I (the same key in the Russian layout): the credits above everything.
+    long OnCreditsKey(const IMKeyboardEvent& e);
     void ShowExitMenu();
     void CloseExitMenu();
 
@@ -111,6 +113,9 @@ class IMAppBase {
     // The overlay opened by ShowInstructionOverlay while it is open, else null.
     IMDialog* InstructionOverlay() const { return instructionOverlay_; }
     IMDialog* StartScreen() const { return startScreen_; }
+    // The praise overlay while its film plays, and the credits while they are open.
+    IMDialog* PraiseOverlay() const { return praiseOverlay_; }
+    IMDialog* Credits() const { return credits_; }
     IMEditBar* NameBar() const { return startScreen_ ? nameBar_ : nullptr; }
     IMScroll* DescriptionScroll() const { return startScreen_ ? descriptionScroll_ : nullptr; }
     IMDialog* DescriptionContent() const { return startScreen_ ? descriptionContent_ : nullptr; }
@@ -170,6 +175,8 @@ class IMAppBase {
     IMDialog* resultsScreen_ = nullptr;
     IMSelectPrinterDialog* printDialog_ = nullptr;
     IMSaveAsDialog* saveAsDialog_ = nullptr;
+    IMDialog* praiseOverlay_ = nullptr;
+    IMDialog* credits_ = nullptr;
 };
 
 template <class T>

@@ -21,7 +21,7 @@ namespace platform {
 namespace {
 // How long SDL's device stays open, paused, after the last sound: the exercise's chains of
 // sounds follow each other within milliseconds and keep it.
-constexpr std::chrono::milliseconds kIdleClose{1500};
+constexpr std::chrono::milliseconds kIdleClose{500};
 }  // namespace
 
 // [SECTION] Shared state of buffers and the output

@@ -122,7 +122,7 @@ class AudioDevice {
     // step after the last buffer stopped.
     bool IsSleeping() const;
     // True while SDL's device is open. A paused device still wakes to feed the card silence,
-    // so it is closed a second and a half after the last sound stopped; the next sound that
+    // so it is closed half a second after the last sound stopped; the next sound that
     // plays opens it again.
     bool HoldsSoundCard() const;
     // Test hook: the sound card goes away, as when a USB headset is unplugged. As with a device

@@ -7,9 +7,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace platform::files {
 namespace {
@@ -24,6 +26,8 @@ class Descriptor {
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
+    // Hands the descriptor over; this object no longer closes it.
+    void Release() { fd_ = -1; }
     // close() reports the last write error on some file systems (NFS), so its result counts.
     bool Close() {
         int fd = fd_;
@@ -186,6 +190,56 @@ std::optional<FileId> IdOf(const std::string& path) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) return std::nullopt;
     return FileId{info.st_dev, info.st_ino};
+}
+
+std::optional<FileVersion> VersionOf(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return std::nullopt;
+    return FileVersion{FileId{info.st_dev, info.st_ino}, info.st_size,
+                       static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
+std::optional<FileLock> FileLock::Acquire(const std::string& lockPath, int timeoutMs, std::string* why) {
+    Descriptor fd(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666));
+    if (fd.get() < 0) {
+        *why = Because("cannot open the lock file " + lockPath, errno);
+        return std::nullopt;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;  // the whole file, whatever its length
+        if (fcntl(fd.get(), F_SETLK, &lock) == 0) break;
+        const int error = errno;
+        if (error != EACCES && error != EAGAIN && error != EINTR) {
+            *why = Because("cannot lock " + lockPath, error);
+            return std::nullopt;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            *why = "another program has held " + lockPath + " for " + std::to_string(timeoutMs) + " ms";
+            return std::nullopt;
+        }
+        // Polled rather than waited for with F_SETLKW, so that the wait has an end on every
+        // file system.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    FileLock held(fd.get());
+    fd.Release();
+    return held;
+}
+
+FileLock& FileLock::operator=(FileLock&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) close(fd_);
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+FileLock::~FileLock() {
+    if (fd_ >= 0) close(fd_);
 }
 
 }  // namespace platform::files

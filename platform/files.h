@@ -7,6 +7,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,6 +60,38 @@ struct FileId {
 };
 // The file at `path` (links followed), or nothing when there is none or it cannot be reached.
 std::optional<FileId> IdOf(const std::string& path);
+
+// Which version of a file is at a path: a replacement (a new file renamed into place) or any
+// write changes it.
+struct FileVersion {
+    FileId id;
+    off_t size = 0;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const FileVersion&) const = default;
+};
+std::optional<FileVersion> VersionOf(const std::string& path);
+
+// An exclusive lock that programs on several machines agree on: a POSIX record lock (fcntl) on
+// a small file beside the document, which works on local disks and on the network file
+// systems schools mount (NFS, SMB/CIFS), where flock may not. The system drops the lock when
+// the holder's descriptor closes, its process ends or is killed, so a crashed program never
+// leaves it held; the lock file itself stays and never blocks anyone. Move-only.
+class FileLock {
+   public:
+    // Waits up to `timeoutMs` for the lock on `lockPath` (created 0666 less the umask when
+    // missing). Nothing, with `why`, when it is still held by another program by then or the
+    // lock file cannot be opened.
+    static std::optional<FileLock> Acquire(const std::string& lockPath, int timeoutMs, std::string* why);
+    FileLock(FileLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    FileLock& operator=(FileLock&& other) noexcept;
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    ~FileLock();  // releases the lock
+
+   private:
+    explicit FileLock(int fd) : fd_(fd) {}
+    int fd_ = -1;
+};
 
 // strerror's text for an errno value, safe beside other threads.
 std::string ErrorText(int errnum);

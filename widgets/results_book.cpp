@@ -342,10 +342,50 @@ std::wstring CellText(const DOMElement* cell) {
 // [SECTION] ResultsBook
 // ============================================================================================
 
+// The pupil's worksheet in `document`: the first whose cleaned name matches the cleaned pupil
+// name with letter case ignored; null when there is none.
+static DOMElement* FindSheet(DOMDocument& document, const std::wstring& pupilName) {
+    const std::wstring wanted = workbook::FoldCase(CleanSheetName(pupilName));
+    DOMElement* root = document.getDocumentElement();
+    for (DOMNode* child = root->getFirstChild(); child; child = child->getNextSibling()) {
+        if (!IsElement(child, u"Worksheet")) continue;
+        auto* candidate = static_cast<DOMElement*>(child);
+        if (workbook::FoldCase(CleanSheetName(Wide(candidate->getAttribute(kSheetNameAttribute)))) == wanted)
+            return candidate;
+    }
+    return nullptr;
+}
+
+// A new worksheet named `name`, after the others, with its table.
+static DOMElement* AddSheet(DOMDocument& document, const std::wstring& name) {
+    DOMElement* sheet = AddElement(document, *document.getDocumentElement(), u"Worksheet");
+    sheet->setAttribute(kSheetNameAttribute, Xml(name).c_str());
+    sheet->appendChild(NewTable(document));
+    return sheet;
+}
+
+// How long a save waits for another program's save to end: a merge into a large classroom
+// file takes about a second.
+static constexpr int kLockWaitMs = 4000;
+
+// ".<name>.lock" beside the file: hidden, so that a teacher looking into the folder sees the
+// workbook alone.
+static std::string LockFileOf(const std::string& file) {
+    const auto slash = file.rfind('/');
+    const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
+    return file.substr(0, name) + "." + file.substr(name) + ".lock";
+}
+
 struct ResultsBook::State {
     XercesSession xerces;  // first, so that it ends after everything below is released
     DocumentPtr document;
     DOMElement* table = nullptr;
+    // The rows appended since the book was opened or last saved to its own file: what a save
+    // adds to the file as it is then.
+    std::vector<DOMElement*> unsaved;
+    // The file as this book last wrote it: while it is still there, nobody else has saved
+    // since, and this book's document is the file's.
+    std::optional<platform::files::FileVersion> written;
     std::wstring path;
     std::wstring sheetName;
     // Set when the file at `path` could not be read or moved aside: it may hold other pupils'
@@ -354,6 +394,7 @@ struct ResultsBook::State {
     std::optional<platform::files::FileId> keptFile;
 
     void Open(const std::wstring& pupilName);
+    bool MergeIntoFile();
     void Keep(const std::string& file) {
         keepOwnFile = true;
         keptFile = platform::files::IdOf(file);
@@ -402,25 +443,40 @@ void ResultsBook::State::Open(const std::wstring& pupilName) {
         document = std::move(parsed.document);
     }
 
-    const std::wstring wanted = workbook::FoldCase(CleanSheetName(pupilName));
-    DOMElement* root = document->getDocumentElement();
-    DOMElement* sheet = nullptr;
-    for (DOMNode* child = root->getFirstChild(); child && !sheet; child = child->getNextSibling()) {
-        if (!IsElement(child, u"Worksheet")) continue;
-        auto* candidate = static_cast<DOMElement*>(child);
-        if (workbook::FoldCase(CleanSheetName(Wide(candidate->getAttribute(kSheetNameAttribute)))) == wanted)
-            sheet = candidate;
-    }
-    if (sheet) {
+    if (DOMElement* sheet = FindSheet(*document, pupilName)) {
         sheetName = Wide(sheet->getAttribute(kSheetNameAttribute));
         table = TableOf(*document, *sheet);
     } else {
         sheetName = CleanSheetName(pupilName);
-        sheet = AddElement(*document, *root, u"Worksheet");
-        sheet->setAttribute(kSheetNameAttribute, Xml(sheetName).c_str());
-        table = NewTable(*document);
-        sheet->appendChild(table);
+        table = TableOf(*document, *AddSheet(*document, sheetName));
     }
+}
+
+// Writes `document` to `file`, making its folder when it went missing (or was typed into the
+// save-as box), as a file manager would for a new document.
+static bool WriteDocument(const DOMDocument& document, const std::string& file) {
+    std::string why;
+    std::optional<std::string> bytes = Serialize(document, &why);
+    if (!bytes) {
+        platform::Debug::Print("results not saved to " + file + ": " + why);
+        return false;
+    }
+    const auto slash = file.rfind('/');
+    if (slash != std::string::npos && slash > 0) {
+        const std::string folder = file.substr(0, slash);
+        struct stat info {};
+        if (stat(folder.c_str(), &info) != 0 && errno == ENOENT &&
+            !platform::Folders::Create(platform::text::FromUtf8(folder), 0777)) {
+            platform::Debug::Print("results not saved to " + file + ": its folder cannot be created");
+            return false;
+        }
+    }
+    platform::files::Outcome written = platform::files::Replace(file, *bytes);
+    if (!written.ok) {
+        platform::Debug::Print("results not saved to " + file + ": " + written.why);
+        return false;
+    }
+    return true;
 }
 
 ResultsBook::ResultsBook(const std::wstring& path, const std::wstring& pupilName) : state_(std::make_unique<State>()) {
@@ -467,6 +523,7 @@ void ResultsBook::AddRow(const std::wstring& caption, const std::wstring& value,
         addCell(workbook::CleanText(caption), L"String");
         addCell(text, cellType);
         state_->table->appendChild(row);
+        state_->unsaved.push_back(row);
     }
     CATCH_XML_ERRORS("cannot add a results row")
 }
@@ -474,7 +531,7 @@ void ResultsBook::AddRow(const std::wstring& caption, const std::wstring& value,
 void ResultsBook::Finish() {
     if (!state_->table) return;
     try {
-        AddElement(*state_->document, *state_->table, u"Row");
+        state_->unsaved.push_back(AddElement(*state_->document, *state_->table, u"Row"));
     }
     CATCH_XML_ERRORS("cannot add a results row")
 }
@@ -486,40 +543,91 @@ bool ResultsBook::Save(const std::wstring& path) {
         platform::Debug::Print("results not saved to " + file + ": the workbook could not be opened");
         return false;
     }
-    if (state_->WouldOverwriteKeptFile(target)) {
-        platform::Debug::Print(
-            "results not saved to " + file +
-            ": the file there could not be read when the workbook was opened, so it is left as it is");
-        return false;
-    }
     try {
-        std::string why;
-        std::optional<std::string> bytes = Serialize(*state_->document, &why);
-        if (!bytes) {
-            platform::Debug::Print("results not saved to " + file + ": " + why);
+        if (target == state_->path) return state_->MergeIntoFile();
+        if (state_->WouldOverwriteKeptFile(target)) {
+            platform::Debug::Print(
+                "results not saved to " + file +
+                ": the file there could not be read when the workbook was opened, so it is left as it is");
             return false;
         }
-        // A folder that went missing (or was typed into the save-as box) is made, as a file
-        // manager would for a new document; new folders follow the umask like the file.
-        const auto slash = file.rfind('/');
-        if (slash != std::string::npos && slash > 0) {
-            const std::string folder = file.substr(0, slash);
-            struct stat info {};
-            if (stat(folder.c_str(), &info) != 0 && errno == ENOENT &&
-                !platform::Folders::Create(platform::text::FromUtf8(folder), 0777)) {
-                platform::Debug::Print("results not saved to " + file + ": its folder cannot be created");
-                return false;
-            }
-        }
-        platform::files::Outcome written = platform::files::Replace(file, *bytes);
-        if (!written.ok) {
-            platform::Debug::Print("results not saved to " + file + ": " + written.why);
-            return false;
-        }
-        return true;
+        return WriteDocument(*state_->document, file);
     }
     CATCH_XML_ERRORS("results not saved to " + file)
     return false;
+}
+
+// Other programs may have saved into the file since this book read it (a classroom's results
+// gather in one file on a shared folder). Under the lock beside the file, the file is read as
+// it is now, this book's unsaved rows are appended to the pupil's sheet there, and that
+// document is written back and becomes this book's. Rows already in the file are never moved
+// or rewritten. Without the lock the rows stay unsaved for the next save.
+bool ResultsBook::State::MergeIntoFile() {
+    const std::string file = platform::text::ToUtf8(path);
+    std::string why;
+    std::optional<platform::files::FileLock> lock =
+        platform::files::FileLock::Acquire(LockFileOf(file), kLockWaitMs, &why);
+    if (!lock) {
+        platform::Debug::Print("results not saved to " + file + " yet (" + why + "); they are kept for the next save");
+        return false;
+    }
+    if (written && platform::files::VersionOf(file) == written) {
+        if (!WriteDocument(*document, file)) return false;
+        written = platform::files::VersionOf(file);
+        unsaved.clear();
+        return true;
+    }
+    platform::files::ReadResult read = platform::files::ReadAll(file);
+    DocumentPtr current;
+    if (read.status == platform::files::ReadStatus::Unreadable) {
+        platform::Debug::Print("results not saved to " + file + ": it cannot be read (" + read.why +
+                               "), so it is left as it is");
+        return false;
+    }
+    if (read.status == platform::files::ReadStatus::Ok) {
+        Parsed parsed = Parse(read.bytes);
+        read.bytes = std::string();
+        if (parsed.status == ParseStatus::OutOfMemory) {
+            platform::Debug::Print("results not saved to " + file + ": out of memory reading it");
+            return false;
+        }
+        if (parsed.status == ParseStatus::Ok) {
+            current = std::move(parsed.document);
+        } else {
+            // Damaged since it was read: it goes aside and this book's whole document, which
+            // holds everything it read then, takes its place.
+            auto aside = platform::files::MoveAside(file, ".damaged-" + TimeStamp(), &why);
+            if (!aside) {
+                platform::Debug::Print("results not saved to " + file + ": it is not a results workbook (" +
+                                       parsed.why + ") and " + why);
+                return false;
+            }
+            platform::Debug::Print(file + " is not a results workbook (" + parsed.why + "); it is kept as " + *aside);
+        }
+    } else if (keepOwnFile) {
+        // The file that could not be read at the start has gone: nothing of it can be lost.
+        keepOwnFile = false;
+    }
+    if (!current) {
+        if (!WriteDocument(*document, file)) return false;
+        written = platform::files::VersionOf(file);
+        unsaved.clear();
+        keepOwnFile = false;
+        return true;
+    }
+
+    DOMElement* sheet = FindSheet(*current, sheetName);
+    if (!sheet) sheet = AddSheet(*current, sheetName);
+    DOMElement* currentTable = TableOf(*current, *sheet);
+    for (DOMElement* row : unsaved) currentTable->appendChild(current->importNode(row, true));
+    if (!WriteDocument(*current, file)) return false;  // this book stays as it was
+    written = platform::files::VersionOf(file);
+    document = std::move(current);
+    table = currentTable;
+    sheetName = Wide(sheet->getAttribute(kSheetNameAttribute));
+    unsaved.clear();
+    keepOwnFile = false;
+    return true;
 }
 
 std::wstring ResultsBook::GetFileName() const { return state_->path; }

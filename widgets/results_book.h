@@ -59,12 +59,22 @@ class ResultsBook {
     // Appends an empty row: the blank line between passes.
     void Finish();
 
-    // Writes the whole workbook to `path`, or to the path it was opened with when `path` is
-    // empty; the latter stays this object's path either way. The file is replaced atomically
-    // (see platform/files.h), keeping an existing file's permissions; a new one gets 0666 less
-    // the umask, and a missing folder for it is made (0777 less the umask). On failure (a
-    // read-only file or folder, a folder that cannot be made) the file there is left as it was,
-    // standard error says which file and why, and the result is false.
+    // Saving to the book's own file (`path` empty or equal to it) adds what this book appended
+    // since it was opened or last saved to the file as it is now: several programs, on one
+    // computer or on several sharing a network folder, may save into one file, and none loses
+    // another's rows. It takes an exclusive lock on the hidden file ".<name>.lock" beside it (waiting a few
+    // seconds for another program's save), reads the file, appends this book's new rows to the
+    // pupil's sheet there (made when missing, matched as on opening), writes it back and takes
+    // that document as its own. Rows already in the file are never moved or rewritten. When the
+    // lock cannot be had, the rows stay unsaved and the next save adds them.
+    //
+    // Saving to another `path` writes the whole workbook there; the book keeps its own path.
+    //
+    // Either way the file is replaced atomically (see platform/files.h), keeping an existing
+    // file's permissions; a new one gets 0666 less the umask, and a missing folder for it is
+    // made (0777 less the umask). On failure (no lock, a read-only file or folder, a folder
+    // that cannot be made) the file there is left as it was, standard error says which file
+    // and why, and the result is false.
     bool Save(const std::wstring& path = std::wstring());
 
     // The path the workbook was opened with.

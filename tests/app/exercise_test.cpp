@@ -138,8 +138,9 @@ TEST_F(Exercise, FourBoardsPlayedWithPlannedMistakesWriteEveryCounter) {
     ASSERT_NE(fourth, nullptr);
     Solve(fourth);
 
-    // The last narration ends: the board stays, disabled, the exercise closes, and the episode
-    // is back at the first without the chair board's opening words.
+    // The last narration ends: the board stays, disabled, under the praise; the episode is back
+    // at the first without the chair board's opening words. The praise film's end closes the
+    // praise and then the exercise.
     ASSERT_TRUE(RunUntil([&] { return IsPlaying(142); }));
     bool openingAfterLast = true;
     engine->ConnectEnded(engine->FindSound(L"142"), [&](DWORD) {
@@ -148,7 +149,13 @@ TEST_F(Exercise, FourBoardsPlayedWithPlannedMistakesWriteEveryCounter) {
         EXPECT_EQ(episodes::Index(), 0);
         return 0L;
     });
+    ASSERT_TRUE(RunUntil([&] { return app->PraiseOverlay() != nullptr; }));
+    EXPECT_EQ(app->ExerciseDialog(), exercise) << "the exercise waits for the film";
+    const DWORD praiseStart = platform::Clock::Milliseconds();
+    RunUntil([&] { return platform::Clock::Milliseconds() - praiseStart > 1200; });
+    Screenshot("exercise_praise_over_the_last_board");
     ASSERT_TRUE(RunUntil([&] { return app->ExerciseDialog() == nullptr; }));
+    EXPECT_EQ(app->PraiseOverlay(), nullptr);
     EXPECT_FALSE(openingAfterLast);
     EXPECT_EQ(app->CurrentScreen(), nullptr);
     Pump();

@@ -1,0 +1,91 @@
+// IMAnimationBase<V>: the control that plays an animated view in real time. After Play the
+// frame number follows the high-resolution counter: n = whole frame times since Play, shown
+// frame = first + n mod (last - first + 1); once n passes the played range the film stops and
+// OnStop is emitted. The window runs its loop without sleeping while a film plays.
+//
+//   stopped --Play--> playing --n > last - first--> stopped (OnStop)
+//
+// A view that fails while it advances (a malformed film) is reported on standard error and hidden;
+// the clock runs on, so the film still stops, and OnStop still comes, when its range is over.
+//
+// GUI thread only. Slots of OnStop may close the control; it is deleted later.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+#include "core/event.h"
+#include "core/signal.h"
+#include "gui/view_control.h"
+#include "gui/window.h"
+#include "platform/clock.h"
+#include "platform/debug.h"
+
+template <class V>
+class IMAnimationBase : public IMViewControl<V> {
+   public:
+    // Frame time in sixtieths of a millisecond: 2400 is 40 ms, 25 frames a second.
+    static constexpr int kDefaultFrameTime = 2400;
+
+    explicit IMAnimationBase(IMContainer* parent) : IMViewControl<V>(parent, 0) {}
+    ~IMAnimationBase() override { HoldEveryPass(false); }
+
+    void Play() {
+        Emit(OnPlay, IMEvent(this, 0));
+        Emit(OnFrame, IMEvent(this, 0));
+        playing_ = true;
+        startTime_ = platform::Clock::Counter();
+        HoldEveryPass(true);
+    }
+    void Stop() {
+        playing_ = false;
+        HoldEveryPass(false);
+        Emit(OnStop, IMEvent(this, 0));
+    }
+    bool IsPlaying() const { return playing_; }
+
+    int Tick() override {
+        if (!playing_) return 0;
+        const std::int64_t elapsed = platform::Clock::Counter() - startTime_;
+        // Sixtieths of a millisecond, without overflowing for any span the counter can hold.
+        const std::int64_t e = platform::Clock::TicksToMicroseconds(elapsed) * 60 / 1000;
+        const std::int64_t n = frameTime > 0 ? e / frameTime : 0;
+        const std::int64_t first = this->GetFirstFrame();
+        const std::int64_t last = this->GetLastFrame();
+        // Past the range the film is over, even when the frame due equals the one shown (a
+        // film with no frame at all, or a pass late by whole loops of the range).
+        if (n > last - first) {
+            Stop();
+            return 0;
+        }
+        const std::int64_t count = last - first + 1;
+        const int target = static_cast<int>(first + n % count);
+        if (target == this->GetFrame()) return 0;
+        Emit(OnFrame, IMEvent(this, 0));
+        try {
+            this->SetFrame(target);
+        } catch (const std::exception& error) {
+            platform::Debug::Print(std::string("film: ") + error.what());
+            this->Hide();
+        }
+        this->SetDirty(true);
+        return 0;
+    }
+
+    int frameTime = kDefaultFrameTime;
+    IMEventSignal OnPlay;
+    IMEventSignal OnStop;
+    IMEventSignal OnFrame;
+
+   private:
+    void HoldEveryPass(bool hold) {
+        if (hold == holdingPass_) return;
+        holdingPass_ = hold;
+        if (IMWindow* window = RootWindow()) window->RequestEveryPass(hold);
+    }
+
+    std::int64_t startTime_ = 0;
+    bool playing_ = false;
+    bool holdingPass_ = false;
+};
