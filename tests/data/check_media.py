@@ -531,8 +531,9 @@ def check_pauses(folder, counts):
         wanted = counts.get(clip, 1) - 1
         long_gaps = sorted(g for g in gaps if g >= MIN_PAUSE)
         if len(long_gaps) < wanted:
-            failures.append("%s.ogg: %d pause(s) of %.1f s or more between %d sentences; pauses found: %s" %
-                            (clip, len(long_gaps), MIN_PAUSE, wanted + 1, ", ".join("%.2f" % g for g in gaps)))
+            failures.append("%s.ogg: %d pause(s) of %.1f s or more between %d sentences; pauses of 0.2 s or more: %s" %
+                            (clip, len(long_gaps), MIN_PAUSE, wanted + 1,
+                             ", ".join("%.2f" % g for g in gaps if g >= 0.2) or "none"))
     return failures
 
 
