@@ -5,7 +5,7 @@ BUILD_DIR  ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= 2
 
-.PHONY: all deps configure build run test test-plain test-asan tsan bench assets clean
+.PHONY: all deps configure build run test test-plain printer test-asan tsan bench assets clean
 
 all: build
 
@@ -25,13 +25,18 @@ run: build
 # AddressSanitizer + UndefinedBehaviorSanitizer, then the plain build (whose summary ends the log).
 test: tsan test-asan test-plain
 
-test-plain: build
+# The PDF printer the printing test prints on; the test itself says what is missing.
+printer:
+	-@tools/test-printer.sh
+
+test-plain: build printer
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j$(JOBS)
 
 # The whole suite under AddressSanitizer + UndefinedBehaviorSanitizer, in its own build folder.
 test-asan: deps
 	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DVORLEN_ASAN=ON >/dev/null
 	@cmake --build build-asan -j$(JOBS)
+	-@tools/test-printer.sh
 	@cd build-asan && ctest --output-on-failure -j$(JOBS)
 
 # The sound playback threads under ThreadSanitizer, in a build directory of their own.

@@ -174,7 +174,15 @@ void IMAppBase::OpenResultsBook(const std::wstring& pupil) {
 
 bool IMAppBase::SaveResults() { return workbook_ ? workbook_->Save() : false; }
 
-bool IMAppBase::SaveResultsAs(const std::wstring& path) { return workbook_ ? workbook_->Save(path) : false; }
+bool IMAppBase::SaveResultsAs(const std::wstring& path) {
+    if (!workbook_) return false;
+    // A typo must not turn another document into a workbook.
+    if (!path.empty() && path != workbook_->GetFileName() && !MayWriteWorkbookAt(path)) {
+        platform::Debug::Print(L"not saved over " + path + L": it is not a results workbook");
+        return false;
+    }
+    return workbook_->Save(path);
+}
 
 // [SECTION] Keys and the exit menu
 
@@ -255,22 +263,3 @@ void IMAppBase::CloseExitMenu() {
 // [SECTION] The slots' defaults
 
 void IMAppBase::RegisterScreens() {}
-
-// A plain closing screen until the results screen is built: Retry and Exit.
-void IMAppBase::ShowResults() {
-    nextScreen_ = screens_.empty() ? std::wstring() : screens_.begin()->first;
-    if (!window_) return;
-    IMDialog* screen = CreateDialog(window_, 0, 0, 800, 600, 0);
-    IMPicture* background = CreatePicture(screen, 0, 0, L"DefaultBackGround", 0, 0xFFFFFFFF);
-    background->SetRect(RECT{0, 0, 800, 600});
-    IMButton* retry =
-        CreateButton(screen, 330, 300, L"RetryButton", L"RetryButton", L"RetryButtonNuv", L"RetryButtonKlick", 1);
-    IMButton* exit =
-        CreateButton(screen, 330, 360, L"ExitButton", L"ExitButton", L"ExitButtonNuv", L"ExitButtonKlick", 1);
-    retry->OnClick.connect(boost::bind(&IMControl::Close, screen));
-    retry->OnClick.connect([this](const IMMouseEvent&) {
-        ShowStartScreen();
-        return 0L;
-    });
-    exit->OnClick.connect(boost::bind(&IMControl::Close, window_));
-}

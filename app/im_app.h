@@ -26,6 +26,11 @@ class IMKeyboardEvent;
 class IMEditBar;
 class IMScroll;
 class ResultsBook;
+class IMSaveAsDialog;
+class IMSelectPrinterDialog;
+namespace platform {
+class PrintSurface;
+}
 
 class IMAppBase {
    public:
@@ -69,6 +74,19 @@ class IMAppBase {
     // there is no workbook or the file could not be written (said on standard error).
     bool SaveResults();
     bool SaveResultsAs(const std::wstring& path);
+
+    // The results screen's outputs (app/results_output.cpp). Nothing happens without a
+    // workbook. The printer dialog's Print prints on the selected printer and closes it; the
+    // save-as dialog's Save writes the workbook under the typed name and closes it, or says in
+    // the dialog why it did not and stays open.
+    void ShowPrintDialog();
+    // Prints the workbook with the pupil's header on `surface` (nothing without one) and then
+    // releases the surface.
+    void PrintResults(std::unique_ptr<platform::PrintSurface> surface);
+    void ShowSaveAsDialog();
+    IMDialog* ResultsScreen() const { return resultsScreen_; }
+    IMSelectPrinterDialog* PrintDialog() const { return printDialog_; }
+    IMSaveAsDialog* SaveAsDialog() const { return saveAsDialog_; }
 
     // The instruction on the way from the start screen into the exercise: Esc closes it at any
     // time, and its closing starts the next screen.
@@ -154,6 +172,9 @@ class IMAppBase {
     IMDialog* descriptionContent_ = nullptr;
     IMDialog* instructionOverlay_ = nullptr;
     IMConnection escapeConnection_;
+    IMDialog* resultsScreen_ = nullptr;
+    IMSelectPrinterDialog* printDialog_ = nullptr;
+    IMSaveAsDialog* saveAsDialog_ = nullptr;
     IMDialog* praiseOverlay_ = nullptr;
     IMDialog* credits_ = nullptr;
 };

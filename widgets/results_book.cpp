@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <ctime>
+#include <filesystem>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -649,6 +650,34 @@ std::vector<std::pair<std::wstring, std::wstring>> ResultsBook::Rows() const {
     }
     CATCH_XML_ERRORS("cannot read the results rows")
     return rows;
+}
+
+std::optional<std::vector<std::vector<std::wstring>>> ResultsBook::CellTexts() const {
+    if (!state_->table) return std::nullopt;
+    std::vector<std::vector<std::wstring>> lines;
+    try {
+        for (DOMNode* node = state_->table->getFirstChild(); node; node = node->getNextSibling()) {
+            if (!IsElement(node, u"Row")) continue;
+            std::vector<std::wstring>& line = lines.emplace_back();
+            xercesc::DOMNodeList* data = static_cast<DOMElement*>(node)->getElementsByTagName(u"Data");
+            for (XMLSize_t i = 0; i < data->getLength(); ++i) line.push_back(Wide(data->item(i)->getTextContent()));
+        }
+    }
+    CATCH_XML_ERRORS("cannot read the results rows")
+    return lines;
+}
+
+bool MayWriteWorkbookAt(const std::wstring& path) {
+    const platform::files::ReadResult read = platform::files::ReadAll(platform::text::ToUtf8(path));
+    if (read.status == platform::files::ReadStatus::Missing) return true;
+    if (read.status != platform::files::ReadStatus::Ok) {
+        // Nothing there either (a file stands where a folder of the path should be): the save
+        // itself fails and says why.
+        std::error_code error;
+        return !std::filesystem::exists(platform::text::ToUtf8(path), error) && !error;
+    }
+    XercesSession xerces;
+    return Parse(read.bytes).status == ParseStatus::Ok;
 }
 
 std::wstring CleanSheetName(const std::wstring& typed) { return workbook::SheetName(typed); }

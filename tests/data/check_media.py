@@ -6,16 +6,25 @@ Usage: check_media.py DATA_DIR
 Every expected file must exist and have the right shape: PNG size and colour
 type (and a few pixel facts where the program depends on them, such as the
 bell's transparent corners), Ogg Vorbis channels, sample rate and length, Ogg
-Theora frame size, pixel format, frame rate and frame count. Prints one line
-per failing file and exits with status 1 when anything fails.
+Theora frame size, pixel format, frame rate and frame count. Clouds must lie
+wholly inside their pictures and the names on the cards stand on one baseline.
+Prints one line per failing file and exits with status 1 when anything fails.
 
 Standard library only: this runs in the normal test run, where the tools that
-make the media are not installed.
+make the media are not installed. With --decode (the generator passes it) the
+sounds and films are decoded too, with oggdec and ffmpeg: the narration must
+leave a pause of at least 0.7 s between its sentences, and a round face in the
+films must still be round once the praise window has squeezed the 320 x 240
+frame into 320 x 200.
 """
 
+import array
+import math
 import os
 import struct
+import subprocess
 import sys
+import wave
 import zlib
 
 RGB, RGBA = 2, 6
@@ -81,8 +90,8 @@ def _skin_pictures():
 # (path, width, height, colour type, extra pixel checks)
 PICTURES = _episode_pictures() + _skin_pictures() + [
     ("rc/500.png", 64, 64, RGBA, ()),
-    ("named/oblako_png.png", 506, 350, RGBA, ("corners_clear",)),
-    ("named/KEYBOARDPIC.png", 524, 230, RGBA, ()),
+    ("named/oblako_png.png", 506, 350, RGBA, ("edges_clear",)),
+    ("named/KEYBOARDPIC.png", 524, 230, RGBA, ("edges_clear",)),
     ("named/MOUSE.png", 246, 246, RGBA, ()),
     ("named/KEYSPACE.png", 112, 14, RGB, ()),
     ("named/ws_tab.png", 10, 5, RGBA, ()),
@@ -204,6 +213,15 @@ def _alpha(rows, bpp, x, y):
     return rows[y][x * bpp + 3] if bpp == 4 else 255
 
 
+def _edge(width, height):
+    for x in range(width):
+        yield x, 0
+        yield x, height - 1
+    for y in range(height):
+        yield 0, y
+        yield width - 1, y
+
+
 def check_pixels(data, checks):
     width, height, bpp, rows = png_pixels(data)
     problems = []
@@ -212,6 +230,8 @@ def check_pixels(data, checks):
         problems.append("corners are not transparent")
     if "centre_opaque" in checks and _alpha(rows, bpp, width // 2, height // 2) != 255:
         problems.append("centre is not opaque")
+    if "edges_clear" in checks and any(_alpha(rows, bpp, x, y) != 0 for x, y in _edge(width, height)):
+        problems.append("is cut off at the picture's edge (opaque pixels on the border)")
     if "all_clear" in checks and any(_alpha(rows, bpp, x, y) != 0
                                      for y in range(height) for x in range(width)):
         problems.append("is not fully transparent")
@@ -405,15 +425,173 @@ def check_folder(folder):
     return failures
 
 
+# ------------------------------------------------------- card captions --
+
+CARD_CAPTION_TOP = 146   # below the picture panel
+CAPTION_INK = 110        # a caption pixel is darker than this in every channel
+
+
+def caption_baseline(data):
+    """The row the card's name stands on: the last row that holds at least a third of the ink
+    of the name's fullest row (descenders hold far less), or None when there is no name."""
+    width, height, bpp, rows = png_pixels(data)
+    counts = []
+    for y in range(CARD_CAPTION_TOP, height - 3):
+        row = rows[y]
+        counts.append(sum(1 for x in range(3, width - 3)
+                          if max(row[x * bpp], row[x * bpp + 1], row[x * bpp + 2]) < CAPTION_INK))
+    if not counts or max(counts) == 0:
+        return None
+    full = max(counts)
+    return CARD_CAPTION_TOP + max(i for i, c in enumerate(counts) if c * 3 >= full)
+
+
+def check_captions(folder):
+    """All card names on one baseline, within a pixel."""
+    baselines = {}
+    failures = []
+    for rel, w, h, _, _ in PICTURES:
+        if (w, h) != (156, 179):
+            continue
+        try:
+            baseline = caption_baseline(_read(folder, rel))
+        except MediaError:
+            continue  # already reported by the picture check
+        if baseline is None:
+            failures.append("%s: the card has no name under its picture" % rel)
+        else:
+            baselines[rel] = baseline
+    if baselines:
+        common = sorted(baselines.values())[len(baselines) // 2]
+        for rel, baseline in sorted(baselines.items()):
+            if abs(baseline - common) > 1:
+                failures.append("%s: the name stands on row %d, the other cards' on row %d" % (rel, baseline, common))
+    return failures
+
+
+# ------------------------------------------------------------- decoding --
+
+SILENCE_DBFS = -40.0
+MIN_PAUSE = 0.7
+SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "assets", "speech_ru.txt")
+NARRATION = ["rc/139", "rc/140", "rc/141", "rc/142", "rc/143"]
+
+
+def sentence_counts(script_path):
+    """{clip: number of spoken lines} from the generator's script."""
+    counts, current = {}, None
+    with open(script_path, encoding="utf-8") as f:
+        for raw in f:
+            text = raw.strip()
+            if not text or text.startswith("#") or text.startswith("@"):
+                continue
+            if text.startswith("[") and text.endswith("]"):
+                current = text[1:-1]
+                counts[current] = 0
+            else:
+                counts[current] += 1
+    return counts
+
+
+def pauses(samples, rate, window_s=0.02):
+    """Lengths in seconds of the silent stretches between speech (not before or after it)."""
+    window = max(1, int(rate * window_s))
+    threshold = 32768 * 10 ** (SILENCE_DBFS / 20)
+    loud = []
+    for i in range(0, len(samples) - window + 1, window):
+        chunk = samples[i:i + window]
+        loud.append(math.sqrt(sum(v * v for v in chunk) / window) >= threshold)
+    result, run, seen_speech = [], 0, False
+    for is_loud in loud:
+        if is_loud:
+            if seen_speech and run:
+                result.append(run * window / rate)
+            seen_speech, run = True, 0
+        else:
+            run += 1
+    return result
+
+
+def decode_vorbis(path):
+    wav = subprocess.run(["oggdec", "-Q", "-o", "-", path], check=True, stdout=subprocess.PIPE).stdout
+    import io
+    with wave.open(io.BytesIO(wav)) as w:
+        channels, rate = w.getnchannels(), w.getframerate()
+        data = array.array("h", w.readframes(w.getnframes()))
+    if sys.byteorder == "big":
+        data.byteswap()
+    return data[::channels], rate
+
+
+def check_pauses(folder, counts):
+    failures = []
+    for clip in NARRATION:
+        samples, rate = decode_vorbis(os.path.join(folder, clip + ".ogg"))
+        gaps = pauses(samples, rate)
+        wanted = counts.get(clip, 1) - 1
+        long_gaps = sorted(g for g in gaps if g >= MIN_PAUSE)
+        if len(long_gaps) < wanted:
+            failures.append("%s.ogg: %d pause(s) of %.1f s or more between %d sentences; pauses of 0.2 s or more: %s" %
+                            (clip, len(long_gaps), MIN_PAUSE, wanted + 1,
+                             ", ".join("%.2f" % g for g in gaps if g >= 0.2) or "none"))
+    return failures
+
+
+# a round face in a film frame: (film, frame, centre x, centre y as the pupil sees it)
+ROUND_FACES = [("molodec", 25, 160, 60), ("gotovo", 25, 160, 62)]
+SHOWN_W, SHOWN_H = 320, 200
+
+
+def decode_frame(path, index):
+    """Frame index of a film as the praise window shows it: scaled to 320 x 200, RGB."""
+    return subprocess.run(["ffmpeg", "-loglevel", "error", "-i", path, "-vf",
+                           "select=eq(n\\,%d),scale=%d:%d" % (index, SHOWN_W, SHOWN_H), "-frames:v", "1",
+                           "-f", "rawvideo", "-pix_fmt", "rgb24", "-"], check=True, stdout=subprocess.PIPE).stdout
+
+
+def face_aspect(rgb, cx, cy, width=SHOWN_W):
+    """Width over height of the yellow face around (cx, cy): half widths to the left and right
+    over the distance up to the outline (the mouth is in the way below)."""
+    def yellow(x, y):
+        r, g, b = rgb[(y * width + x) * 3:(y * width + x) * 3 + 3]
+        return r > 200 and g > 180 and b < 150
+
+    if not yellow(cx, cy):
+        return None
+    reach = []
+    for dx, dy in ((-1, 0), (1, 0), (0, -1)):
+        n = 0
+        while yellow(cx + dx * (n + 1), cy + dy * (n + 1)):
+            n += 1
+        reach.append(n + 0.5)
+    return (reach[0] + reach[1]) / 2 / reach[2]
+
+
+def check_film_shapes(folder):
+    failures = []
+    for film, index, cx, cy in ROUND_FACES:
+        rel = "named/%s_film.ogv" % film
+        aspect = face_aspect(decode_frame(os.path.join(folder, rel), index), cx, cy)
+        if aspect is None:
+            failures.append("%s: no face at (%d, %d) in frame %d" % (rel, cx, cy, index))
+        elif abs(aspect - 1) > 0.05:
+            failures.append("%s: the round face is %.2f times as wide as high on screen" % (rel, aspect))
+    return failures
+
+
 def main(argv):
-    if len(argv) != 2:
-        print("usage: %s DATA_DIR" % os.path.basename(argv[0]), file=sys.stderr)
+    decode = "--decode" in argv[1:]
+    args = [a for a in argv[1:] if a != "--decode"]
+    if len(args) != 1:
+        print("usage: %s [--decode] DATA_DIR" % os.path.basename(argv[0]), file=sys.stderr)
         return 2
-    folder = argv[1]
+    folder = args[0]
     if not os.path.isdir(folder):
         print("%s: not a folder" % folder, file=sys.stderr)
         return 2
-    failures = check_folder(folder)
+    failures = check_folder(folder) + check_captions(folder)
+    if decode:
+        failures += check_pauses(folder, sentence_counts(SCRIPT)) + check_film_shapes(folder)
     for line in failures:
         print(line, file=sys.stderr)
     count = len(PICTURES) + len(SOUNDS) + len(FILMS)

@@ -103,6 +103,93 @@ class PngTests(unittest.TestCase):
                     pass
 
 
+def png_from_rows(rows, colour):
+    """A PNG of the given rows of pixel bytes, no filtering."""
+    bpp = 3 if colour == cm.RGB else 4
+    width, height = len(rows[0]) // bpp, len(rows)
+
+    def chunk(ctype, payload):
+        return struct.pack(">I", len(payload)) + ctype + payload + \
+            struct.pack(">I", zlib.crc32(ctype + payload) & 0xFFFFFFFF)
+
+    raw = b"".join(b"\0" + bytes(r) for r in rows)
+    ihdr = struct.pack(">IIBBBBB", width, height, 8, colour, 0, 0, 0)
+    return cm.PNG_SIGNATURE + chunk(b"IHDR", ihdr) + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b"")
+
+
+def card_with_caption(baseline, descender=True):
+    """A white 156 x 179 card with a dark 'word' standing on the baseline, one letter reaching below."""
+    rows = [bytearray(b"\xff" * 156 * 3) for _ in range(179)]
+    for y in range(baseline - 12, baseline + 1):
+        for x in range(40, 116):
+            if x % 10 < 7:
+                rows[y][x * 3:x * 3 + 3] = b"\x30\x20\x10"
+    if descender:
+        for y in range(baseline + 1, baseline + 5):
+            for x in range(60, 66):
+                rows[y][x * 3:x * 3 + 3] = b"\x30\x20\x10"
+    return png_from_rows(rows, cm.RGB)
+
+
+class PictureContentTests(unittest.TestCase):
+    def test_a_cloud_touching_any_edge_is_cut_off(self):
+        clear = [bytearray(8 * 4) for _ in range(6)]
+        self.assertEqual(cm.check_pixels(png_from_rows(clear, cm.RGBA), ("edges_clear",)), [])
+        for x, y in ((3, 0), (7, 2), (0, 5), (4, 5)):
+            rows = [bytearray(8 * 4) for _ in range(6)]
+            rows[y][x * 4 + 3] = 40  # even a faint shadow pixel counts
+            with self.subTest(x=x, y=y):
+                self.assertEqual(len(cm.check_pixels(png_from_rows(rows, cm.RGBA), ("edges_clear",))), 1)
+
+    def test_caption_baseline_ignores_descenders(self):
+        self.assertEqual(cm.caption_baseline(card_with_caption(166)), 166)
+        self.assertEqual(cm.caption_baseline(card_with_caption(166, descender=False)), 166)
+        blank = png_from_rows([bytearray(b"\xff" * 156 * 3) for _ in range(179)], cm.RGB)
+        self.assertIsNone(cm.caption_baseline(blank))
+
+    def test_a_card_whose_name_sits_higher_is_named(self):
+        with tempfile.TemporaryDirectory() as folder:
+            os.makedirs(os.path.join(folder, "rc"))
+            for number, baseline in ((102, 166), (103, 167), (104, 166), (105, 163)):
+                with open(os.path.join(folder, "rc", "%d.png" % number), "wb") as f:
+                    f.write(card_with_caption(baseline, descender=number % 2 == 0))
+            failures = cm.check_captions(folder)
+        self.assertEqual(len(failures), 1)
+        self.assertTrue(failures[0].startswith("rc/105.png"), failures)
+
+
+class DecodedTests(unittest.TestCase):
+    def test_pauses_between_speech_not_around_it(self):
+        rate = 1000
+        tone = [8000 if i % 2 else -8000 for i in range(rate)]
+        quiet = [0] * rate
+        samples = quiet[:300] + tone + quiet[:800] + tone[:500] + quiet[:300] + tone[:400] + quiet
+        self.assertEqual([round(p, 2) for p in cm.pauses(samples, rate)], [0.8, 0.3])
+        self.assertEqual(cm.pauses(quiet, rate), [])
+        self.assertEqual(cm.pauses(tone, rate), [])
+
+    def test_sentences_are_counted_per_clip_without_pins(self):
+        with tempfile.NamedTemporaryFile("w", suffix=".txt", delete=False, encoding="utf-8") as f:
+            f.write("# note\n[rc/137]\nОдин.\nДва.\n@ 22.4\nТри.\n\n[rc/146]\nМолодец!\n")
+        try:
+            self.assertEqual(cm.sentence_counts(f.name), {"rc/137": 3, "rc/146": 1})
+        finally:
+            os.unlink(f.name)
+
+    def test_face_aspect_tells_a_circle_from_a_squashed_one(self):
+        def frame(rx, ry, cx=160, cy=60):
+            out = bytearray(b"\x80\xc0\xff" * 320 * 200)
+            for y in range(200):
+                for x in range(320):
+                    d = ((x - cx) / rx) ** 2 + ((y - cy) / ry) ** 2
+                    if d <= 1:
+                        out[(y * 320 + x) * 3:(y * 320 + x) * 3 + 3] = b"\xff\xd8\x4a" if d < 0.9 else b"\xe0\x8a\x00"
+            return bytes(out)
+        self.assertAlmostEqual(cm.face_aspect(frame(40, 40), 160, 60), 1.0, delta=0.03)
+        self.assertAlmostEqual(cm.face_aspect(frame(40, 40 / 1.2), 160, 60), 1.2, delta=0.04)
+        self.assertIsNone(cm.face_aspect(frame(40, 40), 20, 180))
+
+
 class OggTests(unittest.TestCase):
     def test_vorbis_channels_rate_and_duration(self):
         self.assertEqual(cm.vorbis_info(vorbis_file(2, 11025, 22050)), (2, 11025, 2.0))

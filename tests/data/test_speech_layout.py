@@ -56,7 +56,9 @@ class ScriptTests(unittest.TestCase):
 
 class FitTests(unittest.TestCase):
     def test_sentences_fill_the_time_with_calm_pauses(self):
-        for available, speech_s, count in ((17.4, 14.3, 5), (17.4, 12.8, 5), (21.9, 16.3, 6), (7.9, 5.7, 3)):
+        # the closing narrations, the instruction before the bell, the opening of episode 1, the end prompt
+        for available, speech_s, count in ((19.05, 14.9, 5), (19.05, 12.8, 5), (21.9, 16.8, 6), (7.95, 5.7, 2),
+                                           (5.15, 4.2, 2)):
             with self.subTest(available=available, speech=speech_s):
                 tempo, pause = speech.fit(available, speech_s, count)
                 self.assertGreaterEqual(tempo, speech.TEMPO_MIN)

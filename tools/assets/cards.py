@@ -9,11 +9,12 @@ import os
 
 import cairo
 
-from draw import (OUTLINE, centred_text, ellipse, fill_stroke, line, polygon, rgb, rounded_rect, save,
+from draw import (OUTLINE, baseline_text, centred_text, ellipse, fill_stroke, line, polygon, rgb, rounded_rect, save,
                   set_colour, shade, star, surface, text_extent)
 
 W, H = 156, 179
 PANEL = (7, 7, 142, 138)  # x, y, w, h of the picture panel
+CAPTION_BASELINE = 166    # every card's name stands on this line
 
 GOLD = rgb("#f0c04a")
 WHEAT_STEM = rgb("#d9a93a")
@@ -168,20 +169,30 @@ def leaf(cr, x, y, length, width, angle, colour=LEAF):
 
 
 def strawberry_leaf(cr, x, y, size, angle):
-    """Three rounded, toothed leaflets on a short stalk end at (x, y)."""
-    for da in (-0.75, 0, 0.75):
+    """A strawberry leaf at the end of its stalk at (x, y): three broad leaflets with sharp teeth
+    round their outer half and the pleated veins strawberry leaves have."""
+    for da in (-0.8, 0, 0.8):
         cr.save()
         cr.translate(x, y)
         cr.rotate(angle + da)
-        # toothed oval
+        length = size * (1.0 if da == 0 else 0.9)
         pts = []
-        for i in range(24):
-            a = 2 * math.pi * i / 24
-            rr = 1.0 + (0.1 if i % 2 else 0)
-            pts.append((size * 0.55 * math.cos(a) * rr + size * 0.6, size * 0.38 * math.sin(a) * rr))
+        n = 30
+        for i in range(n):
+            a = 2 * math.pi * i / n
+            px = length * 0.52 * (1 + math.cos(a)) + length * 0.06
+            py = length * 0.4 * math.sin(a) * (0.75 + 0.25 * (1 + math.cos(a)) / 2)
+            if px > length * 0.4 and i % 2:  # teeth on the outer half
+                px, py = length * 0.58 + (px - length * 0.58) * 0.86, py * 0.86
+            pts.append((px, py))
         polygon(cr, pts)
         fill_stroke(cr, LEAF, OUTLINE, 1.5)
-        line(cr, [(size * 0.12, 0), (size * 1.05, 0)], shade(LEAF, 0.65), 1.1)
+        vein = shade(LEAF, 0.62)
+        line(cr, [(length * 0.08, 0), (length * 1.0, 0)], vein, 1.2)
+        for k in range(1, 5):
+            vx = length * (0.2 + 0.17 * k)
+            for sgn in (-1, 1):
+                line(cr, [(vx - length * 0.12, 0), (vx, sgn * length * 0.3 * (1.05 - 0.12 * k))], vein, 1.0)
         cr.restore()
 
 
@@ -232,47 +243,64 @@ def card_flour(cr):
     wheat_ear(cr, 78, 118, 78, 78, 4)
     centred_text(cr, "МУКА", 78, 128, 17, rgb("#2a5ab0"))
     # a little heap of flour spilled beside it
-    ellipse(cr, 124, 138, 16, 6)
+    ellipse(cr, 120, 136, 14, 5)
     fill_stroke(cr, (1, 1, 1), OUTLINE, 1.8)
 
 
 def card_dough(cr):
-    # the dough rising over the rim
-    cr.move_to(34, 88)
-    cr.curve_to(30, 48, 60, 36, 78, 40)
-    cr.curve_to(98, 34, 128, 46, 122, 88)
+    # a wooden board dusted with flour
+    rounded_rect(cr, 12, 74, 132, 62, 10)
+    fill_stroke(cr, PALE_WOOD, OUTLINE, 2.5)
+    for y in (88, 104, 120):
+        line(cr, [(20, y), (136, y + 2)], shade(PALE_WOOD, 0.85), 1.2)
+    for x, y, rx, ry in ((34, 122, 16, 6), (118, 88, 14, 5), (112, 126, 18, 6), (40, 86, 10, 4)):
+        ellipse(cr, x, y, rx, ry)
+        cr.set_source_rgba(1, 1, 1, 0.85)
+        cr.fill()
+    # the kneaded lump: uneven, folded over itself, with the dents of fingers
+    cr.move_to(30, 106)
+    cr.curve_to(22, 92, 34, 70, 54, 70)
+    cr.curve_to(62, 60, 84, 58, 94, 66)
+    cr.curve_to(104, 62, 124, 70, 126, 88)
+    cr.curve_to(130, 104, 116, 112, 104, 110)
+    cr.curve_to(84, 118, 50, 118, 30, 106)
     cr.close_path()
-    grad = cairo.RadialGradient(66, 52, 4, 78, 64, 50)
-    grad.add_color_stop_rgb(0, 1.0, 0.98, 0.92)
-    grad.add_color_stop_rgb(1, 0.96, 0.88, 0.72)
+    grad = cairo.RadialGradient(64, 76, 4, 76, 90, 52)
+    grad.add_color_stop_rgb(0, 1.0, 0.98, 0.93)
+    grad.add_color_stop_rgb(1, 0.95, 0.89, 0.76)
     cr.set_source(grad)
     cr.fill_preserve()
     set_colour(cr, OUTLINE)
     cr.set_line_width(2.5)
     cr.stroke()
-    for x, y in ((60, 58), (88, 52), (100, 68), (72, 72)):
-        ellipse(cr, x, y, 2.2, 1.6)
-        set_colour(cr, rgb("#d9c59a"))
+    crease = rgb("#c9a86a")
+    for pts in (((40, 96), (54, 84), (74, 88)), ((62, 106), (84, 98), (108, 102)), ((88, 72), (100, 76), (112, 90)),
+                ((56, 76), (64, 72), (70, 80))):
+        cr.move_to(*pts[0])
+        cr.curve_to(pts[0][0] + 4, pts[0][1] - 6, pts[1][0], pts[1][1], *pts[2])
+        set_colour(cr, crease)
+        cr.set_line_width(2)
+        cr.set_line_cap(cairo.LINE_CAP_ROUND)
+        cr.stroke()
+    for x, y in ((78, 76), (88, 82), (98, 88)):
+        ellipse(cr, x, y, 3.5, 2.4)
+        set_colour(cr, rgb("#dcc08a"))
         cr.fill()
-    # the bowl
-    cr.move_to(22, 86)
-    cr.curve_to(24, 130, 50, 140, 78, 140)
-    cr.curve_to(106, 140, 132, 130, 134, 86)
-    cr.close_path()
-    fill_stroke(cr, rgb("#4a90d0"), OUTLINE, 2.5)
-    ellipse(cr, 78, 86, 56, 8)
-    fill_stroke(cr, rgb("#7ab4e6"), OUTLINE, 2.5)
+    for x, y in ((48, 80), (84, 66), (104, 96), (68, 96), (52, 104), (116, 82), (40, 90), (92, 106)):
+        ellipse(cr, x, y, 2.2, 1.5)
+        cr.set_source_rgba(1, 1, 1, 1)
+        cr.fill()
+    # a rolling pin in front
     cr.save()
-    ellipse(cr, 78, 86, 56, 8)
-    cr.clip()
-    ellipse(cr, 78, 80, 44, 10)
-    cr.set_source_rgb(0.96, 0.88, 0.72)
-    cr.fill()
+    cr.translate(78, 128)
+    cr.rotate(-0.08)
+    for hx in (-58, 42):
+        rounded_rect(cr, hx, -4, 16, 8, 4)
+        fill_stroke(cr, WOOD, OUTLINE, 2)
+    rounded_rect(cr, -44, -8, 88, 16, 7)
+    fill_stroke(cr, rgb("#e3a866"), OUTLINE, 2.5)
+    line(cr, [(-36, -3), (36, -3)], (1, 1, 1, 0.55), 2.5)
     cr.restore()
-    line(cr, [(32, 104), (124, 104)], (1, 1, 1, 0.8), 3)
-    # a wooden spoon leaning in
-    line(cr, [(112, 66), (138, 26)], OUTLINE, 7)
-    line(cr, [(112, 66), (138, 26)], WOOD, 4)
 
 
 def bread_slice(cr, x, y, s):
@@ -350,40 +378,50 @@ def card_tea(cr):
         cr.stroke()
     # sweets
     wrapped_candy(cr, 122, 112, rgb("#8a4fd0"), -0.4)
-    wrapped_candy(cr, 128, 136, rgb("#2fa0e0"), 0.2)
+    wrapped_candy(cr, 114, 131, rgb("#2fa0e0"), 0.15)
 
 
 def card_tree(cr):
-    # trunk with roots
-    cr.move_to(68, 140)
-    cr.curve_to(72, 120, 72, 100, 70, 80)
-    cr.line_to(86, 80)
-    cr.curve_to(84, 100, 84, 120, 90, 140)
-    cr.close_path()
-    fill_stroke(cr, BARK, OUTLINE, 2.5)
-    line(cr, [(78, 96), (96, 78)], OUTLINE, 6)
-    line(cr, [(78, 96), (96, 78)], BARK, 3)
-    # crown
-    blobs = [(78, 46, 30), (50, 62, 24), (106, 62, 24), (62, 36, 22), (96, 36, 22), (78, 70, 24), (40, 46, 16),
-             (116, 46, 16)]
+    """A birch: white bark with black marks, a light airy crown and no fruit."""
+    soil(cr, 78, 140, 40)
+    # branches into the crown
+    for pts in (((76, 74), (56, 54)), ((80, 66), (104, 46)), ((78, 90), (46, 76)), ((80, 84), (112, 72))):
+        line(cr, pts, OUTLINE, 5)
+        line(cr, pts, (0.97, 0.97, 0.95), 2.5)
+    # the crown: light green, taller than wide, with thin twigs hanging at its edge
+    blobs = [(78, 46, 26), (58, 60, 20), (100, 60, 20), (64, 36, 17), (94, 34, 17), (78, 25, 14), (48, 78, 14),
+             (108, 78, 14), (78, 66, 20)]
     for x, y, r in blobs:
-        ellipse(cr, x, y, r, r)
+        ellipse(cr, x, y, r, r * 1.05)
     set_colour(cr, OUTLINE)
     cr.set_line_width(5)
     cr.stroke()
     for x, y, r in blobs:
-        ellipse(cr, x, y, r, r)
-    set_colour(cr, GREEN)
+        ellipse(cr, x, y, r, r * 1.05)
+    set_colour(cr, rgb("#8cc84b"))
     cr.fill()
-    for x, y, r in ((66, 34, 9), (98, 52, 8), (52, 58, 7)):
-        ellipse(cr, x, y, r, r * 0.7)
-        set_colour(cr, shade(GREEN, 1.35))
+    for x, y in ((40, 86), (50, 94), (116, 86), (106, 94)):
+        line(cr, [(x, y - 8), (x - 1, y), (x, y + 8)], shade(GREEN, 0.8), 1.5)
+        for k in range(3):
+            leaf(cr, x, y - 4 + k * 5, 6, 2.5, 1.2 + 0.6 * (k % 2), rgb("#8cc84b"))
+    for x, y in ((66, 32), (92, 50), (56, 62), (98, 72), (80, 21)):
+        ellipse(cr, x, y, 6, 4)
+        set_colour(cr, rgb("#b5e27a"))
         cr.fill()
-    soil(cr, 78, 140, 40)
+    # the white trunk, slim, with the black marks of birch bark
+    cr.move_to(70, 140)
+    cr.curve_to(73, 120, 74, 100, 75, 72)
+    cr.line_to(82, 72)
+    cr.curve_to(83, 96, 84, 120, 87, 140)
+    cr.close_path()
+    fill_stroke(cr, (0.97, 0.97, 0.95), OUTLINE, 2.5)
+    for y, x0, w in ((76, 75, 5), (86, 79, 4), (96, 74, 6), (106, 80, 5), (116, 73, 7), (126, 80, 6),
+                     (134, 72, 6)):
+        line(cr, [(x0, y), (x0 + w, y - 1)], OUTLINE, 2.5)
 
 
 def card_logs(cr):
-    log_piece(cr, 14, 116, 80, 20)
+    log_piece(cr, 20, 112, 76, 19)
     log_piece(cr, 34, 120, 80, 20)
     log_piece(cr, 22, 80, 84, 20)
     log_piece(cr, 30, 44, 76, 18)
@@ -504,9 +542,9 @@ def card_rolls(cr):
     cloth_roll(cr, 22, 30, 84, 18, rgb("#f4c430"), "stripes")
     # a loose end of the pink cloth hanging from the bottom roll
     cr.move_to(118, 112)
-    cr.curve_to(128, 124, 124, 134, 138, 142)
-    cr.line_to(120, 144)
-    cr.curve_to(112, 136, 112, 124, 108, 130)
+    cr.curve_to(128, 122, 124, 130, 136, 136)
+    cr.line_to(120, 139)
+    cr.curve_to(112, 132, 112, 124, 108, 130)
     cr.close_path()
     fill_stroke(cr, PINK, OUTLINE, 2)
 
@@ -625,12 +663,19 @@ def card_feather(cr):
 
 def card_strawberry_plant(cr):
     soil(cr, 78, 136, 56)
-    for x1, y1, a in ((40, 66, -2.2), (78, 48, -1.57), (116, 66, -0.9), (56, 96, -2.6), (102, 96, -0.5)):
+    for x1, y1, a in ((38, 70, -2.3), (78, 44, -1.57), (118, 70, -0.85), (52, 100, -2.75), (104, 100, -0.4)):
         line(cr, [(78, 132), (x1, y1)], shade(GREEN, 0.8), 3)
         strawberry_leaf(cr, x1, y1, 26, a)
-    for x, y in ((28, 110), (124, 106), (78, 96)):
+    for x, y in ((30, 112), (126, 110)):
         line(cr, [(78, 132), (x, y)], shade(GREEN, 0.8), 2)
         flower(cr, x, y, 7)
+    # the first small berry, still green, hanging from its stalk
+    cr.move_to(78, 132)
+    cr.curve_to(84, 110, 96, 104, 100, 112)
+    set_colour(cr, shade(GREEN, 0.8))
+    cr.set_line_width(2)
+    cr.stroke()
+    strawberry(cr, 100, 124, 0.75, ripe=False)
 
 
 def card_berry_bush(cr):
@@ -789,7 +834,7 @@ def card(drawing, caption):
     size = 17
     while text_extent(cr, caption, size).x_advance > W - 16:
         size -= 0.5
-    centred_text(cr, caption, W / 2, 160, size, rgb("#3b2a1a"))
+    baseline_text(cr, caption, W / 2, CAPTION_BASELINE, size, rgb("#3b2a1a"))
     return s
 
 

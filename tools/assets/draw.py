@@ -139,6 +139,16 @@ def centred_text(cr, text, cx, cy, size, colour, bold=True, face=FONT, outline=N
     cr.fill()
 
 
+def baseline_text(cr, text, cx, baseline, size, colour, bold=True, face=FONT):
+    """Draws text centred on cx by its ink, standing on the baseline: a row of captions lines up
+    whether or not a word has letters that reach below the line."""
+    ext = text_extent(cr, text, size, bold, face)
+    cr.move_to(cx - ext.width / 2 - ext.x_bearing, baseline)
+    cr.text_path(text)
+    set_colour(cr, colour)
+    cr.fill()
+
+
 def vertical_gradient(y0, y1, stops):
     g = cairo.LinearGradient(0, y0, 0, y1)
     for offset, colour in stops:

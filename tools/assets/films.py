@@ -2,8 +2,9 @@
 
 Each film says its praise word in big letters that bounce in, over a cheerful animation: a burst
 of stars, a smiling sun, falling confetti, a school "five" on a medal, and rising balloons. The
-picture is 320 x 240; everything that matters stays inside the middle 320 x 200, the part the
-praise window shows.
+praise window draws the whole 320 x 240 picture into a 320 x 200 rectangle, so every frame is
+laid out in 320 x 200 and stretched by 1.2 upwards when it is written: after the window's squeeze
+a circle is round again and the letters keep their shape.
 """
 
 import math
@@ -16,7 +17,9 @@ import cairo
 
 from draw import OUTLINE, centred_text, ellipse, fill_stroke, line, rgb, rounded_rect, set_colour, shade, star
 
-W, H = 320, 240
+W, H = 320, 200            # the layout, as the pupil sees it
+FRAME_H = 240              # the encoded frame, squeezed back to H by the praise window
+STRETCH = FRAME_H / float(H)
 FRAMES, FPS = 26, 12
 CONFETTI_COLOURS = ["#ff4d4d", "#ffb000", "#2fbf4a", "#2f8fff", "#b04fff", "#ff6fc8"]
 
@@ -72,6 +75,22 @@ def smiley(cr, cx, cy, r, frame):
     cr.stroke()
 
 
+def hand(cr, side, colour="#ffd84a", ink="#e08a00"):
+    """An open hand with its wrist at (0, 0) and fingers up; the thumb points towards -side."""
+    fingers = [((-9.75 + 6.5 * i, -24), (-9.75 + 6.5 * i, -24 - length)) for i, length in enumerate((12, 16, 15, 11))]
+    thumb = ((-side * 7, -12), (-side * 19, -24))
+    for width, paint in ((10.5, ink), (5.5, colour)):  # ink first, then the colour inside it
+        for a, b in fingers + [thumb]:
+            line(cr, [a, b], rgb(paint), width + (1.5 if a == thumb[0] else 0))
+        rounded_rect(cr, -12 - (width - 5.5) / 2, -28 - (width - 5.5) / 2, 24 + width - 5.5, 28 + width - 5.5,
+                     8)
+        set_colour(cr, rgb(paint))
+        cr.fill()
+    # the cuff of a sleeve at the wrist
+    rounded_rect(cr, -13, -2, 26, 10, 3)
+    fill_stroke(cr, rgb("#2f8fff"), OUTLINE, 2)
+
+
 # ----------------------------------------------------------------- films --
 
 def film_bravo(cr, frame):
@@ -81,7 +100,7 @@ def film_bravo(cr, frame):
         angle = 2 * math.pi * i / 14 + 0.2
         dist = 20 + frame * (6 + rnd.random() * 4)
         x = W / 2 + math.cos(angle) * dist
-        y = 110 + math.sin(angle) * dist * 0.8
+        y = 90 + math.sin(angle) * dist * 0.8
         r = 7 + rnd.random() * 7
         star(cr, x, y, r, r * 0.45, 5, angle=frame * 0.3 + i)
         fill_stroke(cr, rgb(["#ffd23f", "#ff8fd0", "#8fe3ff"][i % 3]), (1, 1, 1), 1.5)
@@ -93,18 +112,18 @@ def film_bravo(cr, frame):
         cr.fill()
     s = max(pop(frame, 0, 6), 0.001)
     cr.save()
-    cr.translate(W / 2, 78)
+    cr.translate(W / 2, 58)
     cr.scale(s, s)
     cr.rotate(math.sin(frame * 0.5) * 0.12)
     star(cr, 0, 0, 40, 18)
     fill_stroke(cr, rgb("#ffd23f"), rgb("#e08a00"), 3)
     cr.restore()
-    word(cr, "Браво!", frame, "#ff3b6b", y=160)
+    word(cr, "Браво!", frame, "#ff3b6b", y=140)
 
 
 def film_gotovo(cr, frame):
     sky(cr, "#7fd0ff", "#e9f8ff")
-    rise = 112 - 30 * min(frame / 10.0, 1.0)
+    rise = 92 - 30 * min(frame / 10.0, 1.0)
     cr.save()
     cr.translate(W / 2, rise)
     cr.rotate(frame * 0.12)
@@ -120,9 +139,9 @@ def film_gotovo(cr, frame):
     cr.restore()
     smiley(cr, W / 2, rise, 44, frame)
     # green hill with a flag that says the job is finished
-    ellipse(cr, W / 2, 262, 260, 80)
+    ellipse(cr, W / 2, 242, 260, 80)
     fill_stroke(cr, rgb("#5cc24a"), rgb("#2f7f2a"), 3)
-    word(cr, "Готово!", frame, "#1f7a2a", y=170)
+    word(cr, "Готово!", frame, "#1f7a2a", y=150)
 
 
 def film_molodec(cr, frame):
@@ -141,23 +160,22 @@ def film_molodec(cr, frame):
         set_colour(cr, rgb(CONFETTI_COLOURS[i % len(CONFETTI_COLOURS)]))
         cr.fill()
         cr.restore()
-    smiley(cr, W / 2, 80, 40, frame)
-    # two hands waving up
+    smiley(cr, W / 2, 60, 40, frame)
+    # two open hands waving beside the face, palms to us, thumbs towards the face
     for side in (-1, 1):
         a = math.sin(frame * 0.9) * 0.3 * side
         cr.save()
-        cr.translate(W / 2 + side * 62, 96)
-        cr.rotate(a + side * 0.4)
-        ellipse(cr, 0, -14, 12, 15)
-        fill_stroke(cr, rgb("#ffd84a"), rgb("#e08a00"), 2.5)
+        cr.translate(W / 2 + side * 70, 88)
+        cr.rotate(a + side * 0.35)
+        hand(cr, side)
         cr.restore()
-    word(cr, "Молодец!", frame, "#e0302a", y=164, size=42)
+    word(cr, "Молодец!", frame, "#e0302a", y=144, size=42)
 
 
 def film_otlichno(cr, frame):
     sky(cr, "#d6f5d0", "#fff8d8")
     cr.save()
-    cr.translate(W / 2, 82)
+    cr.translate(W / 2, 62)
     cr.rotate(frame * 0.05)
     for i in range(16):
         cr.save()
@@ -173,7 +191,7 @@ def film_otlichno(cr, frame):
     # a medal with the top school mark
     s = max(pop(frame, 0, 6), 0.001)
     cr.save()
-    cr.translate(W / 2, 82)
+    cr.translate(W / 2, 62)
     cr.scale(s, s)
     for side in (-1, 1):
         cr.move_to(side * 8, 20)
@@ -190,10 +208,10 @@ def film_otlichno(cr, frame):
     cr.restore()
     for i in range(6):
         a = frame * 0.35 + i * math.pi / 3
-        x, y = W / 2 + math.cos(a) * 90, 82 + math.sin(a) * 45
+        x, y = W / 2 + math.cos(a) * 90, 62 + math.sin(a) * 45
         star(cr, x, y, 8, 3.5)
         fill_stroke(cr, rgb("#ffd23f"), rgb("#e08a00"), 1.2)
-    word(cr, "Отлично!", frame, "#2a6fc9", y=168, size=42)
+    word(cr, "Отлично!", frame, "#2a6fc9", y=148, size=42)
 
 
 def film_ura(cr, frame):
@@ -201,7 +219,7 @@ def film_ura(cr, frame):
     rnd = random.Random(5)
     for i in range(7):
         x = 30 + i * 44 + rnd.random() * 10
-        y = 250 - frame * (8 + rnd.random() * 4) + rnd.random() * 40
+        y = 230 - frame * (8 + rnd.random() * 4) + rnd.random() * 40
         sway = math.sin(frame * 0.4 + i) * 6
         colour = rgb(CONFETTI_COLOURS[i % len(CONFETTI_COLOURS)])
         cr.move_to(x + sway, y + 26)
@@ -220,18 +238,38 @@ def film_ura(cr, frame):
         cr.rectangle(x, y, 5, 5)
         set_colour(cr, rgb(CONFETTI_COLOURS[i % len(CONFETTI_COLOURS)]))
         cr.fill()
-    word(cr, "Ура!", frame, "#ff5a00", y=120, size=64)
+    word(cr, "Ура!", frame, "#ff5a00", y=100, size=64)
 
 
 FILMS = [("bravo", film_bravo), ("gotovo", film_gotovo), ("molodec", film_molodec),
          ("otlichno", film_otlichno), ("ura", film_ura)]
 
 
+def frame_context(surface):
+    """A context on a W x FRAME_H surface that takes W x H layout coordinates."""
+    cr = cairo.Context(surface)
+    cr.scale(1, STRETCH)
+    return cr
+
+
+def squeeze(frame_bytes):
+    """The frame as the praise window shows it: W x FRAME_H drawn into W x H."""
+    src = cairo.ImageSurface.create_for_data(bytearray(frame_bytes), cairo.FORMAT_RGB24, W, FRAME_H)
+    out = cairo.ImageSurface(cairo.FORMAT_RGB24, W, H)
+    cr = cairo.Context(out)
+    cr.scale(1, 1 / STRETCH)
+    cr.set_source_surface(src, 0, 0)
+    cr.get_source().set_filter(cairo.FILTER_GOOD)
+    cr.paint()
+    out.flush()
+    return out
+
+
 def render(draw_frame):
     frames = []
     for frame in range(FRAMES):
-        s = cairo.ImageSurface(cairo.FORMAT_RGB24, W, H)
-        cr = cairo.Context(s)
+        s = cairo.ImageSurface(cairo.FORMAT_RGB24, W, FRAME_H)
+        cr = frame_context(s)
         draw_frame(cr, frame)
         s.flush()
         frames.append(bytes(s.get_data()))
@@ -240,7 +278,7 @@ def render(draw_frame):
 
 def encode(frames, target):
     os.makedirs(os.path.dirname(target), exist_ok=True)
-    cmd = ["ffmpeg", "-y", "-loglevel", "error", "-f", "rawvideo", "-pix_fmt", "bgr0", "-s", "%dx%d" % (W, H),
+    cmd = ["ffmpeg", "-y", "-loglevel", "error", "-f", "rawvideo", "-pix_fmt", "bgr0", "-s", "%dx%d" % (W, FRAME_H),
            "-r", str(FPS), "-i", "-", "-c:v", "libtheora", "-q:v", "6", "-g", "13", "-pix_fmt", "yuv420p",
            "-fflags", "+bitexact", "-flags:v", "+bitexact", "-map_metadata", "-1", "-an", target]
     subprocess.run(cmd, input=b"".join(frames), check=True)
@@ -252,20 +290,18 @@ def main(data, build):
         frames = render(draw_frame)
         encode(frames, os.path.join(data, "named", "%s_film.ogv" % name))
         stills.append((name, frames))
-    # a strip of frames 0, 6, 12, 18, 25 of every film, for review
+    # frames 0, 6, 12, 18, 25 of every film as the praise window shows them, for review, and
+    # frame 18 of each on its own for the contact sheet
+    os.makedirs(os.path.join(build, "films"), exist_ok=True)
     sheet = cairo.ImageSurface(cairo.FORMAT_RGB24, 5 * (W + 6), len(stills) * (H + 6))
     cr = cairo.Context(sheet)
     for row, (name, frames) in enumerate(stills):
         for col, index in enumerate((0, 6, 12, 18, 25)):
-            img = cairo.ImageSurface.create_for_data(bytearray(frames[index]), cairo.FORMAT_RGB24, W, H)
-            cr.set_source_surface(img, col * (W + 6), row * (H + 6))
+            shown = squeeze(frames[index])
+            cr.set_source_surface(shown, col * (W + 6), row * (H + 6))
             cr.paint()
-            # the part the praise window shows
-            cr.rectangle(col * (W + 6) + 0.5, row * (H + 6) + 20.5, W - 1, 199)
-            cr.set_source_rgba(1, 0, 0, 0.6)
-            cr.set_line_width(1)
-            cr.stroke()
-    os.makedirs(build, exist_ok=True)
+            if index == 18:
+                shown.write_to_png(os.path.join(build, "films", "%s_film.png" % name))
     sheet.write_to_png(os.path.join(build, "film_frames.png"))
 
 

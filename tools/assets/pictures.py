@@ -15,7 +15,7 @@ BELL_AT = (695, 495)
 
 # per episode base number: sky top, sky bottom, ground (top half backdrop), table (calm lower half), slot ink
 THEMES = {
-    128: dict(sky=("#8fd0f5", "#d8f0fb"), hills="#e8c25a", table="#f6ebc8", ink="#8a6414", ring="#e0a020"),
+    128: dict(sky=("#8fd0f5", "#d8f0fb"), hills="#e8c25a", table="#f6ebc8", ink="#8a6414", ring="#c0562a"),
     101: dict(sky=("#9fd8f0", "#e2f4fa"), hills="#6fb35a", table="#e3efd2", ink="#3d6b2a", ring="#4a9a3c"),
     110: dict(sky=("#c9c1ef", "#efeafc"), hills="#a995d8", table="#f3ecf8", ink="#5a4494", ring="#8a6cd0"),
     119: dict(sky=("#ffd3dc", "#fff1f3"), hills="#7cc46a", table="#fbe5e2", ink="#a43044", ring="#e0506a"),
@@ -202,7 +202,7 @@ def draw_cloud(cr, x0, y0, x1, y1, bump, fill=(1, 1, 1), edge=rgb("#7fb2e0")):
 
 def praise_cloud():
     s, cr = surface(506, 350)
-    draw_cloud(cr, 18, 14, 488, 336, 34, fill=(1, 1, 1), edge=rgb("#8cc0ee"))
+    draw_cloud(cr, 18, 18, 484, 328, 34, fill=(1, 1, 1), edge=rgb("#8cc0ee"))
     # a soft frame where the film plays (93, 76)-(413, 276)
     rounded_rect(cr, 89, 72, 328, 208, 10)
     set_colour(cr, rgb("#bfdcf5"))
@@ -219,7 +219,9 @@ SPACE_BAR = (130, 155, 112, 14)
 
 def keyboard_picture():
     s, cr = surface(524, 230)
-    draw_cloud(cr, 4, 4, 520, 226, 30, fill=rgb("#eef6ff"), edge=rgb("#9cc8ef"))
+    # the bumps reach 0.4 bump past the box, the edge line and the shadow a few pixels more:
+    # the box leaves room for all of them inside the picture
+    draw_cloud(cr, 15, 14, 505, 211, 24, fill=rgb("#eef6ff"), edge=rgb("#9cc8ef"))
     rounded_rect(cr, 40, 42, 420, 146, 12)
     fill_stroke(cr, rgb("#5b6472"), rgb("#2b313a"), 2.5)
     rounded_rect(cr, 46, 46, 408, 136, 9)
@@ -239,7 +241,7 @@ def keyboard_picture():
         if label:
             centred_text(cr, label, x + w / 2, y + h / 2, 8.5, (0.25, 0.27, 0.32))
 
-    rows = ["ЁЙЦУКЕНГШЩЗХЪ", "ФЫВАПРОЛДЖЭ", "ЯЧСМИТЬБЮ"]
+    rows = ["ЙЦУКЕНГШЩЗХЪ", "ФЫВАПРОЛДЖЭ", "ЯЧСМИТЬБЮ"]
     pitch = 25
     # top row of digits and the letters, shifted like a real keyboard
     for i, ch in enumerate("1234567890"):

@@ -4,7 +4,9 @@ Each sentence of speech_ru.txt is synthesised on its own with both Russian voice
 offers: Festival's msu_ru_nsh_clunits (unit selection from a recorded speaker) and
 espeak-ng's formant voice. Both are measured (length, peak, clipped samples, gaps inside a
 sentence, syllables per second) and the report goes to build/assets/voice_report.txt. The
-recorded-speaker voice is used when it is clean; otherwise espeak-ng.
+voice to use is recorded in voice.txt beside this file, with the measurements it was chosen on:
+a run uses that voice or fails, it never switches voices on its own. VORLEN_VOICE=festival or
+VORLEN_VOICE=espeak chooses again and records the new choice.
 
 A clip is laid out on a time line: sentences with calm pauses between them, a gentle tempo
 change (pitch kept) when the sentences must fit a fixed length, a point in time where a
@@ -26,16 +28,16 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 # clip -> (length in seconds, sample rate, channels, chime laid under the speech)
 CLIPS = {
     "rc/137": (24.2, 22050, 1, None),
-    "rc/139": (18.0, 22050, 1, None),
-    "rc/140": (18.0, 22050, 1, None),
-    "rc/141": (18.0, 22050, 1, None),
-    "rc/142": (18.0, 22050, 1, None),
+    "rc/139": (19.6, 22050, 1, None),
+    "rc/140": (19.6, 22050, 1, None),
+    "rc/141": (19.6, 22050, 1, None),
+    "rc/142": (19.6, 22050, 1, None),
     "rc/143": (8.5, 22050, 1, None),
     "rc/145": (3.7, 22050, 1, GENTLE_FAIL),
     "rc/146": (1.0, 22050, 1, None),
     "rc/147": (1.0, 22050, 1, None),
     "rc/148": (1.0, 22050, 1, None),
-    "named/ENDHELPSOUND": (5.2, 22050, 1, None),
+    "named/ENDHELPSOUND": (5.7, 22050, 1, None),
     "named/bravo_sound": (2.0, 44100, 2, SPARKLE),
     "named/gotovo_sound": (2.0, 11025, 2, SPARKLE),
     "named/molodec_sound": (2.0, 44100, 2, SPARKLE),
@@ -44,7 +46,7 @@ CLIPS = {
 }
 
 LEAD, TAIL = 0.25, 0.3          # silence before the first and after the last word
-GAP_MIN, GAP_MAX = 0.4, 1.1     # pauses between sentences
+GAP_MIN, GAP_MAX = 0.8, 1.2     # pauses between sentences: a seven-year-old needs about a second
 CALM_TEMPO = 0.92               # a little slower than the voice's own pace, for young listeners
 TEMPO_MIN, TEMPO_MAX = 0.85, 1.3
 SILENT_DB = -40.0               # below this (relative to full scale) a 20 ms window counts as silence
@@ -180,10 +182,34 @@ def judge(done, script):
         f = done["festival"][text][1].get("seconds", 0)
         e = done["espeak"][text][1].get("seconds", 0)
         lines.append("  %5.2f / %5.2f  %s" % (f, e, text))
-    forced = os.environ.get("VORLEN_VOICE")
-    voice = forced if forced in VOICES else ("festival" if not faults["festival"] else "espeak")
-    lines += ["", "Chosen: %s%s" % (VOICES[voice], " (forced by VORLEN_VOICE)" if forced in VOICES else "")]
-    return voice, lines
+    preferred = "festival" if not faults["festival"] else "espeak"
+    chosen = os.environ.get("VORLEN_VOICE") or recorded_voice()
+    if chosen not in VOICES:
+        raise SystemExit("speech: no voice recorded in %s; choose one with VORLEN_VOICE=festival or "
+                         "VORLEN_VOICE=espeak" % VOICE_FILE)
+    if faults[chosen] and any("failed" in f for f in faults[chosen]):
+        raise SystemExit("speech: the recorded voice %s does not work here (%s); install it, or choose again "
+                         "with VORLEN_VOICE" % (VOICES[chosen], ", ".join(faults[chosen])))
+    if preferred != chosen and not os.environ.get("VORLEN_VOICE"):
+        raise SystemExit("speech: the measurements now favour %s over the recorded %s; see %s and choose with "
+                         "VORLEN_VOICE" % (VOICES[preferred], VOICES[chosen], VOICE_FILE))
+    lines += ["", "voice: %s" % chosen]
+    return chosen, lines
+
+
+VOICE_FILE = os.path.join(HERE, "voice.txt")
+
+
+def recorded_voice():
+    """The voice named on the 'voice:' line of voice.txt, or None."""
+    try:
+        with open(VOICE_FILE, encoding="utf-8") as f:
+            for text in f:
+                if text.startswith("voice:"):
+                    return text.split(":", 1)[1].strip()
+    except FileNotFoundError:
+        pass
+    return None
 
 
 # ----------------------------------------------------------------- layout --
@@ -281,7 +307,12 @@ def main(data, build):
         build_clip(name, segments, CLIPS[name], wavs, work, data, log)
     with open(os.path.join(build, "voice_report.txt"), "w", encoding="utf-8") as f:
         f.write("\n".join(report + log) + "\n")
-    print("\n".join(report[-1:]))
+    # the record that goes beside the generator once the whole run has passed its checks
+    with open(os.path.join(build, "voice.txt"), "w", encoding="utf-8") as f:
+        f.write("# The voice every speech clip is made with, and the measurements it was chosen on.\n"
+                "# Written by speech.py; change it with VORLEN_VOICE=festival|espeak make assets.\n\n")
+        f.write("\n".join(report) + "\n")
+    print(report[-1])
 
 
 if __name__ == "__main__":

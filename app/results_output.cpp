@@ -1,0 +1,64 @@
+// What the results screen's Print and Save as do: the printer dialog and the printout, the
+// save-as dialog and the copy of the workbook under another name.
+#include <map>
+
+#include "app/im_app.h"
+#include "app/report_rows.h"
+#include "gui/window.h"
+#include "platform/debug.h"
+#include "platform/printing.h"
+#include "widgets/results_book.h"
+#include "widgets/save_as_dialog.h"
+#include "widgets/select_printer_dialog.h"
+
+void IMAppBase::ShowPrintDialog() {
+    if (!workbook_ || !window_) return;
+    auto* dialog = new IMSelectPrinterDialog(window_);
+    printDialog_ = dialog;
+    dialog->OnClose.connect([this, dialog](const IMEvent&) {
+        if (printDialog_ == dialog) printDialog_ = nullptr;
+        return 0L;
+    });
+    dialog->PrintButton()->OnClick.connect([this, dialog](const IMMouseEvent&) {
+        PrintResults(dialog->CreatePrinterDC());
+        dialog->Close();
+        return 0L;
+    });
+}
+
+void IMAppBase::PrintResults(std::unique_ptr<platform::PrintSurface> surface) {
+    if (!workbook_) return;
+    // In key order, as a map keeps them.
+    const std::map<std::wstring, std::wstring> header = {
+        {L"Номер ЦОР", number_}, {L"Название", name_}, {L"Ученик", pupil_}};
+    workbook_->Print(surface.get(), header);
+}
+
+void IMAppBase::ShowSaveAsDialog() {
+    if (!workbook_ || !window_) return;
+    auto* dialog = new IMSaveAsDialog(window_);
+    saveAsDialog_ = dialog;
+    dialog->OnClose.connect([this, dialog](const IMEvent&) {
+        if (saveAsDialog_ == dialog) saveAsDialog_ = nullptr;
+        return 0L;
+    });
+    dialog->SetFileName(workbook_->GetFileName());
+    dialog->SetFocus(true);
+    dialog->SaveButton()->OnClick.connect([this, dialog](const IMMouseEvent&) {
+        if (!workbook_) return 0L;
+        const std::wstring path = dialog->GetFileName();
+        const bool other = !path.empty() && path != workbook_->GetFileName();
+        // A failed save keeps the dialog open with the reason, so that the pupil can type
+        // another name; the details are on standard error.
+        if (other && !MayWriteWorkbookAt(path)) {
+            dialog->SetMessage(L"Там уже другой файл. Введите другое имя.");
+            return 0L;
+        }
+        if (!SaveResultsAs(path)) {
+            dialog->SetMessage(L"Не удалось сохранить файл. Введите другое имя.");
+            return 0L;
+        }
+        dialog->Close();
+        return 0L;
+    });
+}

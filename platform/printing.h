@@ -1,0 +1,86 @@
+// Printing: the printers CUPS knows, and a surface to print text on.
+//
+// A surface measures and draws in device pixels at kDotsPerInch on a page of the printer's
+// default paper (A4 when CUPS does not say). For a printer its pages are rendered with cairo into
+// PostScript with the fonts embedded, and EndDoc submits that to the printer's CUPS queue as one
+// job, so the queue's filters never re-typeset the text (CUPS's text filter loses Cyrillic, and
+// its PDF-to-PostScript step loses which glyph is which letter). A surface made by ToFile
+// renders the same pages into a PDF file and submits nothing.
+//
+//   made --StartDoc--> in document --StartPage--> on page --EndPage--> in document --EndDoc--> done
+//
+// Text is UTF-8, drawn in the surface's one font (a plain sans face at kFontPoints), with its
+// top-left corner at the given point, as GDI's TextOut places text by default. Calls out of
+// order are refused (false, said on standard error); nothing ever ends the program.
+// GUI thread only.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class Printers {
+   public:
+    struct List {
+        std::vector<std::wstring> names;  // in the order CUPS enumerates them
+        std::wstring defaultName;         // empty when there is none
+    };
+    // The printers (queues, not their instances) and the default one. Empty when CUPS is not
+    // reachable.
+    static List Get();
+    // Tests: Get returns `list` instead of asking CUPS; nullopt asks CUPS again.
+    static void Override(std::optional<List> list);
+};
+
+struct PrintTextMetrics {
+    int height = 0;  // ascent + descent
+    int ascent = 0;
+    int externalLeading = 0;  // the font's recommended gap between lines
+    int aveCharWidth = 0;
+};
+
+class PrintSurface {
+   public:
+    static constexpr int kDotsPerInch = 300;
+    static constexpr double kFontPoints = 11.0;
+
+    // A surface for the CUPS queue `printer`; null (said on standard error) when CUPS does not
+    // know it.
+    static std::unique_ptr<PrintSurface> ForPrinter(const std::wstring& printer);
+    // A surface that writes its document to `pdfPath`; the page is `widthMm` x `heightMm`.
+    static std::unique_ptr<PrintSurface> ToFile(const std::string& pdfPath, double widthMm = 210.0,
+                                                double heightMm = 297.0);
+
+    ~PrintSurface();
+    PrintSurface(const PrintSurface&) = delete;
+    PrintSurface& operator=(const PrintSurface&) = delete;
+
+    int PageWidth() const;   // device pixels
+    int PageHeight() const;  // device pixels
+    PrintTextMetrics TextMetrics() const;
+
+    // Starts the document titled `title`: a positive number on success, 0 when the output
+    // cannot be made.
+    int StartDoc(const std::wstring& title);
+    bool StartPage();
+    bool EndPage();
+    // Finishes the document; a printer surface submits it. False when nothing reached the
+    // printer or the file.
+    bool EndDoc();
+    // The CUPS job of the last EndDoc, 0 for none.
+    int JobId() const;
+
+    bool TextOut(int x, int y, const std::string& utf8);
+    // Width and height of `utf8` in device pixels.
+    std::pair<int, int> TextExtent(const std::string& utf8) const;
+
+   private:
+    struct State;
+    explicit PrintSurface(std::unique_ptr<State> state);
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace platform

@@ -1,0 +1,42 @@
+#include "widgets/select_printer_dialog.h"
+
+#include <boost/bind/bind.hpp>
+
+#include "gui/creation.h"
+#include "platform/printing.h"
+#include "views/static_text.h"
+#include "widgets/framed_dialog.h"
+
+namespace {
+
+constexpr RECT kBox = {220, 125, 580, 375};
+
+}  // namespace
+
+IMSelectPrinterDialog::IMSelectPrinterDialog(IMContainer* parent) : IMDialog(parent, &kBox, 0) {
+    framed_dialog::Decorate(this, kBox.right - kBox.left, kBox.bottom - kBox.top);
+    IMStaticText* caption = CreateText(this, 30, 38, L"Выберите принтер:", 0);
+    caption->SetTextColour(0xFF000000);
+
+    list_ = new IMList(this);
+    list_->SetRect(RECT{30, 58, 330, 158});
+    const platform::Printers::List printers = platform::Printers::Get();
+    for (const std::wstring& name : printers.names) {
+        IMStaticText* line = list_->AddItem(name);
+        if (!printers.defaultName.empty() && name == printers.defaultName) list_->Select(line);
+    }
+
+    printButton_ =
+        CreateButton(this, 30, 179, L"PrintButton", L"PrintButton", L"PrintButtonNuv", L"PrintButtonKlick", 0);
+    closeButton_ =
+        CreateButton(this, 221, 179, L"CloseButton", L"CloseButton", L"CloseButtonNuv", L"CloseButtonKlick", 0);
+    closeButton_->OnClick.connect(boost::bind(&IMControl::Close, this));
+}
+
+IMSelectPrinterDialog::~IMSelectPrinterDialog() = default;
+
+std::unique_ptr<platform::PrintSurface> IMSelectPrinterDialog::CreatePrinterDC() const {
+    IMStaticText* line = list_->Selected();
+    if (!line) return nullptr;
+    return platform::PrintSurface::ForPrinter(line->GetText());
+}

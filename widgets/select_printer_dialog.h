@@ -1,0 +1,34 @@
+// The printer dialog: a framed 360 x 250 box with "Выберите принтер:", the printers in the
+// order the system lists them (the default one selected), Print and Close. Close closes it;
+// what Print does is connected by its owner to PrintButton()->OnClick. Without printers the
+// list is empty and CreatePrinterDC gives nothing.
+#pragma once
+
+#include <memory>
+
+#include "gui/button.h"
+#include "gui/dialog.h"
+#include "widgets/list.h"
+
+namespace platform {
+class PrintSurface;
+}
+
+class IMSelectPrinterDialog : public IMDialog {
+   public:
+    explicit IMSelectPrinterDialog(IMContainer* parent);
+    ~IMSelectPrinterDialog() override;
+
+    // A surface for the selected printer; null when no line is selected or the printer has
+    // gone. The caller owns it; dropping it releases the printer.
+    std::unique_ptr<platform::PrintSurface> CreatePrinterDC() const;
+
+    IMButton* PrintButton() const { return printButton_; }
+    IMButton* CloseButton() const { return closeButton_; }
+    IMList* List() const { return list_; }
+
+   private:
+    IMButton* printButton_ = nullptr;
+    IMButton* closeButton_ = nullptr;
+    IMList* list_ = nullptr;
+};
