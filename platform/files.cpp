@@ -45,6 +45,14 @@ std::string Folder(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// A folder that every user may write into (a classroom's shared results folder): what is made
+// there is made writable by every user too, whatever this user's umask, so that the programs
+// of the other users can go on saving into it.
+bool SharedWithEveryone(const std::string& folder) {
+    struct stat info {};
+    return stat(folder.c_str(), &info) == 0 && (info.st_mode & S_IWOTH) != 0;
+}
+
 std::string Because(const std::string& what, int errnum) { return what + ": " + ErrorText(errnum); }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -152,6 +160,9 @@ Outcome Replace(const std::string& requested, std::string_view bytes) {
         unlink(temporary.c_str());
         return outcome;
     };
+    if (!existed && SharedWithEveryone(folder)) {
+        if (fchmod(fd.get(), 0666) != 0) return fail("cannot set the permissions of " + temporary);
+    }
     if (existed) {
         if (fchmod(fd.get(), old.st_mode & 07777) != 0) return fail("cannot set the permissions of " + temporary);
         // Only root may give a file away; a group we belong to may be kept. Neither is worth
@@ -205,6 +216,8 @@ std::optional<FileLock> FileLock::Acquire(const std::string& lockPath, int timeo
         *why = Because("cannot open the lock file " + lockPath, errno);
         return std::nullopt;
     }
+    // Only its owner can widen it; for everyone else it already is as its owner made it.
+    if (SharedWithEveryone(Folder(lockPath))) (void)fchmod(fd.get(), 0666);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         struct flock lock {};

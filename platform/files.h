@@ -42,7 +42,9 @@ ReadResult ReadAll(const std::string& path);
 // a crash, a power cut), `path` holds either the whole old file or the whole new one: the bytes
 // go into a temporary file in the same folder, which is flushed to the disk and then renamed
 // into place, and the folder is flushed after it. An existing file keeps its permission bits
-// (and its group where the system lets us keep it); a new one gets 0666 less the umask. A link
+// (and its group where the system lets us keep it); a new one gets 0666 less the umask, or 0666
+// in a folder that every user may write into (a classroom's shared folder), so that other
+// users' programs can go on saving into it. A link
 // is followed, so the file it points to is replaced and the link stays. Fails, leaving
 // everything as it was, when the folder is missing or not writable, when the existing file is
 // read-only for this user or is not a regular file, or when writing fails.
@@ -78,7 +80,7 @@ std::optional<FileVersion> VersionOf(const std::string& path);
 // leaves it held; the lock file itself stays and never blocks anyone. Move-only.
 class FileLock {
    public:
-    // Waits up to `timeoutMs` for the lock on `lockPath` (created 0666 less the umask when
+    // Waits up to `timeoutMs` for the lock on `lockPath` (created as Replace creates files, when
     // missing). Nothing, with `why`, when it is still held by another program by then or the
     // lock file cannot be opened.
     static std::optional<FileLock> Acquire(const std::string& lockPath, int timeoutMs, std::string* why);

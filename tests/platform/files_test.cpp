@@ -54,7 +54,7 @@ TEST(Files, ReplaceKeepsModeAndLinksAndLeavesNoTemporaryFiles) {
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"book.xls", "link.xls"}));
 }
 
-TEST(Files, NewFilesGetTheUmasksPermissions) {
+TEST(Files, NewFilesGetTheUmasksPermissionsButAllWritableInASharedFolder) {
     ScratchFolder folder;
     mode_t previous = umask(027);
     ASSERT_TRUE(files::Replace(folder / "a", "a").ok);
@@ -63,6 +63,17 @@ TEST(Files, NewFilesGetTheUmasksPermissions) {
     umask(previous);
     EXPECT_EQ(ModeOf(folder / "a"), 0640u);
     EXPECT_EQ(ModeOf(folder / "b"), 0664u);
+
+    // In a folder every user may write into (a classroom's shared results folder), the file and
+    // the lock beside it are made writable by all, so that the next user's program can save.
+    ScratchFolder shared(true);
+    previous = umask(022);
+    ASSERT_TRUE(files::Replace(shared / "results.xls", "x").ok);
+    std::string why;
+    EXPECT_TRUE(files::FileLock::Acquire(shared / ".results.xls.lock", 100, &why).has_value()) << why;
+    umask(previous);
+    EXPECT_EQ(ModeOf(shared / "results.xls"), 0666u);
+    EXPECT_EQ(ModeOf(shared / ".results.xls.lock"), 0666u);
 }
 
 TEST(Files, AFailedReplaceLeavesTheOldFileAndNoDebris) {
