@@ -5,7 +5,7 @@ BUILD_DIR  ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= 2
 
-.PHONY: all deps configure build run test test-plain printer test-asan tsan bench assets clean
+.PHONY: all deps configure build run install uninstall package test test-plain printer test-asan tsan bench assets clean
 
 all: build
 
@@ -20,6 +20,22 @@ build: configure
 
 run: build
 	@$(BUILD_DIR)/vorlen
+
+# Installs under PREFIX (and makes /var/lib/ZEDK, the results folder every user writes into).
+PREFIX ?= /usr/local
+install: build
+	@cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# Removes what `make install` put there; the results in /var/lib/ZEDK stay.
+uninstall:
+	@test -f $(BUILD_DIR)/install_manifest.txt || { echo "uninstall: nothing was installed from $(BUILD_DIR)"; exit 1; }
+	@while IFS= read -r f || [ -n "$$f" ]; do rm -f "$$f"; done < $(BUILD_DIR)/install_manifest.txt
+	@rm -f $(PREFIX)/bin/vorlen
+	@rmdir $(PREFIX)/lib/vorlen $(PREFIX)/share/doc/vorlen 2>/dev/null || true
+
+# A Debian package of the program (build/vorlen_<version>_<arch>.deb).
+package: build
+	@cd $(BUILD_DIR) && cpack
 
 # Every test three ways: the sound threads under ThreadSanitizer, the whole suite under
 # AddressSanitizer + UndefinedBehaviorSanitizer, then the plain build (whose summary ends the log).
