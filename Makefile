@@ -5,7 +5,7 @@ BUILD_DIR  ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= 2
 
-.PHONY: all deps configure build run install uninstall package test test-plain printer test-asan tsan bench assets clean
+.PHONY: all deps configure build run install uninstall package package-check test test-plain printer test-asan tsan bench assets clean
 
 all: build
 
@@ -36,6 +36,11 @@ uninstall:
 # A Debian package of the program (build/vorlen_<version>_<arch>.deb).
 package: build
 	@cd $(BUILD_DIR) && cpack
+
+# The package built, checked by lintian, installed, started until its first frame and purged
+# (as root; CI runs it after the tests).
+package-check: build
+	@tools/package-check.sh $(BUILD_DIR)
 
 # Every test three ways: the sound threads under ThreadSanitizer, the whole suite under
 # AddressSanitizer + UndefinedBehaviorSanitizer, then the plain build (whose summary ends the log).
