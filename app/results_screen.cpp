@@ -24,21 +24,11 @@ void Grey(IMButton* button) {
 
 void IMAppBase::ShowResults() {
     if (!window_) return;
-    auto* dialog = new IMDialog(window_, nullptr, 0);
-    resultsScreen_ = dialog;
-    dialog->OnClose.connect([this, dialog](const IMEvent&) {
-        if (resultsScreen_ == dialog) resultsScreen_ = nullptr;
-        return 0L;
-    });
+    IMDialog* dialog = screen_text::OpenScreen(window_, &resultsScreen_);
     const int width = dialog->GetWidth();
-
-    IMPicture* background = CreatePicture(dialog, 0, 0, L"DefaultBackGround", 0, 0xFFFFFFFF);
-    background->SetRect(dialog->GetRect());
 
     using screen_text::Make;
     using screen_text::MakeCentred;
-    MakeCentred(dialog, width, 10, L"зедкарный ресурс", 14, false);
-    MakeCentred(dialog, width, 35, L"Курс Ларсима", 18, true);
     MakeCentred(dialog, width, 150, L"ЗАДАНИЕ ВЫПОЛНЕНО", 24, false);
     Make(dialog, 30, 250, L"Номер ЦОР:", 18, true);
     Make(dialog, 135, 250, number_, 18, false);

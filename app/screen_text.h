@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "gui/creation.h"
 #include "views/static_text.h"
 
 namespace screen_text {
@@ -34,6 +35,24 @@ inline IMStaticText* MakeCentred(IMContainer* parent, int width, int y, const st
     IMStaticText* text = Make(parent, 0, y, s, size, bold, layer);
     text->SetPosition((width - text->GetWidth()) / 2, y);
     return text;
+}
+
+// A full-window screen in `window`: the background and the two heading lines that every screen
+// of the program starts with. `tracked` points at the screen while it is open and is cleared
+// when it closes.
+inline IMDialog* OpenScreen(IMContainer* window, IMDialog** tracked) {
+    auto* dialog = new IMDialog(window, nullptr, 0);
+    *tracked = dialog;
+    dialog->OnClose.connect([tracked, dialog](const IMEvent&) {
+        if (*tracked == dialog) *tracked = nullptr;
+        return 0L;
+    });
+    IMPicture* background = CreatePicture(dialog, 0, 0, L"DefaultBackGround", 0, 0xFFFFFFFF);
+    background->SetRect(dialog->GetRect());
+    const int width = dialog->GetWidth();
+    MakeCentred(dialog, width, 10, L"зедкарный ресурс", 14, false);
+    MakeCentred(dialog, width, 35, L"Курс Ларсима", 18, true);
+    return dialog;
 }
 
 }  // namespace screen_text

@@ -21,21 +21,9 @@ constexpr int kDescriptionLayoutHeight = 415;
 
 void IMAppBase::ShowStartScreen() {
     if (!window_) return;
-    auto* dialog = new IMDialog(window_, nullptr, 0);
-    startScreen_ = dialog;
-    dialog->OnClose.connect([this, dialog](const IMEvent&) {
-        if (startScreen_ == dialog) startScreen_ = nullptr;
-        return 0L;
-    });
-    const int width = dialog->GetWidth();
-
-    IMPicture* background = CreatePicture(dialog, 0, 0, L"DefaultBackGround", 0, 0xFFFFFFFF);
-    background->SetRect(dialog->GetRect());
+    IMDialog* dialog = screen_text::OpenScreen(window_, &startScreen_);
 
     using screen_text::Make;
-    using screen_text::MakeCentred;
-    MakeCentred(dialog, width, 10, L"зедкарный ресурс", 14, false);
-    MakeCentred(dialog, width, 35, L"Курс Ларсима", 18, true);
     Make(dialog, 30, 115, L"Номер ЦОР:", 18, true);
     Make(dialog, 135, 115, number_, 18, false);
     Make(dialog, 30, 152, L"Название:", 18, true);
