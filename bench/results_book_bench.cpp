@@ -52,14 +52,14 @@ std::wstring PupilName(int i) { return L"Ученик номер " + std::to_wst
 
 // One pupil's five passes made by the workbook itself, then copied under 2,000 names.
 std::string BigWorkbook(const std::string& folder) {
-    const std::string seed = folder + "/seed.xls";
+    const std::string onePupil = folder + "/one-pupil.xls";
     {
-        ResultsBook book(platform::text::FromUtf8(seed), L"@");
+        ResultsBook book(platform::text::FromUtf8(onePupil), L"@");
         for (int pass = 1; pass <= kPasses; ++pass) AddPass(book, pass);
         book.Save();
     }
-    const std::string text = Read(seed);
-    std::filesystem::remove(seed);
+    const std::string text = Read(onePupil);
+    std::filesystem::remove(onePupil);
     const std::string marker = "<Worksheet ss:Name=\"@\">";
     const std::size_t start = text.find(marker);
     const std::size_t end = text.rfind("</Workbook>");

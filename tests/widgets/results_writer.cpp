@@ -4,7 +4,7 @@
 // A save that cannot get the lock is simply tried again next round, its rows kept; the last
 // round saves until both saves succeed.
 //
-//   results_writer FILE N ROUNDS SEED
+//   results_writer FILE N ROUNDS START   (START: where the random pauses begin)
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,7 +17,7 @@
 
 int main(int argc, char** argv) {
     if (argc != 5) {
-        std::fprintf(stderr, "usage: results_writer FILE N ROUNDS SEED\n");
+        std::fprintf(stderr, "usage: results_writer FILE N ROUNDS START\n");
         return 2;
     }
     const std::wstring file = platform::text::FromUtf8(argv[1]);
