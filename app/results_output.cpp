@@ -1,7 +1,5 @@
 // What the results screen's Print and Save as do: the printer dialog and the printout, the
 // save-as dialog and the copy of the workbook under another name.
-#include <map>
-
 #include "app/im_app.h"
 #include "app/report_rows.h"
 #include "gui/window.h"
@@ -28,10 +26,7 @@ void IMAppBase::ShowPrintDialog() {
 
 void IMAppBase::PrintResults(std::unique_ptr<platform::PrintSurface> surface) {
     if (!workbook_) return;
-    // In key order, as a map keeps them.
-    const std::map<std::wstring, std::wstring> header = {
-        {L"Номер ЦОР", number_}, {L"Название", name_}, {L"Ученик", pupil_}};
-    workbook_->Print(surface.get(), header);
+    workbook_->Print(surface.get(), report::PrintHeader(number_, name_, pupil_));
 }
 
 void IMAppBase::ShowSaveAsDialog() {
