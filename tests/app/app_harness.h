@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwchar>
+#include <cwctype>
 #include <filesystem>
 #include <string>
 
@@ -23,6 +25,26 @@ using namespace exercise;
 
 constexpr POINT kCardMiddle{kCardWidth / 2, kCardHeight / 2};
 constexpr POINT kBellMiddle{BellPosition.x + 48, BellPosition.y + 48};
+
+// "05-June-2008 14:07"
+bool LooksLikeStartTime(const std::wstring& s) {
+    int day = 0, year = 0, hour = 0, minute = 0;
+    wchar_t month[32] = {};
+    return s.size() >= 16 && s[2] == L'-' && s[s.size() - 3] == L':' &&
+           std::swscanf(s.c_str(), L"%2d-%31l[A-Za-z]-%4d %2d:%2d", &day, month, &year, &hour, &minute) == 5;
+}
+
+bool IsWholeNumber(const std::wstring& s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](wchar_t c) { return std::iswdigit(c); });
+}
+
+// The middle of a skin picture placed with its corner at (x, y).
+POINT PictureMiddle(const wchar_t* picture, int x, int y) {
+    const unsigned slot = engine_link::LoadTexture(picture);
+    const RECT size = engine_link::TextureImageRect(slot);
+    engine_link::ReleaseTexture(slot);
+    return {x + size.right / 2, y + size.bottom / 2};
+}
 
 POINT Middle(IMControl* c) {
     const RECT r = c->GetRect();
@@ -135,10 +157,7 @@ class AppHarness : public ::testing::Test {
     }
     // Clicks a button of the exit menu by its picture's place in the panel.
     POINT MenuButtonMiddle(const wchar_t* picture, int top) {
-        const unsigned slot = engine_link::LoadTexture(picture);
-        const RECT size = engine_link::TextureImageRect(slot);
-        engine_link::ReleaseTexture(slot);
-        return {(800 - 136) / 2 + 10 + size.right / 2, (600 - 200) / 2 + top + size.bottom / 2};
+        return PictureMiddle(picture, (800 - 136) / 2 + 10, (600 - 200) / 2 + top);
     }
     void ClickMenuButton(const wchar_t* picture, int top) { Click(MenuButtonMiddle(picture, top)); }
 

@@ -4,25 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cwchar>
-#include <cwctype>
 
 #include "app/report_rows.h"
 #include "tests/app/app_harness.h"
 
 namespace {
-
-// "05-June-2008 14:07"
-bool LooksLikeStartTime(const std::wstring& s) {
-    int day = 0, year = 0, hour = 0, minute = 0;
-    wchar_t month[32] = {};
-    return s.size() >= 16 && s[2] == L'-' && s[s.size() - 3] == L':' &&
-           std::swscanf(s.c_str(), L"%2d-%31l[A-Za-z]-%4d %2d:%2d", &day, month, &year, &hour, &minute) == 5;
-}
-
-bool IsWholeNumber(const std::wstring& s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](wchar_t c) { return std::iswdigit(c); });
-}
 
 using Exercise = AppHarness;
 

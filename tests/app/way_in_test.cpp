@@ -14,14 +14,6 @@ using WayIn = AppHarness;
 
 int CursorCount(IMWindow* w) { return w->NativeWindow()->CursorCount(); }
 
-// The middle of a skin picture placed with its corner at (x, y).
-POINT PictureMiddle(const wchar_t* picture, int x, int y) {
-    const unsigned slot = engine_link::LoadTexture(picture);
-    const RECT size = engine_link::TextureImageRect(slot);
-    engine_link::ReleaseTexture(slot);
-    return {x + size.right / 2, y + size.bottom / 2};
-}
-
 DWORD PixelAt(int x, int y) {
     IMResourceManager* engine = GetResourceManager();
     const auto pixels = engine->Device()->ReadBackBuffer();

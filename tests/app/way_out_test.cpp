@@ -15,14 +15,6 @@
 
 namespace {
 
-// The middle of a skin picture placed with its corner at (x, y).
-POINT PictureMiddle(const wchar_t* picture, int x, int y) {
-    const unsigned slot = engine_link::LoadTexture(picture);
-    const RECT size = engine_link::TextureImageRect(slot);
-    engine_link::ReleaseTexture(slot);
-    return {x + size.right / 2, y + size.bottom / 2};
-}
-
 const POINT kPrint = {30, 490};
 const POINT kSaveAs = {128, 490};
 const POINT kRetry = {535, 490};
