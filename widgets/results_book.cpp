@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <new>
@@ -683,6 +684,17 @@ bool MayWriteWorkbookAt(const std::wstring& path) {
 std::wstring CleanSheetName(const std::wstring& typed) { return workbook::SheetName(typed); }
 
 std::wstring ResultsFolder() {
+    // An administrator's choice comes first: an absolute path, made when missing.
+    const char* chosen = std::getenv("VORLEN_RESULTS_FOLDER");
+    if (chosen && *chosen) {
+        if (chosen[0] != '/') {
+            platform::Debug::Print(std::string("VORLEN_RESULTS_FOLDER is not an absolute path, ignored: ") + chosen);
+        } else {
+            std::wstring folder = platform::text::FromUtf8(chosen);
+            while (folder.size() > 1 && folder.back() == L'/') folder.pop_back();
+            return platform::Folders::Create(folder) ? folder + L"/" : std::wstring();
+        }
+    }
     std::wstring shared = platform::Folders::SharedData();
     if (shared.empty()) {
         platform::Debug::Print("no folder for results: neither HOME nor XDG_DATA_HOME is set");

@@ -113,6 +113,7 @@ std::wstring CleanSheetName(const std::wstring& typed);
 // Another document, or something that cannot be read, must not be replaced by a typo.
 bool MayWriteWorkbookAt(const std::wstring& path);
 
-// The folder for results files: platform::Folders::SharedData() + "/ZEDK/", created when
+// The folder for results files: $VORLEN_RESULTS_FOLDER when it is set to an absolute path (a
+// school's own choice), else platform::Folders::SharedData() + "/ZEDK/"; created when
 // missing. Empty when there is no such folder and it cannot be made (said on standard error).
 std::wstring ResultsFolder();

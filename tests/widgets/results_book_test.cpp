@@ -569,6 +569,7 @@ class ResultsFolderTest : public ::testing::Test {
             setenv("XDG_DATA_HOME", saved_->c_str(), 1);
         else
             unsetenv("XDG_DATA_HOME");
+        unsetenv("VORLEN_RESULTS_FOLDER");
     }
     std::optional<std::string> saved_;
     ScratchFolder folder_;
@@ -587,4 +588,18 @@ TEST_F(ResultsFolderTest, MadeUnderTheUsersDataFolderWhenMissing) {
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(ResultsFolder(), L"");
     EXPECT_NE(::testing::internal::GetCapturedStderr().find(folder_ / "file"), std::string::npos);
+}
+
+TEST_F(ResultsFolderTest, AnAdministratorsFolderComesFirstWhenItIsAnAbsolutePath) {
+    setenv("VORLEN_RESULTS_FOLDER", (folder_ / "класс 3Б/").c_str(), 1);
+    EXPECT_EQ(ResultsFolder(), folder_.Wide("класс 3Б/"));
+    EXPECT_TRUE(std::filesystem::is_directory(folder_ / "класс 3Б"));
+
+    // A relative path is said and ignored: the usual folder again.
+    setenv("VORLEN_RESULTS_FOLDER", "results", 1);
+    setenv("XDG_DATA_HOME", (folder_ / "data").c_str(), 1);
+    ::testing::internal::CaptureStderr();
+    const std::wstring usual = ResultsFolder();
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("not an absolute path"), std::string::npos);
+    EXPECT_TRUE(usual == folder_.Wide("data/ZEDK/") || usual == L"/var/lib/ZEDK/") << platform::text::ToUtf8(usual);
 }

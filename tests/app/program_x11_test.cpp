@@ -1,0 +1,219 @@
+// The program itself on a real X display (an 800 x 600 Xvfb of its own, no window manager), as
+// a pupil meets it: its start screen must look as it does headless, a name typed on the X
+// keyboard, Start clicked with the X mouse, the instruction skipped, a card dragged, and Alt+F4
+// ends it cleanly with the pupil's workbook written.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/app.h"
+#include "app/exercise_rules.h"
+#include "engine/resource_manager.h"
+#include "gui/engine_link.h"
+#include "gui/window.h"
+#include "platform/graphics_device.h"
+#include "platform/text.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/x_screen.h"
+#include "widgets/results_book.h"
+
+namespace {
+
+constexpr int kWidth = 800, kHeight = 600;
+using Picture = std::vector<DWORD>;
+
+// The start screen as the headless tests draw it, in this process on SDL's offscreen driver,
+// and where its Start button is.
+Picture HeadlessStartScreen(POINT* startButton) {
+    const char* display = std::getenv("SDL_VIDEODRIVER");
+    const std::string saved = display ? display : "";
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    App::UseHiddenWindow(true);
+    App* app = App::Instance(kAppTitle, false);
+    Picture pixels;
+    if (app && app->Window()) {
+        app->ShowStartScreen();
+        for (int i = 0; i < 3; ++i) app->Window()->PumpOnce();
+        pixels = GetResourceManager()->Device()->ReadBackBuffer();
+        const unsigned slot = engine_link::LoadTexture(L"StartPopStartButton");
+        const RECT size = engine_link::TextureImageRect(slot);
+        engine_link::ReleaseTexture(slot);
+        *startButton = {690 + size.right / 2, 450 + size.bottom / 2};
+    }
+    IMAppBase::Shutdown();
+    App::UseHiddenWindow(false);
+    setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
+    return pixels;
+}
+
+Picture GrabScreen() {
+    const std::vector<std::uint32_t> grabbed = xscreen::Grab(kWidth, kHeight);
+    return Picture(grabbed.begin(), grabbed.end());
+}
+
+int Channel(DWORD c, int shift) { return static_cast<int>((c >> shift) & 0xFF); }
+
+// Pixels of `a` and `b` inside `r` whose colours differ by more than a rounding step.
+std::size_t Differing(const Picture& a, const Picture& b, RECT r = {0, 0, kWidth, kHeight}) {
+    std::size_t n = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x) {
+            const DWORD p = a[static_cast<std::size_t>(y) * kWidth + x],
+                        q = b[static_cast<std::size_t>(y) * kWidth + x];
+            for (int shift : {0, 8, 16})
+                if (std::abs(Channel(p, shift) - Channel(q, shift)) > 6) {
+                    ++n;
+                    break;
+                }
+        }
+    return n;
+}
+
+void Save(const std::string& name, const Picture& pixels) {
+    std::filesystem::create_directories("screenshots");
+    platform::GraphicsDevice::WritePng("screenshots/" + name + ".png", pixels, kWidth, kHeight);
+}
+
+void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+int XDoTool(const std::string& arguments) { return std::system(("xdotool " + arguments).c_str()); }
+
+// The program, started the way a desktop starts it, with its standard output read for the
+// moment its first frame reached the display.
+class Program {
+   public:
+    Program(const std::string& resultsFolder, const std::string& errorLog) {
+        int out[2];
+        if (pipe(out) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(out[1], 1);
+            const int err = open(errorLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (err >= 0) dup2(err, 2);
+            close(out[0]);
+            setenv("SDL_VIDEODRIVER", "x11", 1);
+            setenv("VORLEN_STARTUP_TIMING", "1", 1);
+            setenv("VORLEN_RESULTS_FOLDER", resultsFolder.c_str(), 1);
+            execl(VORLEN_PROGRAM, VORLEN_PROGRAM, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(out[1]);
+        out_ = out[0];
+    }
+    ~Program() {
+        if (pid_ > 0 && !exited_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (out_ >= 0) close(out_);
+    }
+    bool Started() const { return pid_ > 0; }
+
+    // True once the program said its first frame is shown, within `seconds`.
+    bool WaitForFirstFrame(int seconds) {
+        std::string said;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (std::chrono::steady_clock::now() < end) {
+            pollfd p{out_, POLLIN, 0};
+            if (poll(&p, 1, 200) <= 0) continue;
+            char buffer[256];
+            const ssize_t n = read(out_, buffer, sizeof buffer);
+            if (n <= 0) return false;
+            said.append(buffer, static_cast<std::size_t>(n));
+            if (said.find("first frame at ") != std::string::npos) return true;
+        }
+        return false;
+    }
+    // The exit status once the program ended within `seconds`, else -1.
+    int WaitForExit(int seconds) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (std::chrono::steady_clock::now() < end) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                exited_ = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            Sleep(50);
+        }
+        return -1;
+    }
+
+   private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    bool exited_ = false;
+};
+
+}  // namespace
+
+TEST(ProgramOnX, LooksAsHeadlessTakesRealInputAndEndsCleanlyOnAltF4) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display (this test runs under tools/with-xvfb.sh)";
+    POINT startButton{};
+    const Picture headless = HeadlessStartScreen(&startButton);
+    ASSERT_EQ(headless.size(), static_cast<std::size_t>(kWidth) * kHeight);
+    Save("x11_start_screen_headless", headless);
+
+    ScratchFolder results;
+    Program program(results.Path(), results / "stderr.txt");
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(program.WaitForFirstFrame(60)) << ReadBytes(results / "stderr.txt");
+    Sleep(500);
+
+    // The same start screen; only the caret may blink between the two.
+    const Picture start = GrabScreen();
+    ASSERT_EQ(start.size(), headless.size()) << "the display is not 800 x 600";
+    Save("x11_start_screen", start);
+    EXPECT_LT(Differing(start, headless), 400u) << "see build/screenshots/x11_start_screen*.png";
+
+    // A name on the X keyboard, Start with the X mouse, Esc through the instruction.
+    ASSERT_EQ(XDoTool("search --name '^00357 ' windowfocus"), 0);
+    ASSERT_EQ(XDoTool("type --delay 60 'Маша'"), 0);
+    Sleep(300);
+    const Picture named = GrabScreen();
+    Save("x11_start_screen_named", named);
+    EXPECT_GT(Differing(named, start), 50u) << "the typed name is not on the screen";
+    ASSERT_EQ(XDoTool("mousemove " + std::to_string(startButton.x) + " " + std::to_string(startButton.y) + " click 1"),
+              0);
+    Sleep(1500);
+    ASSERT_EQ(XDoTool("key Escape"), 0);
+    Sleep(1500);
+
+    // The first board: a card from its start place dragged into the first slot.
+    const Picture board = GrabScreen();
+    Save("x11_first_board", board);
+    const POINT from{exercise::StartPositions[0].x + exercise::kCardWidth / 2,
+                     exercise::StartPositions[0].y + exercise::kCardHeight / 2};
+    const POINT slot = exercise::SlotPositions[0];
+    const POINT to{slot.x + exercise::kCardWidth / 2, slot.y + exercise::kCardHeight / 2};
+    ASSERT_EQ(XDoTool("mousemove " + std::to_string(from.x) + " " + std::to_string(from.y) + " mousedown 1"), 0);
+    Sleep(100);
+    ASSERT_EQ(XDoTool("mousemove " + std::to_string((from.x + to.x) / 2) + " " + std::to_string((from.y + to.y) / 2)),
+              0);
+    Sleep(100);
+    ASSERT_EQ(XDoTool("mousemove " + std::to_string(to.x) + " " + std::to_string(to.y) + " mouseup 1"), 0);
+    Sleep(800);
+    const Picture dragged = GrabScreen();
+    Save("x11_card_in_first_slot", dragged);
+    const RECT startPlace{from.x - 40, from.y - 40, from.x + 40, from.y + 40};
+    const RECT slotPlace{to.x - 40, to.y - 40, to.x + 40, to.y + 40};
+    EXPECT_GT(Differing(dragged, board, slotPlace), 2000u) << "no card arrived in the first slot";
+    EXPECT_GT(Differing(dragged, board, startPlace), 2000u) << "the card did not leave its place";
+
+    // Alt+F4: a clean end, with the pupil's workbook and her sheet.
+    ASSERT_EQ(XDoTool("key alt+F4"), 0);
+    EXPECT_EQ(program.WaitForExit(30), 0) << ReadBytes(results / "stderr.txt");
+    const std::string workbook = results / (platform::text::ToUtf8(kAppTitle) + ".xls");
+    ASSERT_TRUE(std::filesystem::exists(workbook)) << ReadBytes(results / "stderr.txt");
+    ResultsBook book(platform::text::FromUtf8(workbook), L"Маша");
+    EXPECT_EQ(book.SheetName(), L"Маша");
+    EXPECT_FALSE(book.Rows().empty());
+}
