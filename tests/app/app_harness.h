@@ -17,6 +17,7 @@
 #include "gui/engine_link.h"
 #include "gui/window.h"
 #include "platform/clock.h"
+#include "platform/text.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/sdl_input.h"
 #include "widgets/results_book.h"
@@ -111,7 +112,7 @@ class AppHarness : public ::testing::Test {
     }
     // Types text as the keyboard layout delivers it: one WM_CHAR per UTF-16 unit.
     void Type(const std::wstring& text) {
-        for (wchar_t c : text) window->WindowProc(WM_CHAR, static_cast<WPARAM>(c), 0);
+        for (char16_t u : platform::text::ToUtf16(text)) window->WindowProc(WM_CHAR, static_cast<WPARAM>(u), 0);
         Pump();
     }
     // From the start screen (shown when it is not yet) into the exercise: the name typed,

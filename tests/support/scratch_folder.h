@@ -78,22 +78,21 @@ inline unsigned ModeOf(const std::string& path) {
     return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0xFFFFFFFFu;
 }
 
-// Runs `body` as a user to whom the permission bits apply: directly when the tests do not run
-// as root, else in a child process that has become "nobody" (65534). `body` returns an empty
-// string when everything held, else what did not; so does AsUnprivilegedUser.
-inline std::string AsUnprivilegedUser(const std::function<std::string()>& body) {
-    if (geteuid() != 0) return body();
+// Runs `body` in a child process of its own and returns what it returned: an empty string when
+// everything held, else what did not. For what a process can set only once (fonts, the sound
+// driver, its user). The child ends with _exit: the parent's gtest state and leak check stay
+// the parent's.
+inline std::string InChildProcess(const std::function<std::string()>& body) {
     int channel[2];
     if (pipe(channel) != 0) return "cannot make a pipe";
     pid_t child = fork();
     if (child < 0) return "cannot fork";
     if (child == 0) {
         close(channel[0]);
-        std::string outcome = "cannot become nobody";
-        if (setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0) outcome = body();
+        const std::string outcome = body();
         ssize_t written = write(channel[1], outcome.data(), outcome.size());
         (void)written;
-        _exit(0);  // no exit handlers: the parent's gtest state and leak check stay the parent's
+        _exit(0);
     }
     close(channel[1]);
     std::string outcome;
@@ -103,6 +102,17 @@ inline std::string AsUnprivilegedUser(const std::function<std::string()>& body) 
     close(channel[0]);
     int status = 0;
     waitpid(child, &status, 0);
-    if (!WIFEXITED(status)) return "the unprivileged part ended abnormally";
+    if (!WIFEXITED(status)) return "the child process ended abnormally" + (outcome.empty() ? "" : ": " + outcome);
     return outcome;
+}
+
+// Runs `body` as a user to whom the permission bits apply: directly when the tests do not run
+// as root, else in a child process that has become "nobody" (65534). `body` returns an empty
+// string when everything held, else what did not; so does AsUnprivilegedUser.
+inline std::string AsUnprivilegedUser(const std::function<std::string()>& body) {
+    if (geteuid() != 0) return body();
+    return InChildProcess([&]() -> std::string {
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) return "cannot become nobody";
+        return body();
+    });
 }
