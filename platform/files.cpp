@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>  // renameat2
 #include <sys/stat.h>
@@ -80,6 +81,25 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
         return false;
     }
     return true;
+}
+
+// What a save killed on its way (a crash, a power cut, a pupil pulling the plug) left beside
+// `path`: its temporary files, once they are older than any save takes. Another program's save
+// in progress (maybe on another computer sharing the folder) is younger and stays.
+void RemoveStaleTemporaries(const std::string& path) {
+    constexpr time_t kStaleAfterSeconds = 60 * 60;
+    const std::string folder = Folder(path);
+    const std::string prefix = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1) + ".tmp-";
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return;
+    const time_t now = time(nullptr);
+    while (const dirent* entry = readdir(dir)) {
+        if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) != 0) continue;
+        struct stat info {};
+        if (fstatat(dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)) continue;
+        if (now - info.st_mtime > kStaleAfterSeconds) unlinkat(dirfd(dir), entry->d_name, 0);
+    }
+    closedir(dir);
 }
 
 }  // namespace
@@ -180,6 +200,7 @@ Outcome Replace(const std::string& requested, std::string_view bytes) {
     // folder that cannot be flushed (some file systems refuse) does not undo the save.
     Descriptor dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0) fsync(dir.get());
+    RemoveStaleTemporaries(path);
     return {};
 }
 

@@ -47,7 +47,8 @@ ReadResult ReadAll(const std::string& path);
 // users' programs can go on saving into it. A link
 // is followed, so the file it points to is replaced and the link stays. Fails, leaving
 // everything as it was, when the folder is missing or not writable, when the existing file is
-// read-only for this user or is not a regular file, or when writing fails.
+// read-only for this user or is not a regular file, or when writing fails. A successful save
+// also removes the temporary files that saves killed on their way left there over an hour ago.
 Outcome Replace(const std::string& path, std::string_view bytes);
 
 // Renames the file at `path` to `path + suffix`, or to `path + suffix + "-2"`, "-3" ... when

@@ -2,7 +2,10 @@
 #include "platform/files.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -52,6 +55,42 @@ TEST(Files, ReplaceKeepsModeAndLinksAndLeavesNoTemporaryFiles) {
     EXPECT_TRUE(S_ISLNK(info.st_mode));
 
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"book.xls", "link.xls"}));
+}
+
+// A program killed at any moment of its saves: the file is always one whole version, and what
+// the killed saves left behind is cleared by a later save once it is old, not while it may be
+// another program's save in progress.
+TEST(Files, AKilledSaveLeavesAWholeFileAndItsDebrisIsClearedLater) {
+    ScratchFolder folder;
+    const std::string file = folder / "book.xls";
+    const std::string a(4 << 20, 'a'), b(4 << 20, 'b');
+    ASSERT_TRUE(files::Replace(file, a).ok);
+    for (int round = 0; round < 8; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int i = 0;; ++i) files::Replace(file, i % 2 ? a : b);
+        }
+        usleep(static_cast<useconds_t>(3000 + 7000 * round));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        const std::string now = ReadBytes(file);
+        EXPECT_TRUE(now == a || now == b) << "round " << round << ": " << now.size() << " bytes";
+    }
+
+    std::vector<std::string> debris;
+    for (const std::string& name : folder.Names())
+        if (name != "book.xls") debris.push_back(name);
+    WriteBytes(folder / "book.xls.tmp-99999-0", "a save in progress elsewhere");
+    WriteBytes(folder / "other.xls.tmp-1-0", "another file's");
+    debris.push_back("other.xls.tmp-1-0");
+    const timeval twoHoursAgo[2] = {{time(nullptr) - 7200, 0}, {time(nullptr) - 7200, 0}};
+    for (const std::string& name : debris) {
+        EXPECT_NE(name.find(".xls.tmp-"), std::string::npos) << name;
+        utimes((folder / name).c_str(), twoHoursAgo);
+    }
+    ASSERT_TRUE(files::Replace(file, "after").ok);
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"book.xls", "book.xls.tmp-99999-0", "other.xls.tmp-1-0"}));
 }
 
 TEST(Files, NewFilesGetTheUmasksPermissionsButAllWritableInASharedFolder) {
