@@ -26,6 +26,10 @@ void IMAppBase::ShowPrintDialog() {
 
 void IMAppBase::PrintResults(std::unique_ptr<platform::PrintSurface> surface) {
     if (!workbook_) return;
+    if (!surface) {
+        platform::Debug::Print("nothing printed: no printer was chosen");
+        return;
+    }
     workbook_->Print(surface.get(), report::PrintHeader(number_, name_, pupil_));
 }
 

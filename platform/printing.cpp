@@ -41,6 +41,13 @@ Printers::List Printers::Get() {
         list.names.push_back(std::move(name));
     }
     cupsFreeDests(count, dests);
+    // The printer dialog then shows an empty list; the teacher's administrator learns why here.
+    if (list.names.empty()) {
+        if (cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE)
+            Debug::Print(std::string("printers: CUPS cannot be reached: ") + cupsLastErrorString());
+        else
+            Debug::Print("printers: CUPS knows no printer");
+    }
     return list;
 }
 

@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 
 #include "platform/debug.h"
 #include "platform/text.h"
 #include "tests/app/app_harness.h"
 #include "widgets/edit_bar.h"
+#include "widgets/list.h"
+#include "widgets/select_printer_dialog.h"
 
 namespace {
 
@@ -48,8 +51,10 @@ constexpr RECT kDescription = {119, 188, 720, 298};
 
 // A pass in the child: the program with its hidden window, the start screen, a name, the
 // exercise (instruction skipped), its end, and the workbook saved at the end of the program.
-// `expectText`: whether the start screen's labels must show.
-std::string PassInChild(const ScratchFolder& results, const std::string& screenshot, bool expectText) {
+// `expectText`: whether the start screen's labels must show; `atResults` runs on the results
+// screen.
+std::string PassInChild(const ScratchFolder& results, const std::string& screenshot, bool expectText,
+                        const std::function<std::string(App*)>& atResults = nullptr) {
     platform::Clock::SetScale(40.0);
     App::UseHiddenWindow(true);
     IMAppBase::UseResultsFolder(results.Wide(""));
@@ -76,6 +81,10 @@ std::string PassInChild(const ScratchFolder& results, const std::string& screens
     app->ExerciseDialog()->Close();
     app->Window()->PumpOnce();
     CHECK_OR_SAY(app->ResultsScreen(), "no results screen");
+    if (atResults) {
+        const std::string failed = atResults(app);
+        if (!failed.empty()) return failed;
+    }
     IMAppBase::Shutdown();
     ResultsBook book(results.Wide("") + kAppTitle + L".xls", L"Оля");
     CHECK_OR_SAY(book.Rows().size() == 4, "the pass is not in the workbook");  // cut short: no counters
@@ -111,6 +120,36 @@ TEST(Robustness, FontsOtherThanArialOrNoneAtAll) {
     EXPECT_EQ(noFonts, "");
     const std::string words = ReadBytes(said);
     EXPECT_NE(words.find("fonts: no font found for \"Arial\""), std::string::npos) << words;
+}
+
+// A machine whose CUPS cannot be reached (not installed, not running): the printer dialog is
+// empty, its Print closes it and the program goes on, having said why.
+TEST(Robustness, NoPrinterReachable) {
+    ScratchFolder folder;
+    const std::string said = folder / "stderr.txt";
+    const std::string outcome = InChildProcess([&]() -> std::string {
+        setenv("CUPS_SERVER", (folder / "no-cups.sock").c_str(), 1);
+        std::freopen(said.c_str(), "w", stderr);
+        ScratchFolder results;
+        return PassInChild(results, "no_printer", true, [](App* app) -> std::string {
+            IMWindow* window = app->Window();
+            auto click = [&](POINT p) {
+                window->WindowProc(WM_MOUSEMOVE, 0, MAKELPARAM(p.x, p.y));
+                window->WindowProc(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+                window->WindowProc(WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+                window->PumpOnce();
+            };
+            click(PictureMiddle(L"PrintButton", 30, 490));
+            CHECK_OR_SAY(app->PrintDialog(), "Print did not open the printer dialog");
+            CHECK_OR_SAY(app->PrintDialog()->List()->Items().empty(), "printers listed without CUPS");
+            click(PictureMiddle(L"PrintButton", 220 + 30, 125 + 179));
+            CHECK_OR_SAY(!app->PrintDialog(), "the dialog's Print did not close it");
+            CHECK_OR_SAY(app->ResultsScreen(), "the results screen went away");
+            return "";
+        });
+    });
+    EXPECT_EQ(outcome, "");
+    EXPECT_NE(ReadBytes(said).find("print"), std::string::npos) << ReadBytes(said);
 }
 
 // A machine without a sound device: the program plays on its silent output, so the spoken
