@@ -102,14 +102,7 @@ class Acceptance : public AppHarness {
                 }
             if (e == 1) {
                 for (int i = 0; i < m.missedDrop; ++i) {
-                    // Through SDL's own queue, as a hand makes it.
-                    const POINT from = Middle(board->CardPicture(2));
-                    const POINT to{300 + kCardMiddle.x + 10 * i, 220 + kCardMiddle.y};
-                    sdlinput::Motion(from.x, from.y);
-                    sdlinput::Button(true, from.x, from.y);
-                    sdlinput::Motion(to.x, to.y, SDL_BUTTON_LMASK);
-                    sdlinput::Button(false, to.x, to.y);
-                    Pump();
+                    DragThroughSdl(Middle(board->CardPicture(2)), {300 + kCardMiddle.x + 10 * i, 220 + kCardMiddle.y});
                     EXPECT_EQ(board->CardPicture(2)->GetRect().top, 220);
                 }
                 for (int i = 0; i < m.helpKey; ++i) {

@@ -105,6 +105,14 @@ class AppHarness : public ::testing::Test {
         window->WindowProc(WM_LBUTTONUP, 0, MAKELPARAM(to.x, to.y));
         Pump();
     }
+    // A drag through SDL's own queue, as a hand makes it.
+    void DragThroughSdl(POINT from, POINT to) {
+        sdlinput::Motion(from.x, from.y);
+        sdlinput::Button(true, from.x, from.y);
+        sdlinput::Motion(to.x, to.y, SDL_BUTTON_LMASK);
+        sdlinput::Button(false, to.x, to.y);
+        Pump();
+    }
     void Key(WPARAM vk) {
         window->WindowProc(WM_KEYDOWN, vk, 0);
         window->WindowProc(WM_KEYUP, vk, 0);

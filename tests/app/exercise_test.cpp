@@ -65,13 +65,7 @@ TEST_F(Exercise, FourBoardsPlayedWithPlannedMistakesWriteEveryCounter) {
     // A drop far from every slot, through SDL's own queue as a pupil's hand makes it: the card
     // stays where it was let go and counts one missed drop.
     {
-        const POINT from = Middle(board->CardPicture(1));
-        const POINT to{300 + kCardMiddle.x, 200 + kCardMiddle.y};
-        sdlinput::Motion(from.x, from.y);
-        sdlinput::Button(true, from.x, from.y);
-        sdlinput::Motion(to.x, to.y, SDL_BUTTON_LMASK);
-        sdlinput::Button(false, to.x, to.y);
-        Pump();
+        DragThroughSdl(Middle(board->CardPicture(1)), {300 + kCardMiddle.x, 200 + kCardMiddle.y});
         EXPECT_EQ(board->CardPicture(1)->GetRect().left, 300);
         EXPECT_EQ(board->CardPicture(1)->GetRect().top, 200);
         EXPECT_EQ(app->Counters().dropMiss, 1);
