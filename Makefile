@@ -66,10 +66,10 @@ tsan: deps
 	@cmake --build build-tsan -j$(JOBS) --target sound_tsan_test
 	@cd build-tsan && ctest -L tsan --output-on-failure
 
+# Every benchmark with its own report, then one table of the figures against their aims.
 bench: build
 	@cmake --build $(BUILD_DIR) -j$(JOBS) --target benchmarks
-	@for b in $(BUILD_DIR)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
-	@python3 bench/startup_bench.py $(BUILD_DIR)
+	@python3 bench/summary.py $(BUILD_DIR)
 
 # Regenerates every picture, sound and film under data/ (needs the generator's own packages,
 # which it installs itself; building and testing the program never needs them).

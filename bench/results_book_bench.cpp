@@ -4,8 +4,10 @@
 // meanwhile, so that the save reads the file again and merges under the lock; each is timed on
 // its own. The aim is under a second for each, the lock held under a second.
 //
-//   bench_results_book [folder]   the workbook is written in `folder` (by default a folder
-//                                 beside the executable, so that saving flushes to a real disk)
+//   bench_results_book [--summary FILE] [folder]
+//                                 the workbook is written in `folder` (by default a folder
+//                                 beside the executable, so that saving flushes to a real disk);
+//                                 FILE gets the figures as "key value" lines
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -13,6 +15,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -97,6 +100,10 @@ struct Figures {
     static double Worst(const std::vector<double>& samples) {
         return *std::max_element(samples.begin(), samples.end());
     }
+    void Write(std::FILE* out, const char* key) const {
+        std::fprintf(out, "%s_ms %.2f\n%s_worst_ms %.2f\n%s_cpu_ms %.2f\n", key, Median(wall), key, Worst(wall), key,
+                     Median(cpu));
+    }
     void Print(const char* what) const {
         std::printf("  %-26s %8.1f ms (%.1f)   processor %8.1f ms\n", what, Median(wall), Worst(wall), Median(cpu));
     }
@@ -106,9 +113,14 @@ struct Figures {
 
 int main(int argc, char** argv) {
     std::string parent;
-    if (argc > 1) {
-        parent = argv[1];
-    } else {
+    const char* summaryPath = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--summary") == 0 && i + 1 < argc)
+            summaryPath = argv[++i];
+        else
+            parent = argv[i];
+    }
+    if (parent.empty()) {
         char exe[PATH_MAX];
         ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
         parent = n > 0 ? std::filesystem::path(std::string(exe, static_cast<std::size_t>(n))).parent_path().string()
@@ -152,5 +164,14 @@ int main(int argc, char** argv) {
     pass.Print("add one pass (8 rows)");
     save.Print("save, merging (lock held)");
     std::filesystem::remove_all(folder);
+    if (summaryPath) {
+        std::FILE* out = std::fopen(summaryPath, "w");
+        if (!out) return 1;
+        std::fprintf(out, "workbook_mb %.1f\n", static_cast<double>(big.size()) / 1e6);
+        open.Write(out, "open");
+        pass.Write(out, "pass");
+        save.Write(out, "save");
+        std::fclose(out);
+    }
     return 0;
 }

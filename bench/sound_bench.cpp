@@ -7,6 +7,7 @@
 //   bench_sound --device   the sound card when there is one, real time
 //   bench_sound --driver   SDL's output on whichever driver SDL_AUDIODRIVER names, its "dummy"
 //                          one included: the sound card's path on a machine without one
+//   ... --summary FILE     FILE also gets the figures as "key value" lines
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -97,8 +98,13 @@ class MixWatch {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool card = argc > 1 && std::strcmp(argv[1], "--device") == 0;
-    const bool driver = argc > 1 && std::strcmp(argv[1], "--driver") == 0;
+    bool card = false, driver = false;
+    const char* summaryPath = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        card |= std::strcmp(argv[i], "--device") == 0;
+        driver |= std::strcmp(argv[i], "--driver") == 0;
+        if (std::strcmp(argv[i], "--summary") == 0 && i + 1 < argc) summaryPath = argv[++i];
+    }
     const double scale = card || driver ? 1.0 : 6.0;
 
     IMTimerService timers;
@@ -194,5 +200,15 @@ int main(int argc, char** argv) {
         asleep = out->IsSleeping();
     }
     std::printf("  output asleep after  %s\n", asleep ? "yes" : "no");
+    if (summaryPath) {
+        std::FILE* f = std::fopen(summaryPath, "w");
+        if (!f) return 1;
+        std::fprintf(f, "output %s\nidle_cpu_pct %.4f\nidle_later_cpu_pct %.4f\ninstruction_cpu_pct %.4f\n",
+                     heard ? "sdl" : "silent", 100.0 * still / kStillSeconds, 100.0 * later / kStillSeconds,
+                     100.0 * playing / seconds);
+        std::fprintf(f, "play_to_sound_ms %.2f\nplay_to_sound_cold_ms %.2f\nplay_call_ms %.3f\nasleep %d\n",
+                     delays[kRounds / 2], coldDelays[kColdRounds / 2], calls[kRounds / 2], asleep ? 1 : 0);
+        std::fclose(f);
+    }
     return 0;
 }

@@ -16,15 +16,18 @@ import time
 
 def start_xvfb():
     for display in range(91, 120):
-        if os.path.exists(f"/tmp/.X11-unix/X{display}"):
+        if os.path.exists(f"/tmp/.X11-unix/X{display}") or os.path.exists(f"/tmp/.X{display}-lock"):
             continue
         xvfb = subprocess.Popen(["Xvfb", f":{display}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         for _ in range(100):
+            if xvfb.poll() is not None:  # another server took the display meanwhile
+                break
             if os.path.exists(f"/tmp/.X11-unix/X{display}"):
                 return xvfb, f":{display}"
             time.sleep(0.05)
         xvfb.kill()
+        xvfb.wait()
     sys.exit("cannot start Xvfb")
 
 
@@ -45,30 +48,43 @@ def launch(command, env):
             proc.wait()
 
 
+def program_env(display):
+    """The environment the program and the bare window run in on `display`: the X11 driver,
+    no sound card (SDL's dummy audio driver, which the program answers with its silent output)."""
+    env = dict(os.environ, DISPLAY=display, VORLEN_STARTUP_TIMING="1", SDL_AUDIODRIVER="dummy")
+    env.pop("SDL_VIDEODRIVER", None)
+    env.pop("WAYLAND_DISPLAY", None)
+    return env
+
+
+def measure(build, display, runs=5):
+    """Median launch-to-first-frame in ms of the bare window ("bare"), the bare full-screen window
+    ("bare_fullscreen") and the program ("vorlen"), printing each as it goes; a case that
+    reported no frame is left out."""
+    env = program_env(display)
+    cases = [("bare", "bare SDL window, software renderer", [f"{build}/bench/bare_window"]),
+             ("bare_fullscreen", "bare SDL window, full screen", [f"{build}/bench/bare_window", "fullscreen"]),
+             ("vorlen", "vorlen, first complete frame", [f"{build}/vorlen"])]
+    results = {}
+    for key, name, command in cases:
+        times = [launch(command, env) for _ in range(runs)]
+        times = [t for t in times if t is not None]
+        if not times:
+            print(f"{name:40s} no frame reported")
+            continue
+        results[key] = statistics.median(times)
+        print(f"{name:40s} median {results[key]:7.1f} ms   (runs: {', '.join(f'{t:.0f}' for t in times)})")
+    if "bare" in results and "vorlen" in results:
+        print(f"{'our own work after the bare window':40s}        {results['vorlen'] - results['bare']:7.1f} ms")
+    return results
+
+
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else "build"
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 5
     xvfb, display = start_xvfb()
-    env = dict(os.environ, DISPLAY=display, VORLEN_STARTUP_TIMING="1", SDL_AUDIODRIVER="dummy")
-    env.pop("SDL_VIDEODRIVER", None)
-    env.pop("WAYLAND_DISPLAY", None)
-    cases = [("bare SDL window, software renderer", [f"{build}/bench/bare_window"]),
-             ("bare SDL window, full screen", [f"{build}/bench/bare_window", "fullscreen"]),
-             ("vorlen, first complete frame", [f"{build}/vorlen"])]
     try:
-        results = {}
-        for name, command in cases:
-            times = [launch(command, env) for _ in range(runs)]
-            times = [t for t in times if t is not None]
-            if not times:
-                print(f"{name:40s} no frame reported")
-                continue
-            results[name] = statistics.median(times)
-            print(f"{name:40s} median {results[name]:7.1f} ms   (runs: {', '.join(f'{t:.0f}' for t in times)})")
-        floor = results.get(cases[0][0])
-        ours = results.get(cases[2][0])
-        if floor and ours:
-            print(f"{'our own work after the bare window':40s}        {ours - floor:7.1f} ms")
+        measure(build, display, runs)
     finally:
         xvfb.terminate()
         xvfb.wait()

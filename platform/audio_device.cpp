@@ -22,6 +22,8 @@ namespace {
 // How long SDL's device stays open, paused, after the last sound: the exercise's chains of
 // sounds follow each other within milliseconds and keep it.
 constexpr std::chrono::milliseconds kIdleClose{500};
+// How much clock time the silent output mixes at a time.
+constexpr std::int64_t kSilentStepUs = 10'000;
 }  // namespace
 
 // [SECTION] Shared state of buffers and the output
@@ -271,7 +273,9 @@ void AudioDeviceState::RunSilentOutput() {
                 start = Clock::Counter();
                 done = 0;
             }
-            const auto wait = std::max<std::int64_t>(Clock::RealMicroseconds(5000), 200);
+            // Steps of about the sound card's own period (512 frames, 11.6 ms): finer ones
+            // only cost wake-ups, for a cursor that nobody reads more often than every 20 ms.
+            const auto wait = std::max<std::int64_t>(Clock::RealMicroseconds(kSilentStepUs), 200);
             if (wake.wait_for(guard, std::chrono::microseconds(wait), [this] { return stopping; })) return;
         }
         const std::int64_t elapsed = Clock::Counter() - start;
