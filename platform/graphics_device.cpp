@@ -4,16 +4,21 @@
 #include <png.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <numeric>
 
 #include "platform/debug.h"
 
 namespace platform {
 namespace {
+
+// Set by the window's event pump when the window lost its contents or changed size.
+std::atomic<bool> g_wholeWindowNeeded{false};
 
 SDL_Window* Sdl(void* p) { return static_cast<SDL_Window*>(p); }
 SDL_Renderer* Ren(void* p) { return static_cast<SDL_Renderer*>(p); }
@@ -203,6 +208,10 @@ bool GraphicsDevice::MakeRenderer(std::string* error) {
     SDL_SetRenderTarget(renderer, back);
     renderer_ = renderer;
     backBuffer_ = back;
+    SDL_RendererInfo info{};
+    keepsWindowContents_ =
+        SDL_GetRendererInfo(renderer, &info) == 0 && info.name && std::strcmp(info.name, "software") == 0;
+    shown_.clear();
     SetClip(RECT{0, 0, kBackBufferWidth, kBackBufferHeight});
     return true;
 }
@@ -375,24 +384,82 @@ void GraphicsDevice::DrawQuad(Texture& texture, const QuadVertex v[4]) {
     SDL_RenderGeometry(Ren(renderer_), t, sv, 4, kFan, 6);
 }
 
+void GraphicsDevice::WholeWindowNeeded() { g_wholeWindowNeeded = true; }
+
+bool GraphicsDevice::ChangedSinceLastPresent(int outputWidth, int outputHeight, RECT* changed) {
+    const bool wholeNeeded = g_wholeWindowNeeded.exchange(false);
+    const bool sameWindow = outputWidth == shownWidth_ && outputHeight == shownHeight_;
+    // Two buffers that take turns, so that no frame allocates (and touches fresh pages).
+    std::vector<DWORD>& now = drawn_;
+    now.resize(static_cast<std::size_t>(kBackBufferWidth) * kBackBufferHeight);
+    ReadBackBufferInto(now.data());
+    const bool comparable = keepsWindowContents_ && !wholeNeeded && sameWindow && shown_.size() == now.size();
+    int top = kBackBufferHeight, bottom = 0, left = kBackBufferWidth, right = 0;
+    if (comparable) {
+        for (int y = 0; y < kBackBufferHeight; ++y) {
+            const DWORD* a = &now[static_cast<std::size_t>(y) * kBackBufferWidth];
+            const DWORD* b = &shown_[static_cast<std::size_t>(y) * kBackBufferWidth];
+            if (std::memcmp(a, b, kBackBufferWidth * sizeof(DWORD)) == 0) continue;
+            top = std::min(top, y);
+            bottom = y + 1;
+            int x0 = 0, x1 = kBackBufferWidth;
+            while (a[x0] == b[x0]) ++x0;
+            while (a[x1 - 1] == b[x1 - 1]) --x1;
+            left = std::min(left, x0);
+            right = std::max(right, x1);
+        }
+    }
+    shown_.swap(now);
+    shownWidth_ = outputWidth;
+    shownHeight_ = outputHeight;
+    // Nothing changed: the frame was drawn because the window needs it (shown again, exposed),
+    // so all of it goes.
+    if (!comparable || top >= bottom) return false;
+    *changed = RECT{left, top, right, bottom};
+    return true;
+}
+
 void GraphicsDevice::Present() {
     if (!renderer_) return;
     SDL_Renderer* r = Ren(renderer_);
+    int w = 0, h = 0;
+    SDL_GetRendererOutputSize(r, &w, &h);
+    RECT changed{};
+    const bool partial = ChangedSinceLastPresent(w, h, &changed);
     SDL_SetRenderTarget(r, nullptr);
     SDL_RenderSetClipRect(r, nullptr);
     SDL_SetRenderDrawColor(r, 0, 0, 0, 255);
-    int w = 0, h = 0;
-    SDL_GetRendererOutputSize(r, &w, &h);
     SDL_Rect dst{0, 0, w, h};
     if (w != kBackBufferWidth || h != kBackBufferHeight) {
         // Fit the back buffer inside the window, keeping its shape; black bars fill the rest.
-        // Only the bars are painted: clearing the whole window first cost a fifth of a present
-        // for pixels the picture covers anyway.
         double scale = std::min(static_cast<double>(w) / kBackBufferWidth, static_cast<double>(h) / kBackBufferHeight);
         dst.w = static_cast<int>(std::lround(kBackBufferWidth * scale));
         dst.h = static_cast<int>(std::lround(kBackBufferHeight * scale));
         dst.x = (w - dst.w) / 2;
         dst.y = (h - dst.h) / 2;
+    }
+    // A part is copied on whole periods of the scaling (25 pixels become 32 at 1024 x 768), so
+    // that its pixels land exactly where the whole picture's would, with one period of margin
+    // around the change: linear filtering at the part's edges sees only unchanged pixels.
+    const int periodX = kBackBufferWidth / std::gcd(kBackBufferWidth, dst.w);
+    const int periodY = kBackBufferHeight / std::gcd(kBackBufferHeight, dst.h);
+    SDL_Rect src{0, 0, kBackBufferWidth, kBackBufferHeight};
+    if (partial && periodX <= 100 && periodY <= 100) {
+        const int x0 = std::max(0, (changed.left / periodX - 1) * periodX);
+        const int x1 = std::min(kBackBufferWidth, ((changed.right + periodX - 1) / periodX + 1) * periodX);
+        const int y0 = std::max(0, (changed.top / periodY - 1) * periodY);
+        const int y1 = std::min(kBackBufferHeight, ((changed.bottom + periodY - 1) / periodY + 1) * periodY);
+        // A large change costs as much either way.
+        if ((x1 - x0) * (y1 - y0) * 2 < kBackBufferWidth * kBackBufferHeight) {
+            src = SDL_Rect{x0, y0, x1 - x0, y1 - y0};
+            ++partialPresents_;
+            dst = SDL_Rect{dst.x + x0 * dst.w / kBackBufferWidth, dst.y + y0 * dst.h / kBackBufferHeight,
+                           (x1 - x0) * dst.w / kBackBufferWidth, (y1 - y0) * dst.h / kBackBufferHeight};
+        }
+    }
+    if (src.w == kBackBufferWidth && src.h == kBackBufferHeight && (dst.w != w || dst.h != h)) {
+        // Only the bars are painted: clearing the whole window first cost a fifth of a present
+        // for pixels the picture covers anyway.
         const SDL_Rect bars[4] = {{0, 0, w, dst.y},
                                   {0, dst.y + dst.h, w, h - dst.y - dst.h},
                                   {0, dst.y, dst.x, dst.h},
@@ -400,7 +467,7 @@ void GraphicsDevice::Present() {
         for (const SDL_Rect& bar : bars)
             if (bar.w > 0 && bar.h > 0) SDL_RenderFillRect(r, &bar);
     }
-    SDL_RenderCopy(r, Tex(backBuffer_), nullptr, &dst);
+    SDL_RenderCopy(r, Tex(backBuffer_), &src, &dst);
     SDL_RenderPresent(r);
     SDL_SetRenderTarget(r, Tex(backBuffer_));
     SetClip(clip_);
@@ -408,6 +475,23 @@ void GraphicsDevice::Present() {
         presented_ = true;
         ReportFirstFrame();
     }
+}
+
+std::vector<DWORD> GraphicsDevice::ReadWindow(int* width, int* height) {
+    *width = *height = 0;
+    if (!renderer_) return {};
+    SDL_Renderer* r = Ren(renderer_);
+    SDL_SetRenderTarget(r, nullptr);
+    int w = 0, h = 0;
+    SDL_GetRendererOutputSize(r, &w, &h);
+    std::vector<DWORD> pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    const bool read = SDL_RenderReadPixels(r, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(), w * 4) == 0;
+    SDL_SetRenderTarget(r, Tex(backBuffer_));
+    SetClip(clip_);
+    if (!read) return {};
+    *width = w;
+    *height = h;
+    return pixels;
 }
 
 void GraphicsDevice::ReportFirstFrame() {
@@ -422,14 +506,18 @@ void GraphicsDevice::ReportFirstFrame() {
 
 std::vector<DWORD> GraphicsDevice::ReadBackBuffer() {
     std::vector<DWORD> pixels(static_cast<std::size_t>(kBackBufferWidth) * kBackBufferHeight, 0);
-    if (!renderer_) return pixels;
+    ReadBackBufferInto(pixels.data());
+    return pixels;
+}
+
+void GraphicsDevice::ReadBackBufferInto(DWORD* pixels) {
+    if (!renderer_) return;
     SDL_Renderer* r = Ren(renderer_);
     // Reading covers the whole target, whatever the clip.
     SDL_RenderSetClipRect(r, nullptr);
-    if (SDL_RenderReadPixels(r, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(), kBackBufferWidth * 4) != 0)
+    if (SDL_RenderReadPixels(r, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels, kBackBufferWidth * 4) != 0)
         Debug::Print(std::string("cannot read the back buffer: ") + SDL_GetError());
     SetClip(clip_);
-    return pixels;
 }
 
 bool GraphicsDevice::WritePng(const std::string& path, const std::vector<DWORD>& argb, int width, int height) {

@@ -124,8 +124,20 @@ class GraphicsDevice {
     // (either edge shorter on screen) is filtered linearly, as a device's linear minification
     // filter does; drawn at its size or larger it takes the nearest texel.
     void DrawQuad(Texture& texture, const QuadVertex vertices[4]);
-    // Copies the back buffer, scaled to fit and centred, to the window and shows it.
+    // Copies the back buffer, scaled to fit and centred, to the window and shows it. With the
+    // software renderer (whose window keeps what it was last shown) only the part of the
+    // picture that changed since the last present is scaled and copied, plus a margin; a frame
+    // that changed nothing, the first one, and any after the window was exposed or resized
+    // copy it whole.
     void Present();
+    // The window's contents were lost or resized (said by the window's event pump): the next
+    // present copies the whole picture.
+    static void WholeWindowNeeded();
+    // Tests: what the window shows, rows of `*width` ARGB values (read from the renderer's
+    // output); empty when it cannot be read.
+    std::vector<DWORD> ReadWindow(int* width, int* height);
+    // How many presents copied only a part of the picture.
+    int PartialPresentCount() const { return partialPresents_; }
 
     // Reads the back buffer: kBackBufferHeight rows of kBackBufferWidth ARGB values.
     std::vector<DWORD> ReadBackBuffer();
@@ -152,6 +164,10 @@ class GraphicsDevice {
     void DestroyRenderer();
     void Forget(Texture* texture);
     void ReportFirstFrame();
+    // The part of the back buffer that differs from what was last presented, or nothing when
+    // all of it must be copied. Keeps the back buffer's pixels for the next call.
+    bool ChangedSinceLastPresent(int outputWidth, int outputHeight, RECT* changed);
+    void ReadBackBufferInto(DWORD* pixels);  // kBackBufferWidth x kBackBufferHeight values
 
     void* window_ = nullptr;  // SDL_Window*
     bool ownWindow_ = false;
@@ -160,6 +176,11 @@ class GraphicsDevice {
     RECT clip_{0, 0, kBackBufferWidth, kBackBufferHeight};
     bool lost_ = false;
     bool presented_ = false;
+    bool keepsWindowContents_ = false;  // the software renderer: its window keeps the last frame
+    std::vector<DWORD> shown_;          // the back buffer as last presented
+    std::vector<DWORD> drawn_;          // the back buffer as it is now (reused between frames)
+    int shownWidth_ = 0, shownHeight_ = 0;
+    int partialPresents_ = 0;
     int failRecreations_ = 0;
     std::size_t budget_ = 0;
     std::size_t memoryInUse_ = 0;

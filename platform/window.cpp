@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/debug.h"
+#include "platform/graphics_device.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -258,9 +259,11 @@ void Window::PumpEvents(MessageQueue& queue) {
                         break;
                     case SDL_WINDOWEVENT_RESTORED:
                     case SDL_WINDOWEVENT_MAXIMIZED:
+                        GraphicsDevice::WholeWindowNeeded();
                         queue.PostLocal(WM_SIZE, SIZE_RESTORED, MAKELPARAM(width_, height_));
                         break;
                     case SDL_WINDOWEVENT_SHOWN:
+                        GraphicsDevice::WholeWindowNeeded();
                         queue.PostLocal(WM_SHOWWINDOW, 1, 0);
                         break;
                     case SDL_WINDOWEVENT_HIDDEN:
@@ -268,6 +271,7 @@ void Window::PumpEvents(MessageQueue& queue) {
                         break;
                     case SDL_WINDOWEVENT_EXPOSED:
                     case SDL_WINDOWEVENT_SIZE_CHANGED:
+                        GraphicsDevice::WholeWindowNeeded();
                         queue.PostLocal(WM_PAINT, 0, 0);
                         break;
                     default:
