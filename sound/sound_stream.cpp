@@ -42,6 +42,7 @@ CSoundStream::CSoundStream(CSoundSystem* owner, CSoundSource* source, DWORD id)
     // sound (an odd byte count would leave every read one partial frame short).
     const DWORD frameBytes = static_cast<DWORD>(format.BlockAlign());
     halfBytes_ = bytes / 2 - (bytes / 2) % frameBytes;
+    bytesPerSecond_ = static_cast<DWORD>(format.BytesPerSecond());
     bufferBytes_ = halfBytes_ * 2;
     if (platform::AudioDevice* device = owner->Output(); device && halfBytes_ > 0)
         buffer_ = device->CreateBuffer(format, bufferBytes_);
@@ -147,10 +148,14 @@ void CSoundStream::RunPlayback() {
     // must not start at all, or it would loop on with nobody left to stop it.
     if (!endRequested_) buffer_->Play();
     guard.unlock();
+    std::int64_t waitUs = std::int64_t{kShortestWaitMs} * 1000;
     for (;;) {
-        const bool woken = wake_.Wait(Clock::RealMicroseconds(std::int64_t{kPollMs} * 1000));
+        // A narration wakes this thread a few times a second instead of fifty: on a machine
+        // where every wake-up is dear that was most of what a playing sound cost.
+        const bool woken = wake_.Wait(Clock::RealMicroseconds(waitUs));
         guard.lock();
         DWORD p = 0;
+        waitUs = std::int64_t{kPollMs} * 1000;
         if (buffer_->GetPlayCursor(&p) == AudioResult::Ok) {
             const bool secondDue = p < halfBytes_ && nextHalf_ == 1;
             const bool firstDue = p > halfBytes_ && nextHalf_ == 0;
@@ -167,6 +172,7 @@ void CSoundStream::RunPlayback() {
                 FillHalf(secondDue ? halfBytes_ : firstHalfOffset_);
                 nextHalf_ = secondDue ? 0 : 1;
             }
+            waitUs = UntilNextHalfDue(p);
         }
         if (woken && endRequested_) break;  // leave still holding the lock
         guard.unlock();
@@ -179,6 +185,17 @@ void CSoundStream::RunPlayback() {
     guard.unlock();
     platform::Debug::Trace(std::wstring_view(L" звук остановился"));
     platform::MainQueue().Post(messages.pause, id_, 0);
+}
+
+// Clock microseconds until the play cursor, now at `cursor`, enters the half the thread fills
+// next, plus a little so that it has surely moved on; within kShortestWaitMs .. kPollMs.
+std::int64_t CSoundStream::UntilNextHalfDue(DWORD cursor) const {
+    std::int64_t distance = 0;
+    if (nextHalf_ == 1 && cursor >= halfBytes_) distance = static_cast<std::int64_t>(bufferBytes_) - cursor;
+    if (nextHalf_ == 0 && cursor <= halfBytes_) distance = static_cast<std::int64_t>(halfBytes_) - cursor + 1;
+    const std::int64_t us =
+        bytesPerSecond_ > 0 ? distance * 1'000'000 / bytesPerSecond_ + 2000 : std::int64_t{kPollMs} * 1000;
+    return std::clamp<std::int64_t>(us, std::int64_t{kShortestWaitMs} * 1000, std::int64_t{kPollMs} * 1000);
 }
 
 // [SECTION] Labels (GUI thread)

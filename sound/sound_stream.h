@@ -47,7 +47,11 @@ class CSoundStream {
     using LabelSignal = IMSignal<long(DWORD, DWORD)>;
 
     static constexpr int kPeriodMs = 4000;  // the buffer holds kPeriodMs / 4 of sound
-    static constexpr int kPollMs = 20;      // how often the playback thread looks
+    // The playback thread sleeps until the play cursor is due to cross into the other half of
+    // the buffer (or until it is woken), but never longer than kPollMs, and never shorter than
+    // kShortestWaitMs when the cursor moves in coarse steps.
+    static constexpr int kPollMs = 250;
+    static constexpr int kShortestWaitMs = 4;
     static constexpr int kEndAfterEmptyFills = 2;
 
     // Creates the stream's buffer on the owner's output. When that fails the stream exists
@@ -100,6 +104,7 @@ class CSoundStream {
     void RunPlayback();
     bool Prefill();
     platform::AudioResult LockHalf(DWORD offset, void** region);
+    std::int64_t UntilNextHalfDue(DWORD cursor) const;
     void FillHalf(DWORD offset);
     void ScheduleLabelTimers();
     void RemoveLabelTimers();
@@ -121,6 +126,7 @@ class CSoundStream {
     DWORD bufferBytes_ = 0;
     DWORD firstHalfOffset_ = 0;
     DWORD halfBytes_ = 0;
+    DWORD bytesPerSecond_ = 0;
 
     // GUI thread only.
     std::vector<unsigned> labelTimers_;
