@@ -5,7 +5,7 @@ BUILD_DIR  ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= 2
 
-.PHONY: all deps configure build run install uninstall package package-check test test-plain printer test-asan tsan bench assets clean
+.PHONY: all deps configure build run install uninstall package package-check test test-plain printer test-asan tsan fuzz bench assets clean
 
 all: build
 
@@ -42,9 +42,10 @@ package: build
 package-check: build
 	@tools/package-check.sh $(BUILD_DIR)
 
-# Every test three ways: the sound threads under ThreadSanitizer, the whole suite under
-# AddressSanitizer + UndefinedBehaviorSanitizer, then the plain build (whose summary ends the log).
-test: tsan test-asan test-plain
+# Every test three ways: the threads under ThreadSanitizer, the whole suite under
+# AddressSanitizer + UndefinedBehaviorSanitizer, the decoders and the workbook reader fuzzed,
+# then the plain build (whose summary ends the log).
+test: tsan test-asan fuzz test-plain
 
 # The PDF printer the printing test prints on; the test itself says what is missing.
 printer:
@@ -60,11 +61,20 @@ test-asan: deps
 	-@tools/test-printer.sh
 	@cd build-asan && ctest --output-on-failure -j$(JOBS)
 
-# The sound playback threads under ThreadSanitizer, in a build directory of their own.
+# The sound playback threads, the film view and the flows that play sound and film together
+# under ThreadSanitizer, in a build directory of their own (only the tests labelled tsan).
 tsan: deps
 	@cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLEN_TSAN=ON >/dev/null
-	@cmake --build build-tsan -j$(JOBS) --target sound_tsan_test
-	@cd build-tsan && ctest -L tsan --output-on-failure
+	@cmake --build build-tsan -j$(JOBS) --target tsan_tests
+	@cd build-tsan && ctest -L tsan --output-on-failure -j$(JOBS)
+
+# The libFuzzer targets (tests/fuzz), built with clang in build-fuzz and run for FUZZ_SECONDS
+# each from their committed corpus; any crash, leak, sanitizer report or timeout fails.
+FUZZ_SECONDS ?= 30
+fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLEN_FUZZ=ON >/dev/null
+	@cmake --build build-fuzz -j$(JOBS) --target fuzzers
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) tools/run-fuzzers.sh build-fuzz
 
 # Every benchmark with its own report, then one table of the figures against their aims.
 bench: build

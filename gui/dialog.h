@@ -44,6 +44,7 @@ class IMDialogBase<IMEmptyView> : public IMViewControl<IMEmptyView>, public IMCo
     int MouseLeave(const IMMouseEvent& e) override;
     int Key(const IMKeyboardEvent& e) override;
     int Draw(const IMEvent& e) override;
+    using IMEmptyView::Draw;  // the view's own Draw() stays visible beside the control's
     int Update(const IMEvent& e) override;
     int CloseTree(const IMEvent& e) override;
     int FocusLost(const IMEvent& e) override;

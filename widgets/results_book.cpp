@@ -212,6 +212,10 @@ Parsed Parse(const std::string& bytes) {
         } catch (const xercesc::SAXParseException&) {
         } catch (const xercesc::XMLException& e) {
             if (errors.message.empty()) errors.message = Narrow(e.getMessage());
+        } catch (const xercesc::DOMException& e) {
+            // The parser builds the document as it reads, and the document refuses some of what
+            // a damaged file declares (a version such as "1.0>"): that file is no workbook either.
+            if (errors.message.empty()) errors.message = Narrow(e.getMessage());
         }
         if (!errors.message.empty()) {
             result.why = errors.message;
@@ -226,6 +230,15 @@ Parsed Parse(const std::string& bytes) {
         }
         if (std::u16string_view(root->getTagName()) != u"Workbook") {
             result.why = "its root element is <" + Narrow(root->getTagName()) + ">, not <Workbook>";
+            result.document.reset();
+            return result;
+        }
+        // Spreadsheet workbooks are XML 1.0. An XML 1.1 document may hold control characters
+        // (as references) that the XML library then refuses to write back: continuing it would
+        // make every later save fail, so it is set aside like any other document.
+        const XMLCh* version = result.document->getXmlVersion();
+        if (version && std::u16string_view(version) != u"1.0") {
+            result.why = "it is XML " + Narrow(version) + ", not the XML 1.0 of a workbook";
             result.document.reset();
             return result;
         }

@@ -11,9 +11,9 @@
 // Opening never fails, whatever is at the path:
 // - nothing: a new workbook starts;
 // - a workbook: it is read and the pupil's worksheet continues (or is added after the others);
-// - a file that is not a workbook (not XML, cut short, empty, another kind of document): it is
-//   renamed aside to "<name>.damaged-YYYYMMDD-HHMMSS", said on standard error, and a new
-//   workbook starts, so Save never overwrites it;
+// - a file that is not a workbook (not XML, cut short, empty, another kind of document, XML
+//   1.1): it is renamed aside to "<name>.damaged-YYYYMMDD-HHMMSS", said on standard error, and
+//   a new workbook starts, so Save never overwrites it;
 // - something that cannot be read (no permission, a folder): said on standard error, a new
 //   workbook starts, and Save refuses to write over that file: it holds other pupils' results
 //   that this object has never seen. Saving to another path still works.

@@ -375,6 +375,12 @@ TEST(ResultsBook, AFileThatIsNotAWorkbookIsMovedAsideAndNeverOverwritten) {
         {"empty", ""},
         {"another root", R"(<?xml version="1.0"?><html><body/></html>)"},
         {"binary", std::string("\x00\xFF\xFE<W\x01", 6)},
+        // A version the parser reads but the document it builds refuses.
+        {"broken version", R"(<?xml version="1.0>"?><Workbook/>)"},
+        // Well-formed XML 1.1 with a control character no workbook writer can write back.
+        {"XML 1.1",
+         "<?xml version=\"1.1\"?><Workbook><Worksheet ss:Name=\"Иван\"><Table><Row><Cell>"
+         "<Data ss:Type=\"String\">&#x1;</Data></Cell></Row></Table></Worksheet></Workbook>"},
     };
     for (const auto& [kind, bytes] : kinds) {
         SCOPED_TRACE(kind);
