@@ -23,7 +23,7 @@ namespace {
 // sounds follow each other within milliseconds and keep it.
 constexpr std::chrono::milliseconds kIdleClose{500};
 // How much clock time the silent output mixes at a time.
-constexpr std::int64_t kSilentStepUs = 10'000;
+constexpr std::int64_t kSilentStepUs = 20'000;
 }  // namespace
 
 // [SECTION] Shared state of buffers and the output
@@ -273,8 +273,9 @@ void AudioDeviceState::RunSilentOutput() {
                 start = Clock::Counter();
                 done = 0;
             }
-            // Steps of about the sound card's own period (512 frames, 11.6 ms): finer ones
-            // only cost wake-ups, for a cursor that nobody reads more often than every 20 ms.
+            // Steps of two sound-card periods (512 frames, 11.6 ms each): nobody hears this
+            // output, finer steps only cost wake-ups, and the playback threads read the cursor
+            // only when a half of their buffer is due.
             const auto wait = std::max<std::int64_t>(Clock::RealMicroseconds(kSilentStepUs), 200);
             if (wake.wait_for(guard, std::chrono::microseconds(wait), [this] { return stopping; })) return;
         }
