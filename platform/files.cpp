@@ -89,7 +89,8 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
 void RemoveStaleTemporaries(const std::string& path) {
     constexpr time_t kStaleAfterSeconds = 60 * 60;
     const std::string folder = Folder(path);
-    const std::string prefix = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1) + ".tmp-";
+    const std::size_t slash = path.rfind('/');
+    const std::string prefix = path.substr(slash == std::string::npos ? 0 : slash + 1) + ".tmp-";
     DIR* dir = opendir(folder.c_str());
     if (!dir) return;
     const time_t now = time(nullptr);

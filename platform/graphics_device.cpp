@@ -388,12 +388,15 @@ void GraphicsDevice::WholeWindowNeeded() { g_wholeWindowNeeded = true; }
 
 bool GraphicsDevice::ChangedSinceLastPresent(int outputWidth, int outputHeight, RECT* changed) {
     const bool wholeNeeded = g_wholeWindowNeeded.exchange(false);
+    // A renderer whose window does not keep the last frame always gets the whole picture, so
+    // its frames are not read back at all.
+    if (!keepsWindowContents_) return false;
     const bool sameWindow = outputWidth == shownWidth_ && outputHeight == shownHeight_;
     // Two buffers that take turns, so that no frame allocates (and touches fresh pages).
     std::vector<DWORD>& now = drawn_;
     now.resize(static_cast<std::size_t>(kBackBufferWidth) * kBackBufferHeight);
     ReadBackBufferInto(now.data());
-    const bool comparable = keepsWindowContents_ && !wholeNeeded && sameWindow && shown_.size() == now.size();
+    const bool comparable = !wholeNeeded && sameWindow && shown_.size() == now.size();
     int top = kBackBufferHeight, bottom = 0, left = kBackBufferWidth, right = 0;
     if (comparable) {
         for (int y = 0; y < kBackBufferHeight; ++y) {
