@@ -176,12 +176,15 @@ TEST_F(WayIn, InstructionListenedToTheEndThenSpace) {
     const DWORD blinkAt = platform::Clock::Milliseconds() - start;
     EXPECT_GE(blinkAt, 22'400u);
     EXPECT_LT(blinkAt, 25'000u);
-    // The speech ends (about 24 s) while the bell still blinks.
+    // The speech ends (about 24 s) while the bell still blinks, but only a second of this clock
+    // before the blinking ends: a loaded machine that notices the speech's end late finds the
+    // bell gone already. Either way the prompt's three pictures are there.
     ASSERT_TRUE(RunUntil([&] { return app->PromptShown(); }));
     EXPECT_FALSE(IsPlaying(137));
     EXPECT_TRUE(engine->FindSound(L"ENDHELPSOUND") != 0 &&
                 engine->Find(engine->FindSound(L"ENDHELPSOUND"))->State() == StreamState::Playing);
-    EXPECT_EQ(overlay->LiveChildCount() + overlay->PendingAddCount(), pictures + 4);
+    const std::size_t withPrompt = overlay->LiveChildCount() + overlay->PendingAddCount();
+    EXPECT_TRUE(withPrompt == pictures + 4 || withPrompt == pictures + 3) << withPrompt;
     ASSERT_TRUE(RunUntil([&] { return overlay->LiveChildCount() + overlay->PendingAddCount() == pictures + 3; }, 4000));
     // Six toggles of 333 ms and the close at the seventh tick; a loaded machine only adds.
     EXPECT_GE(platform::Clock::Milliseconds() - start - blinkAt, 6u * 333u);

@@ -94,7 +94,7 @@ TEST(SoundPlayback, CapturedToneKeepsFrequencyAndLength) {
 }
 
 TEST(SoundPlayback, EndTiming) {
-    ScaledClock fast(4.0);
+    ScaledClock fast(2.0);  // a late pass of a busy machine must stay inside the margins below
     SoundHarness h;
     const auto shortTone = EncodeTone({2, 44100, 13230, 441.0, 0.5});  // 0.3 s
     const auto longTone = EncodeTone({1, 22050, 50715, 441.0, 0.5});   // 2.3 s
