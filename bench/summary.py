@@ -160,7 +160,8 @@ def rows(f):
     size = g("bench_results_book.workbook_mb")
     label = f"Workbook, 2,000 pupils × 5 passes ({size:.0f} MB)" if size else "Workbook, 2,000 pupils × 5 passes"
     for key, what, aim in (("open", "open and find the pupil", 1000.0), ("pass", "add one pass", None),
-                           ("save", "save, merging under the lock", 1000.0)):
+                           ("save", "save, merging under the lock", 1000.0),
+                           ("quiet_save", "save, nobody else saved meanwhile", 1000.0)):
         v = g(f"bench_results_book.{key}_ms")
         out.append((f"{label}: {what} (median of 5)", v is not None and f"{ms(v)} (processor "
                     f"{ms(g(f'bench_results_book.{key}_cpu_ms'))})", aim and "≤ 1 s" or "—", None,

@@ -397,8 +397,8 @@ struct ResultsBook::State {
     // The rows appended since the book was opened or last saved to its own file: what a save
     // adds to the file as it is then.
     std::vector<DOMElement*> unsaved;
-    // The file as this book last wrote it: while it is still there, nobody else has saved
-    // since, and this book's document is the file's.
+    // The file as this book last read or wrote it: while it is still there, nobody else has
+    // saved since, and this book's document is the file's with this book's rows added.
     std::optional<platform::files::FileVersion> written;
     std::wstring path;
     std::wstring sheetName;
@@ -421,6 +421,7 @@ struct ResultsBook::State {
 
 void ResultsBook::State::Open(const std::wstring& pupilName) {
     const std::string file = platform::text::ToUtf8(path);
+    const std::optional<platform::files::FileVersion> version = platform::files::VersionOf(file);
     platform::files::ReadResult read = platform::files::ReadAll(file);
     if (read.status == platform::files::ReadStatus::Unreadable) {
         platform::Debug::Print("cannot read the results workbook (" + read.why +
@@ -431,6 +432,9 @@ void ResultsBook::State::Open(const std::wstring& pupilName) {
         read.bytes = std::string();
         if (parsed.status == ParseStatus::Ok) {
             document = std::move(parsed.document);
+            // The same file before and after reading it: the pass's save need not read it
+            // again unless another program saves into it meanwhile.
+            if (version && platform::files::VersionOf(file) == version) written = version;
         } else if (parsed.status == ParseStatus::OutOfMemory) {
             platform::Debug::Print("cannot read the results workbook " + file +
                                    ": out of memory; a new one starts, and it will not be saved over that file");

@@ -8,9 +8,11 @@
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/folders.h"
@@ -298,6 +300,43 @@ TEST(ResultsBook, TwoSavesInARowBothComplete) {
     ASSERT_TRUE(book.Save());
     // No temporary files left; the lock file beside the workbook is hidden.
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{".results.xls.lock", "results.xls"}));
+    EXPECT_EQ(ResultsBook(path, L"Иван").Rows(), PassPairs({1, 2}));
+}
+
+// A book saves without reading the file again only while the file is the one it read or
+// wrote. A save by another program after it opened, or a program that rewrote the file in its
+// place at the same length, is never written over.
+TEST(ResultsBook, SavesAfterOpeningMergeWhatOthersSavedMeanwhile) {
+    ScratchFolder folder;
+    const std::wstring path = folder.Wide("results.xls");
+    SavePasses(path, L"Иван", {1});
+
+    ResultsBook ivan(path, L"Иван");
+    ResultsBook petr(path, L"Пётр");
+    WritePass(petr, 1);
+    ASSERT_TRUE(petr.Save());
+    WritePass(ivan, 2);
+    ASSERT_TRUE(ivan.Save());
+    EXPECT_EQ(ResultsBook(path, L"Иван").Rows(), PassPairs({1, 2}));
+    EXPECT_EQ(ResultsBook(path, L"Пётр").Rows(), PassPairs({1}));
+
+    // In place, same inode, same length: the pass number 1 of Пётр's sheet becomes 7.
+    ResultsBook anna(path, L"Анна");
+    std::string text = ReadBytes(folder / "results.xls");
+    const std::string sheet = "ss:Name=\"Пётр\"";
+    const std::size_t at = text.find(">1<", text.find(sheet));
+    ASSERT_NE(at, std::string::npos);
+    text[at + 1] = '7';
+    // File times move in steps of the kernel's tick: let one pass since the last save.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    {
+        std::ofstream inPlace(folder / "results.xls", std::ios::binary | std::ios::in | std::ios::out);
+        inPlace.write(text.data(), static_cast<std::streamsize>(text.size()));
+    }
+    WritePass(anna, 1);
+    ASSERT_TRUE(anna.Save());
+    EXPECT_EQ(ResultsBook(path, L"Пётр").Rows(), PassPairs({7})) << "the rewritten file was saved over";
+    EXPECT_EQ(ResultsBook(path, L"Анна").Rows(), PassPairs({1}));
     EXPECT_EQ(ResultsBook(path, L"Иван").Rows(), PassPairs({1, 2}));
 }
 
