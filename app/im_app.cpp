@@ -10,6 +10,7 @@
 #include "gui/engine_link.h"
 #include "gui/window.h"
 #include "platform/debug.h"
+#include "platform/window.h"
 #include "views/static_text.h"
 #include "widgets/results_book.h"
 
@@ -29,6 +30,12 @@ std::wstring g_resultsFolder;  // empty: the shared results folder
 boost::signals2::shared_connection_block g_overlayBlock;
 
 constexpr DWORD kTextColour = 0xFF072134;
+
+// Writes the pupil's rows on the way out. A save that found the shared file locked by another
+// program's save tries once more.
+void WriteResultsForGood(IMAppBase* app) {
+    if (!app->SaveResults() && app->Workbook()) app->SaveResults();
+}
 
 }  // namespace
 
@@ -63,6 +70,11 @@ void IMAppBase::Start(IMAppBase* app, const std::wstring& title, bool windowed) 
         app->window_->OnKeyDown.connect(boost::bind(&IMAppBase::OnHelpKey, app, _1));
         app->window_->OnKeyDown.connect(boost::bind(&IMAppBase::OnMenuKey, app, _1));
         app->window_->OnKeyDown.connect(boost::bind(&IMAppBase::OnCreditsKey, app, _1));
+        // A desktop session that ends under the program takes the display with it, and the
+        // process ends without passing through Shutdown: the rows are written first.
+        platform::Window::OnDisplayLost([] {
+            if (g_app) WriteResultsForGood(g_app);
+        });
     }
     app->title_ = title;
     app->RegisterScreens();
@@ -76,8 +88,8 @@ void IMAppBase::Shutdown() {
     // Every way out passes here (the Close button, Alt+F4, the desktop's logout), and closing
     // the window disposes the screens without their close handlers: the pupil's rows are
     // written now.
-    // A save that found the shared file locked by another program's save tries once more.
-    if (!app->SaveResults() && app->Workbook()) app->SaveResults();
+    WriteResultsForGood(app);
+    platform::Window::OnDisplayLost(nullptr);
     // The process ends here, so the object goes whoever else once asked for it (the boards
     // do, on this thread, and run no more): the sound threads and the engine stop with the
     // window instead of playing on into the process's exit.

@@ -214,6 +214,8 @@ std::unique_ptr<Window> Window::Create(std::wstring_view title, int width, int h
         if (error) *error = std::string("cannot open the window: ") + SDL_GetError();
         return nullptr;
     }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver && std::strcmp(driver, "x11") == 0) InstallDisplayLostHandler();
     std::unique_ptr<Window> window(new Window());
     window->window_ = sdl;
     window->mode_ = mode;

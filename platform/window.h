@@ -21,6 +21,7 @@
 // GUI thread only, except Wake(), which any thread may call.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -87,6 +88,12 @@ class Window {
     // For the graphics device only: the SDL_Window behind this window.
     void* NativeHandle() const { return window_; }
 
+    // Runs `keep` on the GUI thread if the connection to the X display breaks (the session
+    // ended, the machine is shutting down), just before the process ends, which it then does
+    // as before: there is no quit message and no return to the loop. For what must not be lost;
+    // the last one set counts, and an empty one clears it.
+    static void OnDisplayLost(std::function<void()> keep);
+
    private:
     Window() = default;
     // Window pixels to logical client coordinates (undoing the letterbox scaling).
@@ -108,6 +115,9 @@ class Window {
     std::uint16_t mods_ = 0;
     POINT pointer_{};
 };
+
+// Lets OnDisplayLost's handler hear of a broken X connection (done when a window opens on X).
+void InstallDisplayLostHandler();
 
 // The main window of the process, set by whoever creates it (null before and after).
 Window* MainWindow();

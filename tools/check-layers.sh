@@ -31,7 +31,7 @@ for layer in "${layers[@]}"; do
         fi
     done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^/"]+/' "$dir" --include='*.h' --include='*.cpp' || true)
     if [[ "$layer" != platform ]]; then
-        if grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<(SDL2?/|SDL\.h|ft2build\.h|freetype/|fontconfig/|cups/|cairo)' \
+        if grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<(SDL2?/|SDL\.h|X11/|ft2build\.h|freetype/|fontconfig/|cups/|cairo)' \
                 "$dir" --include='*.h' --include='*.cpp'; then
             echo "^ $layer includes a system library that only platform/ may use"
             status=1

@@ -1,7 +1,8 @@
 // The program itself on a real X display (an 800 x 600 Xvfb of its own, no window manager), as
 // a pupil meets it: its start screen must look as it does headless, a name typed on the X
 // keyboard, Start clicked with the X mouse, the instruction skipped, a card dragged, and Alt+F4
-// ends it cleanly with the pupil's workbook written.
+// ends it cleanly with the pupil's workbook written. A display that goes away under it (the
+// session ended) still leaves the pupil's rows written.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -17,6 +18,7 @@
 
 #include "app/app.h"
 #include "app/exercise_rules.h"
+#include "app/report_rows.h"
 #include "engine/resource_manager.h"
 #include "gui/engine_link.h"
 #include "gui/window.h"
@@ -64,6 +66,9 @@ int Channel(DWORD c, int shift) { return static_cast<int>((c >> shift) & 0xFF); 
 
 // Pixels of `a` and `b` inside `r` whose colours differ by more than a rounding step.
 std::size_t Differing(const Picture& a, const Picture& b, RECT r = {0, 0, kWidth, kHeight}) {
+    constexpr std::size_t kPixels = static_cast<std::size_t>(kWidth) * kHeight;
+    if (a.size() != kPixels || b.size() != kPixels)  // a grab that failed: every pixel differs
+        return static_cast<std::size_t>(r.right - r.left) * static_cast<std::size_t>(r.bottom - r.top);
     std::size_t n = 0;
     for (int y = r.top; y < r.bottom; ++y)
         for (int x = r.left; x < r.right; ++x) {
@@ -92,7 +97,7 @@ template <class Ready>
 Picture WaitForScreen(Ready ready, int seconds) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     Picture grab = GrabScreen();
-    while (!ready(grab) && std::chrono::steady_clock::now() < end) {
+    while ((grab.empty() || !ready(grab)) && std::chrono::steady_clock::now() < end) {
         Sleep(100);
         grab = GrabScreen();
     }
@@ -117,6 +122,72 @@ Picture WaitForStillScreenAfter(const Picture& before, int seconds) {
 }
 
 int XDoTool(const std::string& arguments) { return std::system(("xdotool " + arguments).c_str()); }
+
+// The start screen once the program reads input as it comes: the caret's blink shows its loop
+// is idle. (xdotool types a letter the keymap lacks by mapping it onto a spare key for that one
+// press, so a press read late, after the next letter's mapping, comes out as the wrong letter.)
+Picture WaitForCaretBlink(const Picture& start) {
+    return WaitForScreen(
+        [&](const Picture& grab) {
+            const std::size_t changed = Differing(grab, start);
+            return changed > 0 && changed < 100;
+        },
+        10);
+}
+
+// An 800 x 600 X server of the test's own, which the test may take away, made the display of
+// this process (and so of the program, xdotool and the grabs) while it lives.
+class OwnXServer {
+   public:
+    OwnXServer() {
+        const char* display = std::getenv("DISPLAY");
+        saved_ = display ? display : "";
+        for (int n = 140; n < 180 && pid_ < 0; ++n) {
+            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+            if (access(socket.c_str(), F_OK) == 0 ||
+                access(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), F_OK) == 0)
+                continue;
+            const std::string name = ":" + std::to_string(n);
+            const pid_t pid = fork();
+            if (pid == 0) {
+                const int null = open("/dev/null", O_WRONLY);
+                dup2(null, 1);
+                dup2(null, 2);
+                execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp",
+                       static_cast<char*>(nullptr));
+                _exit(127);
+            }
+            if (pid < 0) return;
+            for (int i = 0; i < 200 && access(socket.c_str(), F_OK) != 0; ++i) {
+                if (waitpid(pid, nullptr, WNOHANG) == pid) break;  // it could not start there
+                Sleep(50);
+            }
+            if (access(socket.c_str(), F_OK) == 0) {
+                pid_ = pid;
+                setenv("DISPLAY", name.c_str(), 1);
+            } else {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+            }
+        }
+    }
+    ~OwnXServer() {
+        End();
+        setenv("DISPLAY", saved_.c_str(), 1);
+    }
+    bool Started() const { return pid_ > 0; }
+    // The server ends, as it does when a desktop session closes.
+    void End() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+   private:
+    pid_t pid_ = -1;
+    std::string saved_;
+};
 
 // The program, started the way a desktop starts it, with its standard output read for the
 // moment its first frame reached the display.
@@ -204,17 +275,8 @@ TEST(ProgramOnX, LooksAsHeadlessTakesRealInputAndEndsCleanlyOnAltF4) {
     Save("x11_start_screen", start);
     EXPECT_LT(Differing(start, headless), 400u) << "see build/screenshots/x11_start_screen*.png";
 
-    // A name on the X keyboard, Start with the X mouse, Esc through the instruction. xdotool
-    // types a letter the keymap lacks by mapping it onto a spare key for that one press, so a
-    // press read after the next letter's mapping comes out as the wrong letter: the caret's
-    // blink first shows the program's loop is idle and reading input as it comes.
-    const Picture blinked = WaitForScreen(
-        [&](const Picture& grab) {
-            const std::size_t changed = Differing(grab, start);
-            return changed > 0 && changed < 100;
-        },
-        10);
-    EXPECT_GT(Differing(blinked, start), 0u) << "the caret does not blink";
+    // A name on the X keyboard, Start with the X mouse, Esc through the instruction.
+    EXPECT_GT(Differing(WaitForCaretBlink(start), start), 0u) << "the caret does not blink";
     ASSERT_EQ(XDoTool("search --name '^00357 ' windowfocus --sync"), 0);
     ASSERT_EQ(XDoTool("type --delay 60 'Маша'"), 0);
     // Letters in the name bar; the caret alone changes about 15 pixels.
@@ -257,4 +319,37 @@ TEST(ProgramOnX, LooksAsHeadlessTakesRealInputAndEndsCleanlyOnAltF4) {
     ResultsBook book(platform::text::FromUtf8(workbook), L"Маша");
     EXPECT_EQ(book.SheetName(), L"Маша");
     EXPECT_FALSE(book.Rows().empty()) << ReadBytes(workbook) << ReadBytes(results / "stderr.txt");
+}
+
+// The desktop session ends under the program (the X server goes away): Xlib ends the process
+// there and then, with no quit event, and the pupil's rows are written first.
+TEST(ProgramOnX, KeepsThePupilsRowsWhenTheDisplayGoesAway) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display (this test runs under tools/with-xvfb.sh)";
+    OwnXServer x;
+    ASSERT_TRUE(x.Started()) << "no Xvfb of the test's own";
+    ScratchFolder results;
+    Program program(results.Path(), results / "stderr.txt");
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(program.WaitForFirstFrame(60)) << ReadBytes(results / "stderr.txt");
+    WaitForCaretBlink(GrabScreen());
+    ASSERT_EQ(XDoTool("search --name '^00357 ' windowfocus --sync"), 0);
+    ASSERT_EQ(XDoTool("type --delay 60 'Vasya'"), 0);
+    const Picture named = GrabScreen();
+    ASSERT_EQ(XDoTool("key Return"), 0);
+    const Picture instruction =
+        WaitForScreen([&](const Picture& grab) { return Differing(grab, named) > 100'000; }, 30);
+    ASSERT_EQ(XDoTool("key Escape"), 0);
+    const Picture board = WaitForStillScreenAfter(instruction, 30);
+    Save("x11_board_before_the_display_went_away", board);
+
+    x.End();
+    EXPECT_NE(program.WaitForExit(30), -1) << "the program outlived its display";
+    const std::string said = ReadBytes(results / "stderr.txt");
+    EXPECT_NE(said.find("the display went away"), std::string::npos) << said;
+    const std::string workbook = results / (platform::text::ToUtf8(kAppTitle) + ".xls");
+    ASSERT_TRUE(std::filesystem::exists(workbook)) << said;
+    ResultsBook book(platform::text::FromUtf8(workbook), L"Vasya");
+    EXPECT_EQ(book.SheetName(), L"Vasya");
+    ASSERT_FALSE(book.Rows().empty()) << ReadBytes(workbook);
+    EXPECT_EQ(book.Rows().front().first, report::kStartTime);
 }
