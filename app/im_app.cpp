@@ -152,7 +152,12 @@ void IMAppBase::NextScreen() {
     AddReportRow(report::kExtraInstructions, std::to_wstring(extraInstructionCalls_), report::kNumber);
     const std::int64_t elapsed = static_cast<std::int64_t>(std::time(nullptr)) - startTime_;
     AddReportRow(report::kTotalTime, std::to_wstring(elapsed), report::kNumber);
-    if (workbook_) workbook_->Finish();
+    if (workbook_) {
+        workbook_->Finish();
+        // The pass is written as it ends, not only when the window closes: a machine switched
+        // off at the results screen, as happens at the end of a lesson, keeps it.
+        workbook_->Save();
+    }
     ShowResults();
 }
 

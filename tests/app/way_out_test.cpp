@@ -93,6 +93,14 @@ TEST_F(WayOut, EnterStartsTheExerciseAtOnceInTheSameWorkbook) {
     EXPECT_EQ(app->ExerciseDialog(), exercise);
 }
 
+// The pass is in the file by the time its results show, before anyone closes the window.
+TEST_F(WayOut, ThePassIsInTheFileOnceItsResultsShow) {
+    ReachResults(L"Иван");
+    const auto rows = app->Workbook()->Rows();
+    ASSERT_GE(rows.size(), 4u);
+    EXPECT_EQ(ResultsBook(app->Workbook()->GetFileName(), L"Иван").Rows(), rows);
+}
+
 TEST_F(WayOut, RetryThenStartWithANewNameMakesANewWorkbookForTheSameFile) {
     ReachResults(L"Иван");
     const std::wstring path = app->Workbook()->GetFileName();
