@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 #include <new>
 #include <string>
@@ -58,6 +59,11 @@ struct AudioDeviceState {
     std::vector<std::uint8_t> scratch;
     std::vector<std::int16_t> converted;
     std::atomic<std::uint64_t> framesMixed{0};
+    // The silent output's pace, under `lock` while it counts: the clock reading it counts from
+    // and the frames it has mixed since.
+    bool silentCounting = false;
+    std::int64_t silentStart = 0;
+    std::uint64_t silentDone = 0;
 
     // Whether anything plays and which output mixes it. Lock order: activity, SDL's device lock
     // (taken by SDL_PauseAudioDevice), lock, a buffer's lock; the SDL callback runs under SDL's
@@ -99,6 +105,8 @@ struct AudioDeviceState {
     void Mix(std::int16_t* out, int frames);
     void FeedConverter(SoundBufferState& b, int outputBytesWanted);
     void RunSilentOutput();
+    // Under `lock`: the silent output mixes what clock time has passed, if it counts.
+    void CatchUpSilentOutput();
 };
 
 // [SECTION] Mixing
@@ -234,14 +242,14 @@ int WatchSdlEvents(void* user, SDL_Event* event) {
 // it waits, without waking, until a buffer starts; the time asleep is owed to nobody, so the
 // pace starts afresh from then.
 void AudioDeviceState::RunSilentOutput() {
-    const std::int64_t frequency = Clock::Frequency();
-    std::int64_t start = Clock::Counter();
-    std::uint64_t done = 0;
-    std::vector<std::int16_t> sink;
     for (;;) {
         {
             std::unique_lock<std::mutex> guard(activity);
             if (playing == 0 || !SilentMixes()) {
+                {
+                    std::lock_guard<std::mutex> counting(lock);
+                    silentCounting = false;
+                }
                 silentAsleep = true;
                 const auto mixing = [this] { return stopping || (playing > 0 && SilentMixes()); };
                 while (!mixing()) {
@@ -270,8 +278,15 @@ void AudioDeviceState::RunSilentOutput() {
                     }
                 }
                 silentAsleep = false;
-                start = Clock::Counter();
-                done = 0;
+            }
+            {
+                // Counting starts afresh when the first buffer plays.
+                std::lock_guard<std::mutex> counting(lock);
+                if (!silentCounting) {
+                    silentCounting = true;
+                    silentStart = Clock::Counter();
+                    silentDone = 0;
+                }
             }
             // Steps of two sound-card periods (512 frames, 11.6 ms each): nobody hears this
             // output, finer steps only cost wake-ups, and the playback threads read the cursor
@@ -279,16 +294,23 @@ void AudioDeviceState::RunSilentOutput() {
             const auto wait = std::max<std::int64_t>(Clock::RealMicroseconds(kSilentStepUs), 200);
             if (wake.wait_for(guard, std::chrono::microseconds(wait), [this] { return stopping; })) return;
         }
-        const std::int64_t elapsed = Clock::Counter() - start;
-        const auto due = static_cast<std::uint64_t>((elapsed / frequency) * output.rate +
-                                                    (elapsed % frequency) * output.rate / frequency);
         std::lock_guard<std::mutex> guard(lock);
-        while (done < due) {
-            const int step = static_cast<int>(std::min<std::uint64_t>(due - done, 1024));
-            sink.resize(static_cast<std::size_t>(step) * output.channels);
-            Mix(sink.data(), step);
-            done += static_cast<std::uint64_t>(step);
-        }
+        CatchUpSilentOutput();
+    }
+}
+
+void AudioDeviceState::CatchUpSilentOutput() {
+    if (!silentCounting) return;
+    const std::int64_t frequency = Clock::Frequency();
+    const std::int64_t elapsed = Clock::Counter() - silentStart;
+    const auto due = static_cast<std::uint64_t>((elapsed / frequency) * output.rate +
+                                                (elapsed % frequency) * output.rate / frequency);
+    std::int16_t sink[1024 * 8];
+    const int most = static_cast<int>(std::size(sink)) / std::max(output.channels, 1);
+    while (silentDone < due) {
+        const int step = static_cast<int>(std::min<std::uint64_t>(due - silentDone, static_cast<std::uint64_t>(most)));
+        Mix(sink, step);
+        silentDone += static_cast<std::uint64_t>(step);
     }
 }
 
@@ -333,6 +355,11 @@ AudioResult SoundBuffer::Unlock(void* region, DWORD bytes) {
 AudioResult SoundBuffer::Play() {
     std::lock_guard<std::mutex> activity(device_->activity);
     {
+        // The silent output mixes in steps; the time since its last step belongs to the
+        // buffers that played then, not to this one, which would otherwise start (and end)
+        // up to a step early.
+        std::lock_guard<std::mutex> mixing(device_->lock);
+        device_->CatchUpSilentOutput();
         std::lock_guard<std::mutex> guard(state_->lock);
         if (state_->playing) return AudioResult::Ok;
         state_->playing = true;
