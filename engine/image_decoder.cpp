@@ -4,9 +4,11 @@
 #include <jpeglib.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -47,6 +49,19 @@ void PngRead(png_structp png, png_bytep out, png_size_t n) {
     std::memcpy(out, s->data + s->pos, n);
     s->pos += n;
 }
+
+// libpng sets aside (and fills) a buffer as long as a chunk says it is before it finds the
+// data short: a broken length took 1.6 GB and seconds for a 124-byte file, and libpng only
+// warns about a length beyond its limit. Its own buffers (a row, the inflate state, one chunk,
+// which never outgrows the file) need far less, so a buffer larger than the file and a few
+// MiB is refused: the chunk is then skipped, and a file that short fails as damaged.
+png_voidp PngMalloc(png_structp png, png_alloc_size_t bytes) {
+    const auto* s = static_cast<const PngState*>(png_get_mem_ptr(png));
+    const png_alloc_size_t largest = std::max<png_alloc_size_t>(s ? s->size : 0, png_alloc_size_t{4} << 20);
+    return bytes <= largest ? std::malloc(bytes) : nullptr;
+}
+
+void PngFree(png_structp, png_voidp block) { std::free(block); }
 
 [[noreturn]] void PngError(png_structp png, png_const_charp message) {
     std::fprintf(stderr, "libpng error: %s\n", message);
@@ -246,7 +261,7 @@ bool DecodePng(std::span<const std::uint8_t> bytes, const TextureAllocator& allo
     s->data = bytes.data();
     s->size = bytes.size();
     s->pos = 8;
-    s->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, nullptr);
+    s->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, PngError, nullptr, s.get(), PngMalloc, PngFree);
     if (!s->png) return false;
     s->info = png_create_info_struct(s->png);
     if (!s->info) return false;

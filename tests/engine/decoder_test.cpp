@@ -1,6 +1,7 @@
 // The PNG and JPEG decoders: the transformations, a real-world corpus compared with libpng's
 // own simplified reader, damaged files and hostile bytes.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <zlib.h>
 
 #include <cstdlib>
@@ -180,6 +181,26 @@ TEST_F(DecoderTest, PngLargerThanTheSideLimitIsRefusedForItsSize) {
         EXPECT_EQ(image.texture, nullptr);
     }
     EXPECT_EQ(engine->Device()->LiveTextureCount(), 0);
+}
+
+// A chunk whose length says more than the whole file holds fails the picture without libpng
+// setting aside a buffer of that length (1.6 GB for a broken 124-byte file the fuzzer made).
+TEST_F(DecoderTest, PngChunkLongerThanTheFileIsRefusedUnread) {
+    std::vector<std::uint8_t> png = EncodePng(Pattern(24, 24), 24, 24);
+    const std::size_t afterHeader = 8 + 4 + 4 + 13 + 4;
+    std::vector<std::uint8_t> text = {0x60, 0x00, 0x00, 0x00, 't', 'E', 'X', 't', 'C', 'o', 'm', 'm', 'e', 'n', 't', 0};
+    png.insert(png.begin() + static_cast<std::ptrdiff_t>(afterHeader), text.begin(), text.end());
+    DecodedImage image;
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(DecodePng(png, Allocator(), &image));
+    const std::string err = testing::internal::GetCapturedStderr();
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_NE(err.find("libpng error: "), std::string::npos) << err;
+    EXPECT_EQ(image.texture, nullptr);
+    // The process's peak memory, in KiB: libpng filled the 1.6 GB buffer before refusing it.
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 256 * 1024) << "the chunk's length was allocated";
 }
 
 TEST_F(DecoderTest, JpegLargerThanTheSideLimitIsRefusedForItsSize) {
