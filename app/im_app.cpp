@@ -13,6 +13,7 @@
 #include "platform/window.h"
 #include "views/static_text.h"
 #include "widgets/results_book.h"
+#include "widgets/results_forwarder.h"
 
 using boost::placeholders::_1;
 
@@ -25,16 +26,23 @@ IMAppBase* g_app = nullptr;
 int g_uses = 0;
 bool g_hiddenWindow = false;
 std::wstring g_resultsFolder;  // empty: the shared results folder
+std::string g_journalFolder;   // empty: the user's data folder
 
 // Keeps the F1 overlay's close slot silent for the key that opened the overlay.
 boost::signals2::shared_connection_block g_overlayBlock;
 
 constexpr DWORD kTextColour = 0xFF072134;
 
-// Writes the pupil's rows on the way out. A save that found the shared file locked by another
-// program's save tries once more.
-void WriteResultsForGood(IMAppBase* app) {
-    if (!app->SaveResults() && app->Workbook()) app->SaveResults();
+// How long the program's end waits for its passes to reach a shared workbook: long enough for
+// a classroom's thirty computers to take their turns at the lock, short enough that a pupil
+// who closes the window sees it go.
+constexpr std::chrono::seconds kExitWait{20};
+
+// Writes the pupil's rows on the way out: handed over, then waited for a bounded time. What
+// does not reach the workbook stays in the journal for the next start.
+void WriteResultsForGood(IMAppBase* app, bool notice) {
+    app->SaveResults();
+    app->FinishSaving(kExitWait, notice);
 }
 
 }  // namespace
@@ -62,9 +70,13 @@ IMAppBase* IMAppBase::Acquire() {
 
 void IMAppBase::UseHiddenWindow(bool hidden) { g_hiddenWindow = hidden; }
 void IMAppBase::UseResultsFolder(const std::wstring& folder) { g_resultsFolder = folder; }
+void IMAppBase::UseJournalFolder(const std::string& folder) { g_journalFolder = folder; }
 
 void IMAppBase::Start(IMAppBase* app, const std::wstring& title, bool windowed) {
     g_app = app;
+    // The results thread starts with the passes an earlier run could not write.
+    app->forwarder_ = std::make_unique<ResultsForwarder>(
+        ResultsJournal(g_journalFolder.empty() ? ResultsJournal::DefaultFolder() : g_journalFolder));
     app->window_ = CreateMainWindow(title, RECT{0, 0, 800, 600}, windowed || g_hiddenWindow, g_hiddenWindow);
     if (app->window_) {
         app->window_->OnKeyDown.connect(boost::bind(&IMAppBase::OnHelpKey, app, _1));
@@ -73,7 +85,7 @@ void IMAppBase::Start(IMAppBase* app, const std::wstring& title, bool windowed) 
         // A desktop session that ends under the program takes the display with it, and the
         // process ends without passing through Shutdown: the rows are written first.
         platform::Window::OnDisplayLost([] {
-            if (g_app) WriteResultsForGood(g_app);
+            if (g_app) WriteResultsForGood(g_app, false);
         });
     }
     app->title_ = title;
@@ -88,7 +100,7 @@ void IMAppBase::Shutdown() {
     // Every way out passes here (the Close button, Alt+F4, the desktop's logout), and closing
     // the window disposes the screens without their close handlers: the pupil's rows are
     // written now.
-    WriteResultsForGood(app);
+    WriteResultsForGood(app, true);
     platform::Window::OnDisplayLost(nullptr);
     // The process ends here, so the object goes whoever else once asked for it (the boards
     // do, on this thread, and run no more): the sound threads and the engine stop with the
@@ -186,19 +198,41 @@ void IMAppBase::OpenResultsBook(const std::wstring& pupil) {
     workbook_.reset();
     if (pupil.empty()) return;
     const std::wstring folder = g_resultsFolder.empty() ? ResultsFolder() : g_resultsFolder;
-    workbook_ = std::make_unique<ResultsBook>(folder + title_ + L".xls", pupil);
+    workbook_ = std::make_unique<ResultsBook>(folder + title_ + L".xls", pupil, forwarder_.get());
 }
 
 bool IMAppBase::SaveResults() { return workbook_ ? workbook_->Save() : false; }
 
+bool IMAppBase::FinishSaving(std::chrono::milliseconds bound, bool notice) {
+    if (!forwarder_ || forwarder_->WaitUntilMerged(std::chrono::milliseconds(0))) return true;
+    if (notice && window_) {
+        // Over whatever the window still shows: the screens are closed by now.
+        const POINT screen = engine_link::BackBufferSize();
+        IMDialog* panel = CreateDialog(window_, 0, 0, screen.x, screen.y, 1200);
+        IMPicture* background = CreatePicture(panel, 0, 0, L"DefaultBackGround", 0, 0xFFFFFFFF);
+        background->SetRect(RECT{0, 0, screen.x, screen.y});
+        IMStaticText* text = CreateText(panel, 0, 0, L"Результаты сохраняются…", 1);
+        const RECT size = text->GetRect();
+        text->SetPosition((screen.x - (size.right - size.left)) / 2, (screen.y - (size.bottom - size.top)) / 2);
+        window_->IdlePass();
+    }
+    if (forwarder_->WaitUntilMerged(bound)) return true;
+    platform::Debug::Print("the workbook could not take this computer's results in " +
+                           std::to_string(std::chrono::duration_cast<std::chrono::seconds>(bound).count()) +
+                           " s; they are kept in " + forwarder_->Journal().Folder() +
+                           " and written at the program's next start");
+    return false;
+}
+
 bool IMAppBase::SaveResultsAs(const std::wstring& path) {
     if (!workbook_) return false;
     // A typo must not turn another document into a workbook.
-    if (!path.empty() && path != workbook_->GetFileName() && !MayWriteWorkbookAt(path)) {
+    if (!workbook_->IsOwnFile(path) && !MayWriteWorkbookAt(path)) {
         platform::Debug::Print(L"not saved over " + path + L": it is not a results workbook");
         return false;
     }
-    return workbook_->Save(path);
+    // The own file asked for by name, even by an empty box: every pass of the book goes in.
+    return workbook_->Save(path.empty() ? workbook_->GetFileName() : path);
 }
 
 // [SECTION] Keys and the exit menu

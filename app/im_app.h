@@ -13,6 +13,7 @@
 #pragma once
 
 #include <boost/function.hpp>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -26,6 +27,7 @@ class IMKeyboardEvent;
 class IMEditBar;
 class IMScroll;
 class ResultsBook;
+class ResultsForwarder;
 class IMSaveAsDialog;
 class IMSelectPrinterDialog;
 namespace platform {
@@ -70,10 +72,16 @@ class IMAppBase {
     // workbook is saved to its file before it is replaced.
     void OpenResultsBook(const std::wstring& pupil);
     void SetPupilName(const std::wstring& pupil) { pupil_ = pupil; }
-    // Write the workbook to its own file, or to `path` (its own file when empty). False when
-    // there is no workbook or the file could not be written (said on standard error).
+    // Hands the pupil's new rows over to the results thread, which writes them into the
+    // workbook's own file; false without a workbook. SaveResultsAs writes a copy to `path`
+    // (the own file, by whatever name, is an ordinary save); false when there is no workbook or
+    // the copy could not be written (said on standard error).
     bool SaveResults();
     bool SaveResultsAs(const std::wstring& path);
+    // Waits, at most `bound`, until the workbook holds every pass handed over in this run,
+    // with a notice on the screen when `notice` and there is a window. False when some are
+    // still only in the journal (said on standard error, with where they are kept).
+    bool FinishSaving(std::chrono::milliseconds bound, bool notice);
 
     // The results screen's outputs (app/results_output.cpp). Nothing happens without a
     // workbook. The printer dialog's Print prints on the selected printer and closes it; the
@@ -102,6 +110,7 @@ class IMAppBase {
     IMDialog* CurrentScreen() const { return currentScreen_; }
     IMDialog* ExitMenu() const { return exitMenu_; }
     ResultsBook* Workbook() const { return workbook_.get(); }
+    ResultsForwarder* Forwarder() const { return forwarder_.get(); }
     const std::wstring& NextScreenName() const { return nextScreen_; }
     const std::wstring& Title() const { return title_; }
     const std::wstring& Number() const { return number_; }
@@ -132,6 +141,9 @@ class IMAppBase {
     // Tests: workbooks go into `folder` (ending in '/') instead of the shared results folder;
     // empty restores it.
     static void UseResultsFolder(const std::wstring& folder);
+    // Tests: the results journal is kept in `folder` instead of the user's data folder; empty
+    // restores it.
+    static void UseJournalFolder(const std::string& folder);
 
    protected:
     // The first Instance: opens the window, connects the keys, registers the screens.
@@ -155,6 +167,8 @@ class IMAppBase {
     std::map<std::wstring, ScreenBuilder> screens_;
     IMDialog* currentScreen_ = nullptr;
     IMConnection overlayCloseConnection_;
+    // Before the workbook, which hands its passes to it: it goes after the workbook.
+    std::unique_ptr<ResultsForwarder> forwarder_;
     std::unique_ptr<ResultsBook> workbook_;
     std::wstring title_;
     bool instructionShown_ = false;

@@ -46,7 +46,7 @@ void IMAppBase::ShowSaveAsDialog() {
     dialog->SaveButton()->OnClick.connect([this, dialog](const IMMouseEvent&) {
         if (!workbook_) return 0L;
         const std::wstring path = dialog->GetFileName();
-        const bool other = !path.empty() && path != workbook_->GetFileName();
+        const bool other = !workbook_->IsOwnFile(path);
         // A failed save keeps the dialog open with the reason, so that the pupil can type
         // another name; the details are on standard error.
         if (other && !MayWriteWorkbookAt(path)) {

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -110,7 +111,7 @@ std::string ErrorText(int errnum) {
     return strerror_r(errnum, buffer, sizeof buffer);  // the GNU form returns the text
 }
 
-ReadResult ReadAll(const std::string& path) {
+ReadResult ReadAll(const std::string& path, std::size_t limit) {
     ReadResult result;
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
     Descriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
@@ -126,10 +127,14 @@ ReadResult ReadAll(const std::string& path) {
         result.why = path + (S_ISDIR(info.st_mode) ? " is a folder" : " is not a regular file");
         return result;
     }
-    if (info.st_size > 0) result.bytes.reserve(static_cast<std::size_t>(info.st_size));
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = read(fd.get(), buffer, sizeof buffer);
+    // Straight into the result, a little more than the file's size so that the end is seen
+    // without another round; a file that grows meanwhile is read to its new end.
+    std::size_t length = 0;
+    std::size_t wanted = std::min<std::size_t>(info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0, limit);
+    result.bytes.resize(std::min(limit, wanted + 1));
+    while (length < limit) {
+        if (length == result.bytes.size()) result.bytes.resize(std::min(limit, 2 * length + 65536));
+        ssize_t n = read(fd.get(), result.bytes.data() + length, result.bytes.size() - length);
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -138,8 +143,9 @@ ReadResult ReadAll(const std::string& path) {
             result.bytes.clear();
             return result;
         }
-        result.bytes.append(buffer, static_cast<std::size_t>(n));
+        length += static_cast<std::size_t>(n);
     }
+    result.bytes.resize(length);
     result.status = ReadStatus::Ok;
     return result;
 }

@@ -7,6 +7,7 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -35,8 +36,9 @@ struct ReadResult {
     std::string why;  // for Unreadable
 };
 
-// Reads the whole regular file at `path`. Never blocks on a FIFO or a device.
-ReadResult ReadAll(const std::string& path);
+// Reads the regular file at `path`, whole or its first `limit` bytes. Never blocks on a FIFO
+// or a device.
+ReadResult ReadAll(const std::string& path, std::size_t limit = SIZE_MAX);
 
 // Replaces the file at `path` with `bytes` so that, whatever happens on the way (a full disk,
 // a crash, a power cut), `path` holds either the whole old file or the whole new one: the bytes

@@ -2,10 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -26,13 +28,14 @@
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/text.h"
+#include "widgets/results_forwarder.h"
 #include "widgets/workbook_text.h"
 
 // Contents:
 // [SECTION] The XML library: one Initialize/Terminate pair per book, text conversions
 // [SECTION] Reading: the template, the safe parser
 // [SECTION] Writing
-// [SECTION] The worksheet and its rows
+// [SECTION] Merging into a file
 // [SECTION] ResultsBook
 
 using xercesc::DOMDocument;
@@ -64,11 +67,18 @@ namespace {
 // [SECTION] The XML library: one Initialize/Terminate pair per book, text conversions
 // ============================================================================================
 
-// Xerces counts its Initialize and Terminate calls, so each book holds one pair of its own and
-// the library stays up while any book lives.
+// Xerces counts its Initialize and Terminate calls, so each use holds one pair of its own and
+// the library stays up while any use lives. The calls themselves are not safe beside each
+// other: the results thread and the GUI thread take turns.
+std::mutex& XercesStartMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
 class XercesSession {
    public:
     XercesSession() {
+        std::lock_guard<std::mutex> lock(XercesStartMutex());
         try {
             xercesc::XMLPlatformUtils::Initialize();
             started_ = true;
@@ -77,6 +87,7 @@ class XercesSession {
         }
     }
     ~XercesSession() {
+        std::lock_guard<std::mutex> lock(XercesStartMutex());
         if (started_) xercesc::XMLPlatformUtils::Terminate();
     }
     XercesSession(const XercesSession&) = delete;
@@ -87,7 +98,6 @@ class XercesSession {
     bool started_ = false;
 };
 
-std::u16string Xml(std::wstring_view text) { return platform::text::ToUtf16(text); }
 std::wstring Wide(const XMLCh* text) { return text ? platform::text::FromUtf16(text) : std::wstring(); }
 std::string Narrow(const XMLCh* text) { return platform::text::ToUtf8(Wide(text)); }
 
@@ -299,197 +309,248 @@ std::optional<std::string> Serialize(const DOMDocument& document, std::string* w
 }
 
 // ============================================================================================
-// [SECTION] The worksheet and its rows
+// [SECTION] Merging into a file
 // ============================================================================================
 
-constexpr const char16_t* kSheetNameAttribute = u"ss:Name";
-
-bool IsElement(const DOMNode* node, std::u16string_view name) {
-    return node && node->getNodeType() == DOMNode::ELEMENT_NODE &&
-           std::u16string_view(static_cast<const DOMElement*>(node)->getTagName()) == name;
+// The template as the XML library writes it: what a new workbook's file starts as.
+const std::string& NewWorkbookBytes() {
+    static const std::string bytes = [] {
+        XercesSession xerces;
+        Parsed parsed = Parse(TemplateText());
+        std::string why;
+        std::optional<std::string> written =
+            parsed.document ? Serialize(*parsed.document, &why) : std::optional<std::string>();
+        VORLEN_VERIFY(written.has_value(), "the workbook template must parse and write");
+        return written.value_or(std::string());
+    }();
+    return bytes;
 }
 
-DOMElement* FirstChildElement(const DOMNode* parent, std::u16string_view name) {
-    for (DOMNode* child = parent->getFirstChild(); child; child = child->getNextSibling())
-        if (IsElement(child, name)) return static_cast<DOMElement*>(child);
-    return nullptr;
-}
-
-DOMElement* AddElement(DOMDocument& document, DOMNode& parent, const char16_t* name) {
-    DOMElement* element = document.createElement(name);
-    parent.appendChild(element);
-    return element;
-}
-
-// A new table holds the two columns' widths: captions wide, values narrow.
-DOMElement* NewTable(DOMDocument& document) {
-    DOMElement* table = document.createElement(u"Table");
-    DOMElement* captions = AddElement(document, *table, u"Column");
-    captions->setAttribute(u"ss:AutoFitWidth", u"0");
-    captions->setAttribute(u"ss:Width", u"240");
-    DOMElement* values = AddElement(document, *table, u"Column");
-    values->setAttribute(u"ss:AutoFitWidth", u"0");
-    values->setAttribute(u"ss:Width", u"96");
-    return table;
-}
-
-// The worksheet's first Table, made when there is none. It goes after any Names element and
-// before the worksheet options, where spreadsheet programs look for it.
-DOMElement* TableOf(DOMDocument& document, DOMElement& sheet) {
-    xercesc::DOMNodeList* tables = sheet.getElementsByTagName(u"Table");
-    if (tables->getLength() > 0) return static_cast<DOMElement*>(tables->item(0));
-    DOMNode* before = sheet.getFirstChild();
-    while (before && (before->getNodeType() != DOMNode::ELEMENT_NODE || IsElement(before, u"Names")))
-        before = before->getNextSibling();
-    return static_cast<DOMElement*>(sheet.insertBefore(NewTable(document), before));
-}
-
-// The text of a cell's Data element (rich text inside it included).
-std::wstring CellText(const DOMElement* cell) {
-    const DOMElement* data = cell ? FirstChildElement(cell, u"Data") : nullptr;
-    return data ? Wide(data->getTextContent()) : std::wstring();
-}
-
-}  // namespace
-
-// ============================================================================================
-// [SECTION] ResultsBook
-// ============================================================================================
-
-// The pupil's worksheet in `document`: the first whose cleaned name matches the cleaned pupil
-// name with letter case ignored; null when there is none.
-static DOMElement* FindSheet(DOMDocument& document, const std::wstring& pupilName) {
-    const std::wstring wanted = workbook::FoldCase(CleanSheetName(pupilName));
-    DOMElement* root = document.getDocumentElement();
-    for (DOMNode* child = root->getFirstChild(); child; child = child->getNextSibling()) {
-        if (!IsElement(child, u"Worksheet")) continue;
-        auto* candidate = static_cast<DOMElement*>(child);
-        if (workbook::FoldCase(CleanSheetName(Wide(candidate->getAttribute(kSheetNameAttribute)))) == wanted)
-            return candidate;
+// A workbook's bytes in the form the scanner follows: as they are, or, for what the scanner
+// leaves to the XML library (a DOCTYPE, another encoding), as the library reads and writes
+// them again. Nothing, with `why`, when the file is no workbook; `outOfMemory` says when the
+// library ran out of memory reading it (a reason to leave the file alone, not to set it aside).
+std::optional<std::string> Followable(std::string bytes, const workbook::SheetResult& first, std::string* why,
+                                      bool* outOfMemory) {
+    *outOfMemory = false;
+    if (!first.failure) return bytes;
+    XercesSession xerces;
+    if (!xerces.Started()) {
+        *why = "the XML library cannot start";
+        *outOfMemory = true;
+        return std::nullopt;
     }
-    return nullptr;
+    try {
+        Parsed parsed = Parse(bytes);
+        bytes = std::string();
+        if (parsed.status == ParseStatus::OutOfMemory) *outOfMemory = true;
+        if (parsed.status != ParseStatus::Ok) {
+            *why = parsed.why;
+            return std::nullopt;
+        }
+        return Serialize(*parsed.document, why);
+    }
+    CATCH_XML_ERRORS("cannot read the results workbook")
+    *outOfMemory = true;
+    *why = "the XML library failed";
+    return std::nullopt;
 }
 
-// A new worksheet named `name`, after the others, with its table.
-static DOMElement* AddSheet(DOMDocument& document, const std::wstring& name) {
-    DOMElement* sheet = AddElement(document, *document.getDocumentElement(), u"Worksheet");
-    sheet->setAttribute(kSheetNameAttribute, Xml(name).c_str());
-    sheet->appendChild(NewTable(document));
-    return sheet;
-}
-
-// How long a save waits for another program's save to end: a merge into a large classroom
-// file takes about a second.
-static constexpr int kLockWaitMs = 4000;
-
-// ".<name>.lock" beside the file: hidden, so that a teacher looking into the folder sees the
-// workbook alone.
-static std::string LockFileOf(const std::string& file) {
+// "<folder>/.<name>.lock": hidden, so that a teacher looking into the folder sees the workbook
+// alone.
+std::string LockFileOf(const std::string& file) {
     const auto slash = file.rfind('/');
     const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
     return file.substr(0, name) + "." + file.substr(name) + ".lock";
 }
 
-struct ResultsBook::State {
-    XercesSession xerces;  // first, so that it ends after everything below is released
-    DocumentPtr document;
-    DOMElement* table = nullptr;
-    // The rows appended since the book was opened or last saved to its own file: what a save
-    // adds to the file as it is then.
-    std::vector<DOMElement*> unsaved;
-    // The file as this book last read or wrote it: while it is still there, nobody else has
-    // saved since, and this book's document is the file's with this book's rows added.
-    std::optional<platform::files::FileVersion> written;
-    std::wstring path;
-    std::wstring sheetName;
-    // Set when the file at `path` could not be read or moved aside: it may hold other pupils'
-    // results that this book has never seen, so Save does not write over it.
-    bool keepOwnFile = false;
-    std::optional<platform::files::FileId> keptFile;
+std::string FolderOf(const std::string& file) {
+    const auto slash = file.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : file.substr(0, slash);
+}
 
-    void Open(const std::wstring& pupilName);
-    bool MergeIntoFile();
-    void Keep(const std::string& file) {
-        keepOwnFile = true;
-        keptFile = platform::files::IdOf(file);
+bool IsFolder(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The passes appended to `bytes` (a workbook the scanner follows), or to a new workbook when
+// `bytes` is empty.
+workbook::AppendResult Append(const std::string& bytes, const std::vector<workbook::Pass>& passes) {
+    return workbook::AppendPasses(bytes.empty() ? NewWorkbookBytes() : bytes, passes);
+}
+
+}  // namespace
+
+MergeOutcome MergePassesInto(const std::string& file, const std::vector<workbook::Pass>& passes, int lockWaitMs) {
+    MergeOutcome outcome;
+    // A network folder that is not mounted leaves its empty mount point, or nothing: writing
+    // there would hide the pupil's rows under the share once it is back.
+    const std::string folder = FolderOf(file);
+    if (!IsFolder(folder)) {
+        outcome.why = "its folder " + folder + " is not there";
+        return outcome;
     }
-    bool WouldOverwriteKeptFile(const std::wstring& target) const {
-        if (!keepOwnFile) return false;
-        return target == path || (keptFile && platform::files::IdOf(platform::text::ToUtf8(target)) == keptFile);
+    std::optional<platform::files::FileLock> lock =
+        platform::files::FileLock::Acquire(LockFileOf(file), lockWaitMs, &outcome.why);
+    if (!lock) {
+        outcome.busy = outcome.why.rfind("another program", 0) == 0;
+        return outcome;
+    }
+    platform::files::ReadResult read = platform::files::ReadAll(file);
+    if (read.status == platform::files::ReadStatus::Unreadable) {
+        outcome.why = "it cannot be read (" + read.why + "), so it is left as it is";
+        return outcome;
+    }
+    std::string base;
+    if (read.status == platform::files::ReadStatus::Ok) {
+        workbook::AppendResult appended = workbook::AppendPasses(read.bytes, passes);
+        if (!appended.failure) {
+            if (appended.added.empty()) {
+                outcome.ok = true;  // every pass is there already
+                return outcome;
+            }
+            platform::files::Outcome written = platform::files::Replace(file, appended.bytes);
+            outcome.ok = written.ok;
+            outcome.why = written.why;
+            return outcome;
+        }
+        bool outOfMemory = false;
+        std::string why;
+        std::optional<std::string> followable = Followable(
+            std::move(read.bytes), workbook::SheetResult{std::nullopt, appended.failure}, &why, &outOfMemory);
+        if (followable) {
+            base = std::move(*followable);
+        } else if (outOfMemory) {
+            outcome.why = "it cannot be read: " + why;
+            return outcome;
+        } else {
+            // Not a workbook: it goes aside whole, and a new workbook takes its place.
+            std::string asideWhy;
+            auto aside = platform::files::MoveAside(file, ".damaged-" + TimeStamp(), &asideWhy);
+            if (!aside) {
+                outcome.why = "it is not a results workbook (" + why + ") and " + asideWhy;
+                return outcome;
+            }
+            platform::Debug::Print(file + " is not a results workbook (" + why + "); it is kept as " + *aside +
+                                   " and a new workbook starts");
+        }
+    }
+    workbook::AppendResult appended = Append(base, passes);
+    if (appended.failure) {
+        outcome.why = "its contents cannot be followed: " + appended.failure->why;
+        return outcome;
+    }
+    platform::files::Outcome written = platform::files::Replace(file, appended.bytes);
+    outcome.ok = written.ok;
+    outcome.why = written.why;
+    return outcome;
+}
+
+// ============================================================================================
+// [SECTION] ResultsBook
+// ============================================================================================
+
+// How long a save in the call waits for another program's save to end.
+static constexpr int kLockWaitMs = 4000;
+
+struct ResultsBook::State {
+    std::wstring path;
+    std::string file;  // the path in the file system's encoding
+    std::wstring pupil;
+    ResultsForwarder* forwarder = nullptr;
+    // The rows appended since the last save to the own file, and the passes saved before.
+    workbook::Pass current;
+    std::vector<workbook::Pass> saved;
+
+    void NextPass() {
+        if (!current.rows.empty()) saved.push_back(current);
+        current.id = workbook::NewPassId();
+        current.rows.clear();
+    }
+
+    // What the file holds for the pupil, and this computer's passes not yet in it: the data of
+    // Rows, CellTexts, the printout and SheetName.
+    struct View {
+        std::optional<workbook::Sheet> sheet;
+        std::vector<workbook::Pass> pending;
+    };
+    View Read() const;
+    // The whole workbook with this computer's passes not yet in it, for a copy.
+    std::optional<std::string> Copy() const;
+    std::vector<workbook::Pass> Pending() const {
+        std::vector<workbook::Pass> passes;
+        if (forwarder) passes = forwarder->PendingFor(path);
+        if (!current.rows.empty()) passes.push_back(current);
+        return passes;
     }
 };
 
-void ResultsBook::State::Open(const std::wstring& pupilName) {
-    const std::string file = platform::text::ToUtf8(path);
-    const std::optional<platform::files::FileVersion> version = platform::files::VersionOf(file);
+ResultsBook::State::View ResultsBook::State::Read() const {
+    View view;
+    // The pending passes first: one merged meanwhile is then in the file, and seen once.
+    const std::wstring key = workbook::SheetKey(pupil);
+    for (workbook::Pass& pass : Pending())
+        if (workbook::SheetKey(pass.pupil) == key) view.pending.push_back(std::move(pass));
     platform::files::ReadResult read = platform::files::ReadAll(file);
-    if (read.status == platform::files::ReadStatus::Unreadable) {
-        platform::Debug::Print("cannot read the results workbook (" + read.why +
-                               "); a new one starts, and it will not be saved over that file");
-        Keep(file);
-    } else if (read.status == platform::files::ReadStatus::Ok) {
-        Parsed parsed = Parse(read.bytes);
-        read.bytes = std::string();
-        if (parsed.status == ParseStatus::Ok) {
-            document = std::move(parsed.document);
-            // The same file before and after reading it: the pass's save need not read it
-            // again unless another program saves into it meanwhile.
-            if (version && platform::files::VersionOf(file) == version) written = version;
-        } else if (parsed.status == ParseStatus::OutOfMemory) {
-            platform::Debug::Print("cannot read the results workbook " + file +
-                                   ": out of memory; a new one starts, and it will not be saved over that file");
-            Keep(file);
-        } else {
+    if (read.status == platform::files::ReadStatus::Ok) {
+        workbook::SheetResult found = workbook::ReadSheet(read.bytes, pupil);
+        if (found.failure) {
+            bool outOfMemory = false;
             std::string why;
-            if (auto aside = platform::files::MoveAside(file, ".damaged-" + TimeStamp(), &why)) {
-                platform::Debug::Print(file + " is not a results workbook (" + parsed.why + "); it is kept as " +
-                                       *aside + " and a new workbook starts");
-            } else {
-                platform::Debug::Print(file + " is not a results workbook (" + parsed.why + ") and " + why +
-                                       "; a new workbook starts, and it will not be saved over that file");
-                Keep(file);
-            }
+            if (std::optional<std::string> followable = Followable(std::move(read.bytes), found, &why, &outOfMemory))
+                found = workbook::ReadSheet(*followable, pupil);
+            else
+                platform::Debug::Print("the rows of " + file + " cannot be read: " + why);
         }
+        view.sheet = std::move(found.sheet);
     }
-    if (!document) {
-        Parsed parsed = Parse(TemplateText());
-        if (parsed.status == ParseStatus::OutOfMemory) {
-            platform::Debug::Print("cannot start a results workbook: out of memory");
-            return;
-        }
-        VORLEN_VERIFY(parsed.status == ParseStatus::Ok, "the workbook template must parse");
-        document = std::move(parsed.document);
+    if (view.sheet) {
+        const std::set<std::string>& merged = view.sheet->passIds;
+        view.pending.erase(std::remove_if(view.pending.begin(), view.pending.end(),
+                                          [&](const workbook::Pass& pass) { return merged.count(pass.id) != 0; }),
+                           view.pending.end());
     }
-
-    if (DOMElement* sheet = FindSheet(*document, pupilName)) {
-        sheetName = Wide(sheet->getAttribute(kSheetNameAttribute));
-        table = TableOf(*document, *sheet);
-    } else {
-        sheetName = CleanSheetName(pupilName);
-        table = TableOf(*document, *AddSheet(*document, sheetName));
-    }
+    return view;
 }
 
-// Writes `document` to `file`, making its folder when it went missing (or was typed into the
+std::optional<std::string> ResultsBook::State::Copy() const {
+    const std::vector<workbook::Pass> pending = Pending();
+    platform::files::ReadResult read = platform::files::ReadAll(file);
+    std::string base;
+    if (read.status == platform::files::ReadStatus::Ok) {
+        workbook::AppendResult appended = workbook::AppendPasses(read.bytes, pending);
+        if (!appended.failure) return std::move(appended.bytes);
+        bool outOfMemory = false;
+        std::string why;
+        if (auto followable = Followable(std::move(read.bytes), {std::nullopt, appended.failure}, &why, &outOfMemory))
+            base = std::move(*followable);
+        else
+            platform::Debug::Print(file + " cannot be read (" + why +
+                                   "); the copy holds only this computer's rows not yet in it");
+    } else if (read.status == platform::files::ReadStatus::Unreadable) {
+        platform::Debug::Print(read.why + "; the copy holds only this computer's rows not yet in it");
+    }
+    workbook::AppendResult appended = Append(base, pending);
+    if (appended.failure) {
+        platform::Debug::Print("results not copied: " + appended.failure->why);
+        return std::nullopt;
+    }
+    return std::move(appended.bytes);
+}
+
+// Writes a copy to `file`, making its folder when it went missing (or was typed into the
 // save-as box), as a file manager would for a new document.
-static bool WriteDocument(const DOMDocument& document, const std::string& file) {
-    std::string why;
-    std::optional<std::string> bytes = Serialize(document, &why);
-    if (!bytes) {
-        platform::Debug::Print("results not saved to " + file + ": " + why);
+static bool WriteCopy(const std::string& bytes, const std::string& file) {
+    const std::string folder = FolderOf(file);
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0 && errno == ENOENT &&
+        !platform::Folders::Create(platform::text::FromUtf8(folder), 0777)) {
+        platform::Debug::Print("results not saved to " + file + ": its folder cannot be created");
         return false;
     }
-    const auto slash = file.rfind('/');
-    if (slash != std::string::npos && slash > 0) {
-        const std::string folder = file.substr(0, slash);
-        struct stat info {};
-        if (stat(folder.c_str(), &info) != 0 && errno == ENOENT &&
-            !platform::Folders::Create(platform::text::FromUtf8(folder), 0777)) {
-            platform::Debug::Print("results not saved to " + file + ": its folder cannot be created");
-            return false;
-        }
-    }
-    platform::files::Outcome written = platform::files::Replace(file, *bytes);
+    platform::files::Outcome written = platform::files::Replace(file, bytes);
     if (!written.ok) {
         platform::Debug::Print("results not saved to " + file + ": " + written.why);
         return false;
@@ -497,24 +558,19 @@ static bool WriteDocument(const DOMDocument& document, const std::string& file) 
     return true;
 }
 
-ResultsBook::ResultsBook(const std::wstring& path, const std::wstring& pupilName) : state_(std::make_unique<State>()) {
+ResultsBook::ResultsBook(const std::wstring& path, const std::wstring& pupilName, ResultsForwarder* forwarder)
+    : state_(std::make_unique<State>()) {
     state_->path = path;
-    state_->sheetName = CleanSheetName(pupilName);
-    if (!state_->xerces.Started()) {
-        platform::Debug::Print("cannot start the XML library; results will not be kept");
-        return;
-    }
-    try {
-        state_->Open(pupilName);
-    }
-    CATCH_XML_ERRORS("cannot open the results workbook " + platform::text::ToUtf8(path))
-    if (!state_->table) state_->document.reset();
+    state_->file = platform::text::ToUtf8(path);
+    state_->pupil = pupilName;
+    state_->forwarder = forwarder;
+    state_->current.pupil = pupilName;
+    state_->NextPass();
 }
 
 ResultsBook::~ResultsBook() = default;
 
 void ResultsBook::AddRow(const std::wstring& caption, const std::wstring& value, const std::wstring& type) {
-    if (!state_->table) return;
     std::wstring text = workbook::CleanText(value);
     std::wstring cellType = type;
     if (type == L"Number") {
@@ -530,163 +586,89 @@ void ResultsBook::AddRow(const std::wstring& caption, const std::wstring& value,
         platform::Debug::Print(L"results row \"" + caption + L"\": unknown cell type \"" + type + L"\"; kept as text");
         cellType = L"String";
     }
-    try {
-        DOMDocument& document = *state_->document;
-        DOMElement* row = document.createElement(u"Row");
-        auto addCell = [&](const std::wstring& cellText, const std::wstring& dataType) {
-            DOMElement* data = AddElement(document, *AddElement(document, *row, u"Cell"), u"Data");
-            data->setAttribute(u"ss:Type", Xml(dataType).c_str());
-            data->appendChild(document.createTextNode(Xml(cellText).c_str()));
-        };
-        addCell(workbook::CleanText(caption), L"String");
-        addCell(text, cellType);
-        state_->table->appendChild(row);
-        state_->unsaved.push_back(row);
-    }
-    CATCH_XML_ERRORS("cannot add a results row")
+    state_->current.rows.push_back({workbook::CleanText(caption), text, cellType});
 }
 
-void ResultsBook::Finish() {
-    if (!state_->table) return;
-    try {
-        state_->unsaved.push_back(AddElement(*state_->document, *state_->table, u"Row"));
-    }
-    CATCH_XML_ERRORS("cannot add a results row")
-}
+void ResultsBook::Finish() { state_->current.rows.emplace_back(); }
 
 bool ResultsBook::Save(const std::wstring& path) {
-    const std::wstring& target = path.empty() ? state_->path : path;
-    const std::string file = platform::text::ToUtf8(target);
-    if (!state_->document) {
-        platform::Debug::Print("results not saved to " + file + ": the workbook could not be opened");
+    if (!IsOwnFile(path)) {
+        const std::string file = platform::text::ToUtf8(path);
+        std::optional<std::string> bytes = state_->Copy();
+        return bytes && WriteCopy(*bytes, file);
+    }
+    // Named on purpose, the own file gets every pass of this book again: one that went missing
+    // with a file someone deleted or replaced comes back, and the others are recognised.
+    std::vector<workbook::Pass> passes;
+    if (!path.empty()) passes = state_->saved;
+    if (!state_->current.rows.empty()) passes.push_back(state_->current);
+    if (passes.empty()) return true;
+    if (state_->forwarder) {
+        for (workbook::Pass& pass : passes) state_->forwarder->Hand(state_->path, std::move(pass));
+        state_->NextPass();
+        return true;
+    }
+    const MergeOutcome outcome = MergePassesInto(state_->file, passes, kLockWaitMs);
+    if (!outcome.ok) {
+        platform::Debug::Print("results not saved to " + state_->file + ": " + outcome.why +
+                               (outcome.busy ? "; they are kept for the next save" : ""));
         return false;
     }
-    try {
-        if (target == state_->path) return state_->MergeIntoFile();
-        if (state_->WouldOverwriteKeptFile(target)) {
-            platform::Debug::Print(
-                "results not saved to " + file +
-                ": the file there could not be read when the workbook was opened, so it is left as it is");
-            return false;
-        }
-        return WriteDocument(*state_->document, file);
-    }
-    CATCH_XML_ERRORS("results not saved to " + file)
-    return false;
+    state_->NextPass();
+    return true;
 }
 
-// Other programs may have saved into the file since this book read it (a classroom's results
-// gather in one file on a shared folder). Under the lock beside the file, the file is read as
-// it is now, this book's unsaved rows are appended to the pupil's sheet there, and that
-// document is written back and becomes this book's. Rows already in the file are never moved
-// or rewritten. Without the lock the rows stay unsaved for the next save.
-bool ResultsBook::State::MergeIntoFile() {
-    const std::string file = platform::text::ToUtf8(path);
-    std::string why;
-    std::optional<platform::files::FileLock> lock =
-        platform::files::FileLock::Acquire(LockFileOf(file), kLockWaitMs, &why);
-    if (!lock) {
-        platform::Debug::Print("results not saved to " + file + " yet (" + why + "); they are kept for the next save");
-        return false;
-    }
-    if (written && platform::files::VersionOf(file) == written) {
-        if (!WriteDocument(*document, file)) return false;
-        written = platform::files::VersionOf(file);
-        unsaved.clear();
-        return true;
-    }
-    platform::files::ReadResult read = platform::files::ReadAll(file);
-    DocumentPtr current;
-    if (read.status == platform::files::ReadStatus::Unreadable) {
-        platform::Debug::Print("results not saved to " + file + ": it cannot be read (" + read.why +
-                               "), so it is left as it is");
-        return false;
-    }
-    if (read.status == platform::files::ReadStatus::Ok) {
-        Parsed parsed = Parse(read.bytes);
-        read.bytes = std::string();
-        if (parsed.status == ParseStatus::OutOfMemory) {
-            platform::Debug::Print("results not saved to " + file + ": out of memory reading it");
-            return false;
-        }
-        if (parsed.status == ParseStatus::Ok) {
-            current = std::move(parsed.document);
-        } else {
-            // Damaged since it was read: it goes aside and this book's whole document, which
-            // holds everything it read then, takes its place.
-            auto aside = platform::files::MoveAside(file, ".damaged-" + TimeStamp(), &why);
-            if (!aside) {
-                platform::Debug::Print("results not saved to " + file + ": it is not a results workbook (" +
-                                       parsed.why + ") and " + why);
-                return false;
-            }
-            platform::Debug::Print(file + " is not a results workbook (" + parsed.why + "); it is kept as " + *aside);
-        }
-    } else if (keepOwnFile) {
-        // The file that could not be read at the start has gone: nothing of it can be lost.
-        keepOwnFile = false;
-    }
-    if (!current) {
-        if (!WriteDocument(*document, file)) return false;
-        written = platform::files::VersionOf(file);
-        unsaved.clear();
-        keepOwnFile = false;
-        return true;
-    }
-
-    DOMElement* sheet = FindSheet(*current, sheetName);
-    if (!sheet) sheet = AddSheet(*current, sheetName);
-    DOMElement* currentTable = TableOf(*current, *sheet);
-    for (DOMElement* row : unsaved) currentTable->appendChild(current->importNode(row, true));
-    if (!WriteDocument(*current, file)) return false;  // this book stays as it was
-    written = platform::files::VersionOf(file);
-    document = std::move(current);
-    table = currentTable;
-    sheetName = Wide(sheet->getAttribute(kSheetNameAttribute));
-    unsaved.clear();
-    keepOwnFile = false;
-    return true;
+bool ResultsBook::IsOwnFile(const std::wstring& path) const {
+    if (path.empty() || path == state_->path) return true;
+    const std::string other = platform::text::ToUtf8(path);
+    const std::optional<platform::files::FileId> mine = platform::files::IdOf(state_->file);
+    const std::optional<platform::files::FileId> theirs = platform::files::IdOf(other);
+    if (mine || theirs) return mine == theirs;
+    // Neither is there yet: the same place once "." and "..", links of the folders and the
+    // current folder are taken into account.
+    std::error_code error;
+    const std::filesystem::path a = std::filesystem::weakly_canonical(std::filesystem::absolute(state_->file), error);
+    if (error) return false;
+    const std::filesystem::path b = std::filesystem::weakly_canonical(std::filesystem::absolute(other), error);
+    return !error && a == b;
 }
 
 std::wstring ResultsBook::GetFileName() const { return state_->path; }
 
-const std::wstring& ResultsBook::SheetName() const { return state_->sheetName; }
+std::wstring ResultsBook::SheetName() const {
+    State::View view = state_->Read();
+    return view.sheet ? view.sheet->name : CleanSheetName(state_->pupil);
+}
 
 std::vector<std::pair<std::wstring, std::wstring>> ResultsBook::Rows() const {
+    State::View view = state_->Read();
     std::vector<std::pair<std::wstring, std::wstring>> rows;
-    if (!state_->table) return rows;
-    try {
-        for (DOMNode* node = state_->table->getFirstChild(); node; node = node->getNextSibling()) {
-            if (!IsElement(node, u"Row")) continue;
-            const DOMElement* first = FirstChildElement(node, u"Cell");
-            const DOMElement* second = nullptr;
-            for (DOMNode* next = first ? first->getNextSibling() : nullptr; next && !second;
-                 next = next->getNextSibling())
-                if (IsElement(next, u"Cell")) second = static_cast<const DOMElement*>(next);
-            rows.emplace_back(CellText(first), CellText(second));
-        }
-    }
-    CATCH_XML_ERRORS("cannot read the results rows")
+    if (view.sheet) rows = std::move(view.sheet->pairs);
+    for (const workbook::Pass& pass : view.pending)
+        for (const workbook::Row& row : pass.rows) rows.emplace_back(row.caption, row.value);
     return rows;
 }
 
 std::optional<std::vector<std::vector<std::wstring>>> ResultsBook::CellTexts() const {
-    if (!state_->table) return std::nullopt;
+    State::View view = state_->Read();
+    if (!view.sheet && view.pending.empty()) return std::nullopt;
     std::vector<std::vector<std::wstring>> lines;
-    try {
-        for (DOMNode* node = state_->table->getFirstChild(); node; node = node->getNextSibling()) {
-            if (!IsElement(node, u"Row")) continue;
-            std::vector<std::wstring>& line = lines.emplace_back();
-            xercesc::DOMNodeList* data = static_cast<DOMElement*>(node)->getElementsByTagName(u"Data");
-            for (XMLSize_t i = 0; i < data->getLength(); ++i) line.push_back(Wide(data->item(i)->getTextContent()));
+    if (view.sheet) lines = std::move(view.sheet->cells);
+    for (const workbook::Pass& pass : view.pending) {
+        for (const workbook::Row& row : pass.rows) {
+            if (row.type.empty())
+                lines.emplace_back();
+            else
+                lines.push_back({row.caption, row.value});
         }
     }
-    CATCH_XML_ERRORS("cannot read the results rows")
     return lines;
 }
 
 bool MayWriteWorkbookAt(const std::wstring& path) {
-    const platform::files::ReadResult read = platform::files::ReadAll(platform::text::ToUtf8(path));
+    // A workbook shows itself in its first bytes: the prolog and the root's start tag.
+    constexpr std::size_t kHead = 64 * 1024;
+    const platform::files::ReadResult read = platform::files::ReadAll(platform::text::ToUtf8(path), kHead);
     if (read.status == platform::files::ReadStatus::Missing) return true;
     if (read.status != platform::files::ReadStatus::Ok) {
         // Nothing there either (a file stands where a folder of the path should be): the save
@@ -694,8 +676,7 @@ bool MayWriteWorkbookAt(const std::wstring& path) {
         std::error_code error;
         return !std::filesystem::exists(platform::text::ToUtf8(path), error) && !error;
     }
-    XercesSession xerces;
-    return Parse(read.bytes).status == ParseStatus::Ok;
+    return workbook::OpensAWorkbook(read.bytes);
 }
 
 std::wstring CleanSheetName(const std::wstring& typed) { return workbook::SheetName(typed); }

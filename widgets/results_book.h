@@ -1,22 +1,28 @@
-// ResultsBook: the pupils' results workbook, one file for every pupil of a machine.
+// ResultsBook: one pupil's results in the workbook that every pupil of a machine, or of a
+// classroom sharing a network folder, writes into.
 //
 // The file is an XML Spreadsheet 2003 workbook (what Excel opens as "*.xls" from XML; Gnumeric
 // and LibreOffice read it too), in UTF-8. Each pupil has one worksheet, named after them; each
 // pass of the exercise appends its rows (a caption and a value) and then an empty row, so that
-// passes stand apart. The whole document is held in memory while the object lives, and every
-// Save writes all of it again.
+// passes stand apart.
 //
 //   construct --(AddRow | Finish)*--> Save --(AddRow | Finish)*--> Save ... --> destroy
 //
-// Opening never fails, whatever is at the path:
+// The book reads nothing when it is made: a school's file holds a year of results, and a
+// pupil's pass must not wait for it. It keeps the rows added since its last save (one pass, under
+// an identifier of its own), and a save merges them into the file as it is then: streaming
+// through it (widgets/workbook_stream.h), under the hidden lock file ".<name>.lock" beside it,
+// so that no program loses another's rows. With a forwarder the merge runs on the results
+// thread, through the journal (widgets/results_forwarder.h); without one, in the call.
+//
+// What the file may hold when a merge reads it:
 // - nothing: a new workbook starts;
-// - a workbook: it is read and the pupil's worksheet continues (or is added after the others);
+// - a workbook: the pupil's worksheet continues (or is added after the others);
 // - a file that is not a workbook (not XML, cut short, empty, another kind of document, XML
 //   1.1): it is renamed aside to "<name>.damaged-YYYYMMDD-HHMMSS", said on standard error, and
-//   a new workbook starts, so Save never overwrites it;
-// - something that cannot be read (no permission, a folder): said on standard error, a new
-//   workbook starts, and Save refuses to write over that file: it holds other pupils' results
-//   that this object has never seen. Saving to another path still works.
+//   a new workbook starts, so a save never overwrites it;
+// - something that cannot be read (no permission, a folder): the save fails and the file is
+//   left as it is: it holds other pupils' results. Saving to another path still works.
 //
 // A pupil's worksheet is the first one whose name, cleaned as CleanSheetName does, equals the
 // pupil's cleaned name with letter case ignored (Latin and Cyrillic), so "иван" continues
@@ -26,8 +32,8 @@
 // entity is loaded (external entities read as empty), and entity expansion is limited, so a
 // crafted file cannot make the program read other files or run out of memory.
 //
-// Errors never leave the class as exceptions; they are said on standard error.
-// Several objects may live at once (each holds its own use of the XML library). GUI thread only.
+// Errors never leave the class as exceptions; they are said on standard error. A book belongs
+// to the GUI thread; MergePassesInto may run on any thread.
 #pragma once
 
 #include <map>
@@ -37,16 +43,18 @@
 #include <utility>
 #include <vector>
 
+#include "widgets/workbook_stream.h"
+
 namespace platform {
 class PrintSurface;
 }
+class ResultsForwarder;
 
 class ResultsBook {
    public:
-    // Opens the workbook at `path` (or starts one) and finds or adds `pupilName`'s worksheet.
-    ResultsBook(const std::wstring& path, const std::wstring& pupilName);
-    // Releases the document (unsaved rows are lost) and ends this object's use of the XML
-    // library.
+    // The book of `pupilName` in the workbook at `path`; reads nothing. With a `forwarder`
+    // (which outlives the book), saves to its own file go through it.
+    ResultsBook(const std::wstring& path, const std::wstring& pupilName, ResultsForwarder* forwarder = nullptr);
     ~ResultsBook();
     ResultsBook(const ResultsBook&) = delete;
     ResultsBook& operator=(const ResultsBook&) = delete;
@@ -59,41 +67,44 @@ class ResultsBook {
     // Appends an empty row: the blank line between passes.
     void Finish();
 
-    // Saving to the book's own file (`path` empty or equal to it) adds what this book appended
-    // since it was opened or last saved to the file as it is now: several programs, on one
-    // computer or on several sharing a network folder, may save into one file, and none loses
-    // another's rows. It takes an exclusive lock on the hidden file ".<name>.lock" beside it (waiting a few
-    // seconds for another program's save), reads the file, appends this book's new rows to the
-    // pupil's sheet there (made when missing, matched as on opening), writes it back and takes
-    // that document as its own. Rows already in the file are never moved or rewritten. When the
-    // lock cannot be had, the rows stay unsaved and the next save adds them.
+    // Saving to the book's own file (`path` empty, or naming that file by any spelling or
+    // link) adds the rows appended since the last such save to the pupil's sheet in the file as
+    // it is then; a `path` naming it adds the book's earlier passes too where the file lacks
+    // them (a file deleted or replaced meanwhile). With a forwarder it hands them over and returns true at once.
+    // Without one it merges now, waiting a few seconds for another program's save; when that fails, the rows stay for
+    // the next save and the result is false. Rows already in the file are never moved or rewritten.
     //
-    // Saving to another `path` writes the whole workbook there; the book keeps its own path.
+    // Saving to another `path` writes a copy of the workbook there: the own file as it is, with
+    // this computer's rows not yet in it; the book keeps its own path.
     //
     // Either way the file is replaced atomically (see platform/files.h), keeping an existing
-    // file's permissions; a new one gets 0666 less the umask, and a missing folder for it is
-    // made (0777 less the umask). On failure (no lock, a read-only file or folder, a folder
-    // that cannot be made) the file there is left as it was, standard error says which file
-    // and why, and the result is false.
+    // file's permissions; a new one gets 0666 less the umask. A copy's missing folder is made
+    // (0777 less the umask); the own file's folder must be there (a network folder that is not
+    // mounted is not written under its mount point). On failure the file there is left as it
+    // was, standard error says which file and why, and the result is false.
     bool Save(const std::wstring& path = std::wstring());
+    // True when `path` names the book's own file: the same file when one is there (device and
+    // inode, so a link or another spelling counts), else the same place once resolved.
+    bool IsOwnFile(const std::wstring& path) const;
 
     // The path the workbook was opened with.
     std::wstring GetFileName() const;
     // The name of the pupil's worksheet: the cleaned typed name, or, when the pupil already had
-    // a worksheet under another letter case, that worksheet's name.
-    const std::wstring& SheetName() const;
+    // a worksheet under another letter case, that worksheet's name. Reads the file.
+    std::wstring SheetName() const;
     // The rows of the pupil's worksheet in order, as (caption, value): the first two cells of
-    // each row; an empty row gives two empty strings.
+    // each row; an empty row gives two empty strings. The file's rows, then this computer's not
+    // yet in it: what a copy or a printout holds. Reads the file.
     std::vector<std::pair<std::wstring, std::wstring>> Rows() const;
 
-    // The texts of every cell of the pupil's worksheet, row by row; nullopt when the worksheet
-    // has no Table.
+    // The texts of every cell of the pupil's worksheet, row by row, from the same data as Rows;
+    // nullopt when the pupil has no worksheet and no rows.
     std::optional<std::vector<std::vector<std::wstring>>> CellTexts() const;
 
     // Prints the header lines (caption and value, in the map's key order), an empty line and
     // then every row of the pupil's worksheet on `surface`: the first cell at the left margin,
     // the next ones at least half a page further right, a new page when a line would reach the
-    // bottom. Nothing is printed without a surface, without a Table, or when the surface cannot
+    // bottom. Nothing is printed without a surface, without rows, or when the surface cannot
     // start a document. See widgets/results_print.cpp.
     void Print(platform::PrintSurface* surface, const std::map<std::wstring, std::wstring>& header) const;
 
@@ -102,6 +113,17 @@ class ResultsBook {
     std::unique_ptr<State> state_;
 };
 
+// What merging passes into a workbook's file came to.
+struct MergeOutcome {
+    bool ok = false;
+    bool busy = false;  // another program held the lock all the while
+    std::string why;
+};
+// Merges `passes` into the workbook at `file` (UTF-8 path) under its lock, waiting at most
+// `lockWaitMs` for it, as ResultsBook::Save describes; passes whose identifiers the file already
+// holds are not added again. Any thread.
+MergeOutcome MergePassesInto(const std::string& file, const std::vector<workbook::Pass>& passes, int lockWaitMs);
+
 // The worksheet name for a typed pupil name. A double quotation mark becomes an apostrophe;
 // tabs and line breaks become spaces; other control characters are dropped; each of
 // : \ / ? * [ ] becomes '_'; spaces and apostrophes are trimmed from both ends; the name is cut
@@ -109,8 +131,9 @@ class ResultsBook {
 // that combine with it; and an empty result becomes "Ученик".
 std::wstring CleanSheetName(const std::wstring& typed);
 
-// True when a workbook may be written at `path`: nothing is there, or a results workbook is.
-// Another document, or something that cannot be read, must not be replaced by a typo.
+// True when a workbook may be written at `path`: nothing is there, or a results workbook is
+// (judged by the file's beginning alone). Another document, or something that cannot be read,
+// must not be replaced by a typo.
 bool MayWriteWorkbookAt(const std::wstring& path);
 
 // The folder for results files: $VORLEN_RESULTS_FOLDER when it is set to an absolute path (a

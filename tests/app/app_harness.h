@@ -58,6 +58,7 @@ class AppHarness : public ::testing::Test {
         platform::Clock::SetScale(40.0);
         App::UseHiddenWindow(true);
         IMAppBase::UseResultsFolder(results.Wide(""));
+        IMAppBase::UseJournalFolder(journal.Path());
         app = App::Instance(kAppTitle, false);
         ASSERT_NE(app, nullptr);
         window = app->Window();
@@ -68,6 +69,7 @@ class AppHarness : public ::testing::Test {
         IMAppBase::Shutdown();
         App::UseHiddenWindow(false);
         IMAppBase::UseResultsFolder(L"");
+        IMAppBase::UseJournalFolder("");
         platform::Clock::SetScale(1.0);
         EXPECT_EQ(IMAppBase::Current(), nullptr);
         EXPECT_EQ(GetResourceManager(), nullptr);
@@ -171,6 +173,7 @@ class AppHarness : public ::testing::Test {
     void ClickMenuButton(const wchar_t* picture, int top) { Click(MenuButtonMiddle(picture, top)); }
 
     ScratchFolder results;
+    ScratchFolder journal;
     App* app = nullptr;
     IMWindow* window = nullptr;
     IMResourceManager* engine = nullptr;

@@ -205,6 +205,8 @@ class Program {
             setenv("SDL_VIDEODRIVER", "x11", 1);
             setenv("VORLEN_STARTUP_TIMING", "1", 1);
             setenv("VORLEN_RESULTS_FOLDER", resultsFolder.c_str(), 1);
+            // The results journal too stays inside the test's folder.
+            setenv("XDG_DATA_HOME", (resultsFolder + "/.data").c_str(), 1);
             execl(VORLEN_PROGRAM, VORLEN_PROGRAM, static_cast<char*>(nullptr));
             _exit(127);
         }

@@ -58,6 +58,7 @@ std::string PassInChild(const ScratchFolder& results, const std::string& screens
     platform::Clock::SetScale(40.0);
     App::UseHiddenWindow(true);
     IMAppBase::UseResultsFolder(results.Wide(""));
+    IMAppBase::UseJournalFolder(results / ".journal");
     App* app = App::Instance(kAppTitle, false);
     CHECK_OR_SAY(app && app->Window(), "the program did not start");
     app->ShowStartScreen();
@@ -161,6 +162,7 @@ TEST(Robustness, NoSoundDevice) {
         platform::Clock::SetScale(40.0);
         App::UseHiddenWindow(true);
         IMAppBase::UseResultsFolder(results.Wide(""));
+        IMAppBase::UseJournalFolder(results / ".journal");
         App* app = App::Instance(kAppTitle, false);
         CHECK_OR_SAY(app && app->Window(), "the program did not start without sound");
         IMWindow* window = app->Window();
@@ -208,6 +210,7 @@ TEST_F(Names, LongAndUnusualNamesMakeAPassAndFindTheirSheetAgain) {
         ASSERT_NE(app->StartScreen(), nullptr);
     }
 
+    ASSERT_TRUE(app->FinishSaving(std::chrono::seconds(30), false));
     // Nothing but the workbook (and its lock) came into the folder: no name became a path.
     for (const std::string& file : results.Names())
         EXPECT_TRUE(file == platform::text::ToUtf8(kAppTitle) + ".xls" || file.front() == '.') << file;

@@ -10,6 +10,7 @@
 #include "tests/app/app_harness.h"
 #include "widgets/edit_bar.h"
 #include "widgets/list.h"
+#include "widgets/results_forwarder.h"
 #include "widgets/save_as_dialog.h"
 #include "widgets/select_printer_dialog.h"
 
@@ -93,9 +94,12 @@ TEST_F(WayOut, EnterStartsTheExerciseAtOnceInTheSameWorkbook) {
     EXPECT_EQ(app->ExerciseDialog(), exercise);
 }
 
-// The pass is in the file by the time its results show, before anyone closes the window.
+// The pass is on its way into the file by the time its results show, before anyone closes the
+// window: the results thread merges it without waiting for the end.
 TEST_F(WayOut, ThePassIsInTheFileOnceItsResultsShow) {
     ReachResults(L"Иван");
+    ASSERT_TRUE(app->Forwarder()->WaitUntilMerged(std::chrono::seconds(30)));
+    EXPECT_EQ(app->Forwarder()->Pending(), 0u);
     const auto rows = app->Workbook()->Rows();
     ASSERT_GE(rows.size(), 4u);
     EXPECT_EQ(ResultsBook(app->Workbook()->GetFileName(), L"Иван").Rows(), rows);
@@ -152,6 +156,7 @@ TEST_F(WayOut, SaveAsWritesTheCopyAndLeavesTheWorkbooksOwnFile) {
     EXPECT_EQ(app->SaveAsDialog()->GetFileName(), own);
     ClickButton(L"SaveAsButton", kSaveInDialog);
     EXPECT_EQ(app->SaveAsDialog(), nullptr);
+    ASSERT_TRUE(app->FinishSaving(std::chrono::seconds(30), false));
     ASSERT_TRUE(std::filesystem::exists(ownFile));
 
     // Another path gets a copy; an empty box writes the own file; the own path stays.
@@ -160,6 +165,7 @@ TEST_F(WayOut, SaveAsWritesTheCopyAndLeavesTheWorkbooksOwnFile) {
     EXPECT_EQ(ResultsBook(results.Wide("copy"), L"Иван").Rows(), book->Rows());
     std::filesystem::remove(ownFile);
     SaveAs(L"");
+    ASSERT_TRUE(app->FinishSaving(std::chrono::seconds(30), false));
     EXPECT_TRUE(std::filesystem::exists(ownFile));
     EXPECT_EQ(book->GetFileName(), own);
 
@@ -174,6 +180,7 @@ TEST_F(WayOut, SaveAsWritesTheCopyAndLeavesTheWorkbooksOwnFile) {
 TEST_F(WayOut, ASaveThatCannotHappenIsSaidInTheDialogAndChangesNothing) {
     ReachResults(L"Иван");
     ASSERT_TRUE(app->SaveResults());
+    ASSERT_TRUE(app->FinishSaving(std::chrono::seconds(30), false));
     const std::string ownFile = platform::text::ToUtf8(app->Workbook()->GetFileName());
     const std::string ownBytes = ReadBytes(ownFile);
 
