@@ -16,6 +16,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import classroom_bench  # noqa: E402
 import program_cpu_bench  # noqa: E402
 import startup_bench  # noqa: E402
 
@@ -157,9 +158,28 @@ def rows(f):
     out.append(("Film view frame (decode, convert, upload to its texture)", ms(view), "≤ 83 ms (a 12 fps frame)",
                 None, view is not None and view <= FILM_FRAME_MS))
 
+    mb, n = g("classroom.workbook_mb"), g("classroom.programs")
+    school = f"{mb:.0f} MB workbook (2,000 pupils × 5 passes)" if mb else "school-size workbook"
+    merge = g("classroom.merge_ms")
+    out.append((f"Classroom: one pass merged into the {school}: lock, stream, atomic replace (median of 5)",
+                ms(merge), "< 100 ms", None, merge is not None and merge < 100))
+    lost, last, wait = g("classroom.lost"), g("classroom.last_s"), g("classroom.gui_wait_ms")
+    count = f"{n:.0f}" if n else "30"
+    out.append((f"Classroom: {count} programs ending at once on it, each through its exit path: passes lost",
+                lost is not None and f"{lost:.0f} (left in journals: {g('classroom.journal_left'):.0f})", "0", None,
+                lost is not None and lost == 0))
+    out.append((f"Classroom: the same, the lesson's end to the last pass in the workbook", last and f"{last:.1f} s",
+                "< 10 s", None, last is not None and last < 10))
+    out.append((f"Classroom: the same, the longest the GUI thread waited to hand a pass over", ms(wait), "< 20 ms",
+                None, wait is not None and wait < 20))
+    start, together = g("classroom.start_ms"), g("classroom.start_together_ms")
+    out.append((f"Start: Enter to the instruction's first frame with the {school} in the folder", ms(start),
+                "< 100 ms", together and f"{ms(together)} with {count} programs starting at once",
+                start is not None and start < 100))
+
     size = g("bench_results_book.workbook_mb")
     label = f"Workbook, 2,000 pupils × 5 passes ({size:.0f} MB)" if size else "Workbook, 2,000 pupils × 5 passes"
-    for key, what, aim in (("open", "open and find the pupil", 1000.0), ("pass", "add one pass", None),
+    for key, what, aim in (("open", "read the pupil's rows (the printout's data)", 1000.0), ("pass", "add one pass", None),
                            ("save", "save, merging under the lock", 1000.0),
                            ("quiet_save", "save, nobody else saved meanwhile", 1000.0)):
         v = g(f"bench_results_book.{key}_ms")
@@ -208,6 +228,13 @@ def main():
         own(figures, build, "bench_main_loop", tmp)
         own(figures, build, "bench_sound", tmp)
         own(figures, build, "bench_results_book", tmp)
+        heading("a classroom ending a lesson together")
+        try:
+            for key, value in classroom_bench.measure(build).items():
+                figures.values[f"classroom.{key}"] = value
+        except (OSError, RuntimeError, subprocess.SubprocessError) as e:
+            print(f"classroom: {e}")
+            figures.failed.append("classroom")
 
         xvfb, display = startup_bench.start_xvfb()
         try:

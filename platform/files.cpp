@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 namespace platform::files {
 namespace {
@@ -57,14 +58,16 @@ bool SharedWithEveryone(const std::string& folder) {
 
 std::string Because(const std::string& what, int errnum) { return what + ": " + ErrorText(errnum); }
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
+bool WriteAll(int fd, const std::vector<std::string_view>& pieces) {
+    for (std::string_view bytes : pieces) {
+        while (!bytes.empty()) {
+            ssize_t n = write(fd, bytes.data(), bytes.size());
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return false;
+            }
+            bytes.remove_prefix(static_cast<std::size_t>(n));
         }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
     }
     return true;
 }
@@ -150,7 +153,11 @@ ReadResult ReadAll(const std::string& path, std::size_t limit) {
     return result;
 }
 
-Outcome Replace(const std::string& requested, std::string_view bytes) {
+Outcome Replace(const std::string& path, std::string_view bytes) {
+    return Replace(path, std::vector<std::string_view>{bytes});
+}
+
+Outcome Replace(const std::string& requested, const std::vector<std::string_view>& pieces) {
     if (requested.empty() || requested.back() == '/')
         return Outcome::Failed("\"" + requested + "\" is not a file name");
 
@@ -198,7 +205,7 @@ Outcome Replace(const std::string& requested, std::string_view bytes) {
             fchown(fd.get(), old.st_uid, old.st_gid) == 0 || fchown(fd.get(), static_cast<uid_t>(-1), old.st_gid) == 0;
         (void)kept;
     }
-    if (!WriteAll(fd.get(), bytes)) return fail("cannot write " + temporary);
+    if (!WriteAll(fd.get(), pieces)) return fail("cannot write " + temporary);
     if (fsync(fd.get()) != 0) return fail("cannot flush " + temporary + " to the disk");
     if (!fd.Close()) return fail("cannot write " + temporary);
     if (rename(temporary.c_str(), path.c_str()) != 0) return fail("cannot rename " + temporary + " to " + path);

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform::files {
 
@@ -52,6 +53,8 @@ ReadResult ReadAll(const std::string& path, std::size_t limit = SIZE_MAX);
 // read-only for this user or is not a regular file, or when writing fails. A successful save
 // also removes the temporary files that saves killed on their way left there over an hour ago.
 Outcome Replace(const std::string& path, std::string_view bytes);
+// The same with the new file's bytes given as pieces, written one after the other.
+Outcome Replace(const std::string& path, const std::vector<std::string_view>& pieces);
 
 // Renames the file at `path` to `path + suffix`, or to `path + suffix + "-2"`, "-3" ... when
 // that name is taken, never replacing anything. Returns the new name, or nothing with `why`.

@@ -411,7 +411,7 @@ MergeOutcome MergePassesInto(const std::string& file, const std::vector<workbook
                 outcome.ok = true;  // every pass is there already
                 return outcome;
             }
-            platform::files::Outcome written = platform::files::Replace(file, appended.bytes);
+            platform::files::Outcome written = platform::files::Replace(file, appended.pieces);
             outcome.ok = written.ok;
             outcome.why = written.why;
             return outcome;
@@ -442,7 +442,7 @@ MergeOutcome MergePassesInto(const std::string& file, const std::vector<workbook
         outcome.why = "its contents cannot be followed: " + appended.failure->why;
         return outcome;
     }
-    platform::files::Outcome written = platform::files::Replace(file, appended.bytes);
+    platform::files::Outcome written = platform::files::Replace(file, appended.pieces);
     outcome.ok = written.ok;
     outcome.why = written.why;
     return outcome;
@@ -521,7 +521,7 @@ std::optional<std::string> ResultsBook::State::Copy() const {
     std::string base;
     if (read.status == platform::files::ReadStatus::Ok) {
         workbook::AppendResult appended = workbook::AppendPasses(read.bytes, pending);
-        if (!appended.failure) return std::move(appended.bytes);
+        if (!appended.failure) return appended.Bytes();
         bool outOfMemory = false;
         std::string why;
         if (auto followable = Followable(std::move(read.bytes), {std::nullopt, appended.failure}, &why, &outOfMemory))
@@ -537,7 +537,7 @@ std::optional<std::string> ResultsBook::State::Copy() const {
         platform::Debug::Print("results not copied: " + appended.failure->why);
         return std::nullopt;
     }
-    return std::move(appended.bytes);
+    return appended.Bytes();
 }
 
 // Writes a copy to `file`, making its folder when it went missing (or was typed into the

@@ -54,13 +54,14 @@ std::size_t ResultsForwarder::Pending() const {
     return items_.size();
 }
 
-bool ResultsForwarder::WaitUntilMerged(std::chrono::milliseconds bound) {
+bool ResultsForwarder::WaitUntilMerged(std::chrono::milliseconds bound, bool earlierToo) {
     std::unique_lock<std::mutex> lock(mutex_);
-    return settled_.wait_for(lock, bound, [this] { return OwnMerged(); });
+    return settled_.wait_for(lock, bound, [&] { return Merged(earlierToo); });
 }
 
-bool ResultsForwarder::OwnMerged() const {
-    return loaded_ && std::none_of(items_.begin(), items_.end(), [](const Item& item) { return !item.earlier; });
+bool ResultsForwarder::Merged(bool earlierToo) const {
+    return loaded_ &&
+           std::none_of(items_.begin(), items_.end(), [&](const Item& item) { return earlierToo || !item.earlier; });
 }
 
 void ResultsForwarder::Run() {
@@ -88,18 +89,17 @@ void ResultsForwarder::Run() {
                 wake_.wait_for(lock, kRetryDelay, newWork);
             else
                 wake_.wait(lock, [this] { return stop_ || !items_.empty(); });
-            if (stop_) return;
+            if (stop_) break;
         }
         retryLater = !MergeRound();
         settled_.notify_all();
     }
+    // A pass handed over just before the end is on the disk before the program goes.
+    WriteJournal();
 }
 
-// One round: new passes into the journal, then every pending pass into its workbook. False
-// when some workbook could not take its passes for a reason other than a busy lock.
-bool ResultsForwarder::MergeRound() {
+void ResultsForwarder::WriteJournal() {
     std::vector<JournalEntry> fresh;
-    std::map<std::string, std::vector<workbook::Pass>> byWorkbook;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         for (Item& item : items_) {
@@ -107,13 +107,20 @@ bool ResultsForwarder::MergeRound() {
             item.journaled = true;
         }
     }
-    // Durable on this computer before anything touches the shared folder.
     for (const JournalEntry& entry : fresh) {
         std::string why;
         if (!journal_.Write(entry, &why))
             platform::Debug::Print("a pass for " + entry.workbook + " is not in the results journal (" + why +
                                    "); it is kept in memory until it is merged");
     }
+}
+
+// One round: new passes into the journal, then every pending pass into its workbook. False
+// when some workbook could not take its passes for a reason other than a busy lock.
+bool ResultsForwarder::MergeRound() {
+    // Durable on this computer before anything touches the shared folder.
+    WriteJournal();
+    std::map<std::string, std::vector<workbook::Pass>> byWorkbook;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         for (const Item& item : items_) byWorkbook[item.entry.workbook].push_back(item.entry.pass);
@@ -126,7 +133,9 @@ bool ResultsForwarder::MergeRound() {
         }
         const MergeOutcome outcome = MergePassesInto(file, passes, kLockSliceMs);
         if (!outcome.ok) {
-            if (!outcome.busy) settled = false;
+            // A busy lock is a classroom taking turns, not news.
+            if (outcome.busy) continue;
+            settled = false;
             if (outcome.why != lastFailure_)
                 platform::Debug::Print("results not yet in " + file + " (" + outcome.why +
                                        "); they are kept in the results journal and tried again");

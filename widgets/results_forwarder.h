@@ -30,7 +30,8 @@ class ResultsForwarder {
    public:
     // Starts the results thread on `journal`'s entries.
     explicit ResultsForwarder(ResultsJournal journal);
-    // Stops the thread after the merge it is in; what is not merged stays in the journal.
+    // Stops the thread after the merge it is in; what is not merged stays in the journal (a pass
+    // handed over a moment ago is written there first).
     ~ResultsForwarder();
     ResultsForwarder(const ResultsForwarder&) = delete;
     ResultsForwarder& operator=(const ResultsForwarder&) = delete;
@@ -45,7 +46,8 @@ class ResultsForwarder {
     // none of them is pending then. The journal's entries from earlier runs are merged while
     // the program runs but not waited for: one whose workbook is gone for good (a folder that
     // no longer exists) must not hold up every program's end.
-    bool WaitUntilMerged(std::chrono::milliseconds bound);
+    // With `earlierToo`, the journal's entries from earlier runs as well.
+    bool WaitUntilMerged(std::chrono::milliseconds bound, bool earlierToo = false);
     const ResultsJournal& Journal() const { return journal_; }
 
    private:
@@ -55,7 +57,8 @@ class ResultsForwarder {
         bool earlier = false;  // from the journal of an earlier run
     };
     void Run();
-    bool OwnMerged() const;
+    bool Merged(bool earlierToo) const;
+    void WriteJournal();
     bool MergeRound();
 
     ResultsJournal journal_;

@@ -169,8 +169,9 @@ std::vector<JournalEntry> ResultsJournal::Load() const {
             continue;
         }
         struct stat info {};
-        const std::int64_t modified =
-            stat(path.c_str(), &info) == 0 ? std::int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec : 0;
+        const std::int64_t modified = stat(path.c_str(), &info) == 0
+                                          ? std::int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec
+                                          : 0;
         found.emplace_back(modified, name, std::move(*entry));
     }
     std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {

@@ -28,8 +28,21 @@ constexpr std::string_view kPassMark = "vorlen pass ";
 constexpr std::size_t kMaxDepth = 4096;
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-bool IsNameStart(unsigned char c) { return c >= 0x80 || std::isalpha(c) || c == '_' || c == ':'; }
-bool IsNameChar(unsigned char c) { return IsNameStart(c) || std::isdigit(c) || c == '.' || c == '-'; }
+// Which bytes may begin a name and which may continue one: a table, since a school's workbook
+// holds a few hundred thousand names. Every byte of a multi-byte character counts as a letter.
+struct NameBytes {
+    bool start[256] = {};
+    bool part[256] = {};
+    constexpr NameBytes() {
+        for (int c = 0; c < 256; ++c) {
+            start[c] = c >= 0x80 || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':';
+            part[c] = start[c] || (c >= '0' && c <= '9') || c == '.' || c == '-';
+        }
+    }
+};
+constexpr NameBytes kNameBytes;
+bool IsNameStart(unsigned char c) { return kNameBytes.start[c]; }
+bool IsNameChar(unsigned char c) { return kNameBytes.part[c]; }
 
 // Valid UTF-8 holding only characters XML 1.0 allows. Eight bytes at a time while they are
 // printable ASCII, which is nearly all of a workbook's markup.
@@ -56,6 +69,11 @@ bool IsXmlText(std::string_view bytes, std::string* why) {
                 return false;
             }
             ++i;
+            continue;
+        }
+        // Cyrillic, the bulk of a workbook's text: two bytes each.
+        if (c >= 0xC2 && c <= 0xDF && i + 1 < n && (p[i + 1] & 0xC0) == 0x80) {
+            i += 2;
             continue;
         }
         std::size_t length = 0;
@@ -155,9 +173,9 @@ struct SheetPlace {
     bool hasTable = false;
     std::size_t tableStart = 0, tableStartEnd = 0;
     bool tableSelfClosing = false;
-    std::size_t tableEnd = 0;                         // '<' of the first table's end tag
+    std::size_t tableEnd = 0;                        // '<' of the first table's end tag
     std::size_t tableSlot = std::string_view::npos;  // where a missing table goes
-    std::size_t end = 0;                              // '<' of the worksheet's end tag
+    std::size_t end = 0;                             // '<' of the worksheet's end tag
 };
 
 struct Attribute {
@@ -340,12 +358,17 @@ bool Follower::Name(std::size_t& i, std::string_view* name) {
 // Text between two tags: its references must be ones the scanner knows, and "]]>" may not
 // stand in it.
 bool Follower::Text(std::size_t from, std::size_t to) {
-    const std::string_view text = b_.substr(from, to - from);
-    for (std::size_t at = text.find('&'); at != std::string_view::npos; at = text.find('&', at + 1))
-        if (Reference(text.substr(at), nullptr) == 0) return Fail("a reference the scanner does not know", from + at);
-    if (const std::size_t at = text.find("]]>"); at != std::string_view::npos)
-        return Fail("\"]]>\" in text", from + at);
-    if (!data_.empty()) Collect(text, true);
+    // Most texts are short and hold neither '&' nor '>': one look at each byte.
+    for (std::size_t at = from; at < to; ++at) {
+        const char c = b_[at];
+        if (c == '&') {
+            if (Reference(b_.substr(at, to - at), nullptr) == 0)
+                return Fail("a reference the scanner does not know", at);
+        } else if (c == '>' && at >= from + 2 && b_[at - 1] == ']' && b_[at - 2] == ']') {
+            return Fail("\"]]>\" in text", at - 2);
+        }
+    }
+    if (!data_.empty()) Collect(b_.substr(from, to - from), true);
     return true;
 }
 
@@ -433,14 +456,15 @@ bool Follower::StartTag(std::size_t& i) {
         ++k;
         while (k < b_.size() && IsSpace(b_[k])) ++k;
         if (k >= b_.size() || (b_[k] != '"' && b_[k] != '\'')) return Fail("an attribute value without quotes", k);
-        const std::size_t close = b_.find(b_[k], k + 1);
-        if (close == std::string_view::npos) return Fail("an unfinished attribute value", k);
+        const char quote = b_[k];
+        std::size_t close = k + 1;
+        for (; close < b_.size() && b_[close] != quote; ++close) {
+            if (b_[close] == '<') return Fail("'<' in an attribute value", close);
+            if (b_[close] == '&' && Reference(b_.substr(close, b_.size() - close), nullptr) == 0)
+                return Fail("a reference the scanner does not know", close);
+        }
+        if (close >= b_.size()) return Fail("an unfinished attribute value", k);
         attribute.value = b_.substr(k + 1, close - k - 1);
-        if (attribute.value.find('<') != std::string_view::npos) return Fail("'<' in an attribute value", k);
-        for (std::size_t at = attribute.value.find('&'); at != std::string_view::npos;
-             at = attribute.value.find('&', at + 1))
-            if (Reference(attribute.value.substr(at), nullptr) == 0)
-                return Fail("a reference the scanner does not know", k + 1 + at);
         for (const Attribute& earlier : attributes_)
             if (earlier.name == attribute.name) return Fail("an attribute given twice", k);
         attributes_.push_back(attribute);
@@ -526,12 +550,13 @@ bool Follower::StartTag(std::size_t& i) {
 
 bool Follower::EndTag(std::size_t& i) {
     const std::size_t start = i;
-    std::size_t k = i + 2;
-    std::string_view name;
-    if (!Name(k, &name)) return Fail("a malformed end tag", start);
+    // The only name that may stand here is the open element's.
+    if (open_.empty() || b_.compare(i + 2, open_.back().size(), open_.back()) != 0)
+        return Fail("an end tag that closes no open element", start);
+    const std::string_view name = open_.back();
+    std::size_t k = i + 2 + name.size();
     while (k < b_.size() && IsSpace(b_[k])) ++k;
     if (k >= b_.size() || b_[k] != '>') return Fail("a malformed end tag", start);
-    if (open_.empty() || open_.back() != name) return Fail("an end tag that closes no open element", start);
     open_.pop_back();
     i = k + 1;
     const std::size_t depth = open_.size();
@@ -728,42 +753,40 @@ AppendResult AppendPasses(std::string_view file, const std::vector<Pass>& passes
         }
         if (follower.rootSelfClosing) {
             const std::string_view tag = file.substr(follower.rootStart, follower.rootStartEnd - follower.rootStart);
-            splices.push_back({follower.rootStart, follower.rootStartEnd,
-                               std::string(OpenedTag(tag)) + ">" + added + "</" + std::string(follower.rootName) + ">"});
+            splices.push_back(
+                {follower.rootStart, follower.rootStartEnd,
+                 std::string(OpenedTag(tag)) + ">" + added + "</" + std::string(follower.rootName) + ">"});
         } else {
             splices.push_back({follower.rootEnd, follower.rootEnd, std::move(added)});
         }
     }
     std::stable_sort(splices.begin(), splices.end(), [](const Splice& a, const Splice& b) { return a.from < b.from; });
 
-    std::size_t size = file.size();
-    for (const Splice& splice : splices) size += splice.text.size();
-    result.bytes.reserve(size);
     std::size_t copied = 0;
-    for (const Splice& splice : splices) {
-        result.bytes.append(file.substr(copied, splice.from - copied));
-        result.bytes += splice.text;
+    for (Splice& splice : splices) {
+        result.pieces.push_back(file.substr(copied, splice.from - copied));
+        result.pieces.push_back(result.texts_.emplace_back(std::move(splice.text)));
         copied = splice.to;
     }
-    result.bytes.append(file.substr(copied));
+    result.pieces.push_back(file.substr(copied));
     return result;
+}
+
+std::string AppendResult::Bytes() const {
+    std::size_t size = 0;
+    for (std::string_view piece : pieces) size += piece.size();
+    std::string bytes;
+    bytes.reserve(size);
+    for (std::string_view piece : pieces) bytes += piece;
+    return bytes;
 }
 
 bool OpensAWorkbook(std::string_view head) {
     Follower follower(head, nullptr);
+    if (!follower.Run(true) || follower.rootName != "Workbook") return false;
+    // Only what was read must be text: the head ends wherever it was cut.
     std::string why;
-    // The head may end inside a character: only whole ones are checked.
-    std::size_t lead = head.size();
-    std::size_t following = 0;
-    while (lead > 0 && following < 3 && (static_cast<unsigned char>(head[lead - 1]) & 0xC0) == 0x80) --lead, ++following;
-    std::size_t whole = head.size();
-    if (lead > 0) {
-        const unsigned char c = static_cast<unsigned char>(head[lead - 1]);
-        const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-        if (length > 1 && following + 1 < length) whole = lead - 1;
-    }
-    if (!IsXmlText(head.substr(0, whole), &why)) return false;
-    return follower.Run(true) && follower.rootName == "Workbook";
+    return IsXmlText(head.substr(0, follower.rootStartEnd), &why);
 }
 
 }  // namespace workbook

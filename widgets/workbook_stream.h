@@ -16,6 +16,7 @@
 // Pure functions of their arguments: any thread.
 #pragma once
 
+#include <deque>
 #include <optional>
 #include <set>
 #include <string>
@@ -75,9 +76,16 @@ SheetResult ReadSheet(std::string_view file, const std::wstring& pupil);
 // rows already there. The error when the scanner does not follow the file. `added` gets the
 // identifiers of the passes it added.
 struct AppendResult {
-    std::string bytes;
+    // The new file, in pieces: parts of `file` (which must outlive the result) and the new
+    // rows between them, so that a large file is written without being copied.
+    std::vector<std::string_view> pieces;
     std::vector<std::string> added;
     std::optional<NotFollowed> failure;
+    std::string Bytes() const;
+
+   private:
+    friend AppendResult AppendPasses(std::string_view, const std::vector<Pass>&);
+    std::deque<std::string> texts_;  // what the pieces between the file's parts point into
 };
 AppendResult AppendPasses(std::string_view file, const std::vector<Pass>& passes);
 

@@ -297,6 +297,86 @@ TEST(ResultsBook, SavingElsewhereKeepsTheOwnPath) {
     EXPECT_EQ(ReadBytes(folder / "results.xls"), ReadBytes(folder / "copy.xls"));
 }
 
+// The book's own file typed another way in the save-as box is its own file: an ordinary save,
+// under the lock, that never adds a pass twice. Checking whether a typed name holds a
+// workbook reads only the file's beginning, however large the file.
+TEST(ResultsBook, AnotherSpellingOfTheOwnFileIsAnOrdinarySave) {
+    ScratchFolder folder;
+    std::filesystem::create_directory(folder / "class");
+    const std::wstring path = folder.Wide("class/results.xls");
+    ResultsBook book(path, L"Иван");
+    WritePass(book, 1);
+    ASSERT_TRUE(book.Save());
+    std::filesystem::create_symlink(folder / "class/results.xls", folder / "link.xls");
+    const std::string spellings[] = {"class/./results.xls", "class/../class/results.xls", "link.xls", "hard.xls"};
+    int pass = 1;
+    for (const std::string& spelling : spellings) {
+        SCOPED_TRACE(spelling);
+        // A hard link names the file only until a save replaces it.
+        if (spelling == "hard.xls") std::filesystem::create_hard_link(folder / "class/results.xls", folder / spelling);
+        EXPECT_TRUE(book.IsOwnFile(folder.Wide(spelling)));
+        WritePass(book, ++pass);
+        ASSERT_TRUE(book.Save(folder.Wide(spelling)));
+        ASSERT_TRUE(book.Save());
+        std::vector<int> passes(static_cast<std::size_t>(pass));
+        for (int k = 0; k < pass; ++k) passes[static_cast<std::size_t>(k)] = k + 1;
+        Rows expected;
+        for (int k : passes) {
+            Rows one = PassPairs({k});
+            expected.insert(expected.end(), one.begin(), one.end());
+        }
+        EXPECT_EQ(ResultsBook(path, L"Иван").Rows(), expected);
+    }
+    EXPECT_FALSE(book.IsOwnFile(folder.Wide("class/other.xls")));
+
+    for (const auto& [head, isWorkbook] :
+         {std::pair<std::string, bool>{ReadBytes(folder / "class/results.xls"), true}, {"%PDF-1.7\n", false}}) {
+        {
+            std::ofstream big(folder / "big.xls", std::ios::binary | std::ios::trunc);
+            big.write(head.data(), static_cast<std::streamsize>(std::min<std::size_t>(head.size(), 4096)));
+        }
+        std::filesystem::resize_file(folder / "big.xls", std::uintmax_t(8) << 30);  // sparse: 8 GiB
+        EXPECT_EQ(MayWriteWorkbookAt(folder.Wide("big.xls")), isWorkbook);
+    }
+}
+
+// What a merge splices into the file is exactly what the XML library writes for the same
+// workbook: a copy of the file with a DOCTYPE, which only the library reads, ends byte for byte
+// like the file itself after the same passes, names that need escaping included.
+TEST(ResultsBook, AMergeWritesWhatTheXmlLibraryWould) {
+    ScratchFolder folder;
+    const std::wstring path = folder.Wide("a.xls");
+    SavePasses(path, L"Иван", {1, 2});
+    SavePasses(path, L"Маша & <Ко> \"Ромашка\"", {1});
+    SavePasses(path, L"Пётр", {3});
+    std::string text = ReadBytes(folder / "a.xls");
+    text.insert(text.find("<Workbook"), "<!DOCTYPE Workbook>");
+    WriteBytes(folder / "b.xls", text);
+
+    const std::vector<workbook::Pass> passes = {
+        {"pass-1", L"пётр", {{L"Время", L"15:44", L"String"}, {L"a < b & c > d", L"", L"String"}, {}}},
+        {"pass-2", L"Новая > ученица & Ко", {{L"Эпизод 1: ошибок", L"2", L"Number"}, {}}},
+        {"pass-3", L"маша & <ко> 'ромашка'", {{L"Время", L"09:00", L"String"}, {}}}};
+    ASSERT_TRUE(MergePassesInto(folder / "a.xls", passes, 1000).ok);
+    ASSERT_TRUE(MergePassesInto(folder / "b.xls", passes, 1000).ok);
+    EXPECT_EQ(ReadBytes(folder / "a.xls"), ReadBytes(folder / "b.xls"));
+    // And once more: nothing is added twice.
+    const std::string once = ReadBytes(folder / "a.xls");
+    ASSERT_TRUE(MergePassesInto(folder / "a.xls", passes, 1000).ok);
+    EXPECT_EQ(ReadBytes(folder / "a.xls"), once);
+    EXPECT_EQ(ResultsBook(path, L"Пётр").Rows(), (Rows{PassPairs({3})[0],
+                                                       PassPairs({3})[1],
+                                                       PassPairs({3})[2],
+                                                       PassPairs({3})[3],
+                                                       PassPairs({3})[4],
+                                                       PassPairs({3})[5],
+                                                       PassPairs({3})[6],
+                                                       PassPairs({3})[7],
+                                                       {L"Время", L"15:44"},
+                                                       {L"a < b & c > d", L""},
+                                                       {}}));
+}
+
 TEST(ResultsBook, TwoSavesInARowBothComplete) {
     ScratchFolder folder;
     const std::wstring path = folder.Wide("results.xls");
