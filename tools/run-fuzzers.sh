@@ -12,7 +12,7 @@ set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "${1:-$root/build-fuzz}" && pwd)"
 seconds="${FUZZ_SECONDS:-30}"
-targets=(png jpeg vorbis theora results_book)
+targets=(png jpeg vorbis theora results_book workbook_stream)
 
 run="$build/fuzz-run"
 rm -rf "$run"
