@@ -6,10 +6,16 @@
 #include <cups/cups.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string_view>
 
 #include "platform/debug.h"
 #include "platform/text.h"
@@ -35,10 +41,11 @@ Printers::List Printers::Get() {
     cups_dest_t* dests = nullptr;
     const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
     for (int i = 0; i < count; ++i) {
-        if (dests[i].instance) continue;  // an instance is the same queue with other options
         std::wstring name = text::FromUtf8(dests[i].name);
+        // An instance is the same queue with other options: the list shows the queue once, and a
+        // default instance makes its queue the default.
         if (dests[i].is_default) list.defaultName = name;
-        list.names.push_back(std::move(name));
+        if (!dests[i].instance) list.names.push_back(std::move(name));
     }
     cupsFreeDests(count, dests);
     // The printer dialog then shows an empty list; the teacher's administrator learns why here.
@@ -99,6 +106,48 @@ void UseFont(cairo_t* cr) {
     cairo_font_options_destroy(options);
 }
 
+// TMPDIR, or /tmp when TMPDIR names no folder (a teacher's broken setting must not stop the
+// printout).
+std::filesystem::path SpoolFolder() {
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::temp_directory_path(error);
+    if (!error) return folder;
+    Debug::Print("printing: no temporary folder (" + error.message() + "), spooling in /tmp");
+    return "/tmp";
+}
+
+// cairo names every font subset of its PostScript after the face alone ("/FontName /DejaVuSans
+// def" for the Latin subset and again for the Cyrillic one). Ghostscript, which turns the job
+// into PDF for a PDF printer, takes fonts of one name for one font: the glyphs that disagree
+// become a bitmap font without letters, and the PDF's text no longer reads back. Each subset
+// after the first of a name gets a name of its own.
+bool NameFontSubsetsApart(const std::string& path) {
+    std::string document;
+    {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) return false;
+        document.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    static constexpr std::string_view kKey = "/FontName /";
+    std::map<std::string, int> seen;
+    bool renamed = false;
+    for (std::size_t at = document.find(kKey); at != std::string::npos; at = document.find(kKey, at + 1)) {
+        if (at > 0 && document[at - 1] != '\n') continue;
+        const std::size_t start = at + kKey.size();
+        const std::size_t end = document.find_first_of(" \t\r\n", start);
+        if (end == std::string::npos) break;
+        const std::string name = document.substr(start, end - start);
+        const int count = seen[name]++;
+        if (count == 0) continue;
+        document.insert(end, "-" + std::to_string(count));
+        renamed = true;
+    }
+    if (!renamed) return true;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << document;
+    return static_cast<bool>(out.flush());
+}
+
 bool Refused(const char* what) {
     Debug::Print(std::string("printing: ") + what);
     return false;
@@ -126,7 +175,7 @@ std::unique_ptr<PrintSurface> PrintSurface::ForPrinter(const std::wstring& print
     const std::string name = text::ToUtf8(printer);
     cups_dest_t* dest = name.empty() ? nullptr : cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.c_str(), nullptr);
     if (!dest) {
-        Debug::Print("printing: no printer named \"" + name + "\" (" + cupsLastErrorString() + ")");
+        Debug::Print("printing: CUPS does not find the printer \"" + name + "\": " + cupsLastErrorString());
         return nullptr;
     }
     // The printer's default paper, A4 when it does not say.
@@ -167,9 +216,12 @@ int PrintSurface::StartDoc(const std::wstring& title) {
     State& s = *state_;
     if (s.surface) return Refused("a document is already open"), 0;
     if (!s.printer.empty()) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vorlen-print-XXXXXX.ps").string();
+        std::string pattern = (SpoolFolder() / "vorlen-print-XXXXXX.ps").string();
         const int fd = mkstemps(pattern.data(), 3);
-        if (fd < 0) return Refused("cannot make a spool file"), 0;
+        if (fd < 0) {
+            Debug::Print("printing: cannot make a spool file " + pattern + ": " + std::strerror(errno));
+            return 0;
+        }
         close(fd);
         s.pdfPath = pattern;
         s.removeFile = true;
@@ -221,6 +273,7 @@ bool PrintSurface::EndDoc() {
     if (!written) return Refused("the document could not be written");
     if (s.printer.empty()) return true;
     if (s.pages == 0) return Refused("an empty document is not sent");
+    if (!NameFontSubsetsApart(s.pdfPath)) return Refused("the spool file could not be rewritten");
     cups_option_t* options = nullptr;
     int count = cupsAddOption("document-format", "application/postscript", 0, &options);
     s.jobId = cupsPrintFile2(CUPS_HTTP_DEFAULT, s.printer.c_str(), s.pdfPath.c_str(), s.title.c_str(), count, options);

@@ -94,8 +94,8 @@ void IMTheoraView::ReadHeaders() {
     // A file without a Theora stream has no headers to read on.
     if (headers == 0) Fail("error during theora_decode_header (corrupt stream)");
 
-    // The other two headers. A pass that finds no packet yet only takes more of the film in:
-    // the packet last taken is already spent and its bytes may have moved.
+    // The other two headers. Once they are read nothing more is taken in: the pages of the
+    // frames stay in sync_ for NextPacket.
     while (headers < 3) {
         const int r = ogg_stream_packetout(&videoStream_, &packet_);
         if (r < 0) Fail("error during ogg_stream_packetout");
@@ -104,11 +104,12 @@ void IMTheoraView::ReadHeaders() {
                 Fail("error during theora_decode_header (corrupt stream)");
             ++headers;
         }
-        // The film has run out only when no page, no byte and no packet is left: the last two
-        // headers usually share a page, and a film may end right after its headers.
+        if (r > 0) continue;
+        // No packet yet: a page already read, else more of the film. The film has run out only
+        // when no page and no byte is left.
         if (ogg_sync_pageout(&sync_, &page_) > 0)
             ogg_stream_pagein(&videoStream_, &page_);
-        else if (Feed() == 0 && headers < 3 && ogg_stream_packetpeek(&videoStream_, nullptr) <= 0)
+        else if (Feed() == 0)
             Fail("eof searched. terminate...");
     }
     // A frame size the engine cannot hold would only make the decoder allocate for nothing.
@@ -149,9 +150,13 @@ void IMTheoraView::LoadFromMemory(const std::uint8_t* data, int size) {
 }
 
 bool IMTheoraView::NextPacket() {
+    // Pages already read come before more of the film: a small film is read whole by the
+    // header reader, and its frames then wait in sync_ with nothing left to feed.
     while (ogg_stream_packetout(&videoStream_, &packet_) <= 0) {
-        if (Feed() == 0) return false;
-        while (ogg_sync_pageout(&sync_, &page_) > 0) ogg_stream_pagein(&videoStream_, &page_);
+        if (ogg_sync_pageout(&sync_, &page_) > 0)
+            ogg_stream_pagein(&videoStream_, &page_);
+        else if (Feed() == 0)
+            return false;
     }
     return true;
 }

@@ -12,8 +12,9 @@ Prints one line per failing file and exits with status 1 when anything fails.
 
 Standard library only: this runs in the normal test run, where the tools that
 make the media are not installed. With --decode (the generator passes it) the
-sounds and films are decoded too, with oggdec and ffmpeg: the narration must
-leave a pause of at least 0.7 s between its sentences, and a round face in the
+sounds and films are decoded too, with oggdec and ffmpeg: every speech clip
+must leave a pause of at least 0.7 s after each of its sentences but the last
+(sentences counted in the generator's script), and a round face in the
 films must still be round once the praise window has squeezed the 320 x 240
 frame into 320 x 200.
 """
@@ -21,6 +22,7 @@ frame into 320 x 200.
 import array
 import math
 import os
+import re
 import struct
 import subprocess
 import sys
@@ -474,11 +476,11 @@ def check_captions(folder):
 SILENCE_DBFS = -40.0
 MIN_PAUSE = 0.7
 SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "assets", "speech_ru.txt")
-NARRATION = ["rc/139", "rc/140", "rc/141", "rc/142", "rc/143"]
 
 
 def sentence_counts(script_path):
-    """{clip: number of spoken lines} from the generator's script."""
+    """{clip: number of sentences spoken} from the generator's script; a line may hold more than
+    one sentence, and each needs its pause."""
     counts, current = {}, None
     with open(script_path, encoding="utf-8") as f:
         for raw in f:
@@ -489,7 +491,7 @@ def sentence_counts(script_path):
                 current = text[1:-1]
                 counts[current] = 0
             else:
-                counts[current] += 1
+                counts[current] += max(1, len(re.findall(r"[.!?…]+(?=\s|$)", text)))
     return counts
 
 
@@ -524,8 +526,12 @@ def decode_vorbis(path):
 
 
 def check_pauses(folder, counts):
+    """Every speech clip of the script: a pause of MIN_PAUSE or more after each sentence but the
+    last."""
     failures = []
-    for clip in NARRATION:
+    for clip in sorted(counts):
+        if counts[clip] < 2:
+            continue
         samples, rate = decode_vorbis(os.path.join(folder, clip + ".ogg"))
         gaps = pauses(samples, rate)
         wanted = counts.get(clip, 1) - 1

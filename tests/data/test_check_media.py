@@ -168,11 +168,11 @@ class DecodedTests(unittest.TestCase):
         self.assertEqual(cm.pauses(quiet, rate), [])
         self.assertEqual(cm.pauses(tone, rate), [])
 
-    def test_sentences_are_counted_per_clip_without_pins(self):
+    def test_sentences_are_counted_per_clip_without_pins_two_on_a_line_too(self):
         with tempfile.NamedTemporaryFile("w", suffix=".txt", delete=False, encoding="utf-8") as f:
-            f.write("# note\n[rc/137]\nОдин.\nДва.\n@ 22.4\nТри.\n\n[rc/146]\nМолодец!\n")
+            f.write("# note\n[rc/137]\nОдин.\nДва, три.\n@ 22.4\nЧетыре! Пять?\n\n[rc/146]\nМолодец!\n")
         try:
-            self.assertEqual(cm.sentence_counts(f.name), {"rc/137": 3, "rc/146": 1})
+            self.assertEqual(cm.sentence_counts(f.name), {"rc/137": 4, "rc/146": 1})
         finally:
             os.unlink(f.name)
 

@@ -7,6 +7,7 @@ sentences into a clip must keep pauses calm and never overrun the time available
 """
 
 import os
+import re
 import sys
 import unittest
 
@@ -37,6 +38,22 @@ class ScriptTests(unittest.TestCase):
         self.assertTrue(BELL_BLINK_SECONDS - 0.6 <= start <= BELL_BLINK_SECONDS, start)
         self.assertLess(start, speech.CLIPS["rc/137"][0])
 
+    def test_each_line_is_one_sentence_so_each_gets_its_pause(self):
+        for name, segments in self.script.items():
+            for _, sentences in segments:
+                for text in sentences:
+                    with self.subTest(name, text=text):
+                        self.assertEqual(len(re.findall(r"[.!?…]+(?=\s|$)", text)), 1)
+
+    def test_a_pinned_sentence_comes_after_a_calm_pause(self):
+        for name, segments in self.script.items():
+            length = speech.CLIPS[name][0]
+            starts = [s if s is not None else speech.LEAD for s, _ in segments]
+            for i in range(len(segments) - 1):
+                with self.subTest(name, segment=i):
+                    _, end = speech.segment_span(starts, i, length, speech.TAIL)
+                    self.assertGreaterEqual(starts[i + 1] - end, speech.GAP_MIN - 1e-9)
+
     def test_praise_sounds_keep_their_rates_and_stereo(self):
         expected = {"bravo": 44100, "gotovo": 11025, "molodec": 44100, "otlichno": 44100, "ura": 22050}
         for word, rate in expected.items():
@@ -57,7 +74,7 @@ class ScriptTests(unittest.TestCase):
 class FitTests(unittest.TestCase):
     def test_sentences_fill_the_time_with_calm_pauses(self):
         # the closing narrations, the instruction before the bell, the opening of episode 1, the end prompt
-        for available, speech_s, count in ((19.05, 14.9, 5), (19.05, 12.8, 5), (21.9, 16.8, 6), (7.95, 5.7, 2),
+        for available, speech_s, count in ((19.05, 14.9, 5), (19.05, 12.8, 5), (21.35, 16.5, 7), (7.95, 5.7, 2),
                                            (5.15, 4.2, 2)):
             with self.subTest(available=available, speech=speech_s):
                 tempo, pause = speech.fit(available, speech_s, count)

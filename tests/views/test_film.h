@@ -9,8 +9,10 @@
 #include <ogg/ogg.h>
 #include <theora/theoraenc.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace testfilm {
@@ -27,23 +29,24 @@ struct Frame {
     std::vector<std::uint8_t> y, cb, cr;  // 4:2:0 planes, tightly packed
 };
 
-inline Frame MakeFrame(int frame) {
+inline Frame MakeFrame(int frame, int width = kWidth, int height = kHeight) {
     Frame f;
-    f.y.resize(kWidth * kHeight);
-    f.cb.assign(kWidth * kHeight / 4, 128);
-    f.cr.assign(kWidth * kHeight / 4, 128);
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) f.y[y * kWidth + x] = static_cast<std::uint8_t>(40 + x * 160 / kWidth);
+    f.y.resize(width * height);
+    f.cb.assign(width * height / 4, 128);
+    f.cr.assign(width * height / 4, 128);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) f.y[y * width + x] = static_cast<std::uint8_t>(40 + x * 160 / width);
+    // Clipped to the picture, so that small films still get what fits of both.
     auto block = [&](int left, int top, int w, int h, int luma, int cb, int cr) {
-        for (int y = top; y < top + h; ++y)
-            for (int x = left; x < left + w; ++x) {
-                f.y[y * kWidth + x] = static_cast<std::uint8_t>(luma);
-                f.cb[(y / 2) * (kWidth / 2) + x / 2] = static_cast<std::uint8_t>(cb);
-                f.cr[(y / 2) * (kWidth / 2) + x / 2] = static_cast<std::uint8_t>(cr);
+        for (int y = top; y < std::min(top + h, height); ++y)
+            for (int x = left; x < std::min(left + w, width); ++x) {
+                f.y[y * width + x] = static_cast<std::uint8_t>(luma);
+                f.cb[(y / 2) * (width / 2) + x / 2] = static_cast<std::uint8_t>(cb);
+                f.cr[(y / 2) * (width / 2) + x / 2] = static_cast<std::uint8_t>(cr);
             }
     };
     block(SquareLeft(frame), kSquareTop, kSquareSide, kSquareSide, 81, 90, 240);  // red
-    block(0, 192, kWidth, 48, 41, 240, 110);                                      // blue
+    block(0, height * 4 / 5, width, height / 5, 41, 240, 110);                    // blue
     return f;
 }
 
@@ -55,16 +58,28 @@ inline void TakePages(ogg_stream_state* os, std::vector<std::uint8_t>* out, bool
     }
 }
 
+// The picture's size, a comment header made long enough to span several pages, and pages.
+struct Shape {
+    int width = kWidth;
+    int height = kHeight;
+    std::size_t commentBytes = 0;
+    bool pagePerFrame = false;  // as muxers that flush each frame write it
+};
+
 // `frames` frames at 12 frames a second. The packet of frame `badFrame` is marked as a header
 // packet, which a decoder must reject where a frame is due. `pagePerHeader` puts each header on a
 // page of its own.
-inline std::vector<std::uint8_t> Make(int frames, int badFrame = -1, bool pagePerHeader = false) {
+inline std::vector<std::uint8_t> Make(int frames, int badFrame = -1, bool pagePerHeader = false,
+                                      const Shape& shape = {}) {
+    // Sides that are multiples of 16: the coded frame is the picture.
+    const int width = shape.width;
+    const int height = shape.height;
     th_info info;
     th_info_init(&info);
-    info.frame_width = kWidth;
-    info.frame_height = kHeight;
-    info.pic_width = kWidth;
-    info.pic_height = kHeight;
+    info.frame_width = width;
+    info.frame_height = height;
+    info.pic_width = width;
+    info.pic_height = height;
     info.pic_x = 0;
     info.pic_y = 0;
     info.colorspace = TH_CS_ITU_REC_470BG;
@@ -83,22 +98,28 @@ inline std::vector<std::uint8_t> Make(int frames, int badFrame = -1, bool pagePe
     std::vector<std::uint8_t> film;
     th_comment comment;
     th_comment_init(&comment);
+    std::string tag = "NOTE";
+    std::string note(shape.commentBytes, 'x');
+    if (!note.empty()) th_comment_add_tag(&comment, tag.data(), note.data());
     ogg_packet packet;
     bool first = true;
     while (th_encode_flushheader(encoder, &comment, &packet) > 0) {
         ogg_stream_packetin(&os, &packet);
-        if (first || pagePerHeader) TakePages(&os, &film, true);
+        if (first || pagePerHeader)
+            TakePages(&os, &film, true);
+        else if (shape.commentBytes > 0)
+            TakePages(&os, &film, false);  // a long comment on pages of about 4 KB
         first = false;
     }
     TakePages(&os, &film, true);
     th_comment_clear(&comment);
 
     for (int i = 0; i < frames; ++i) {
-        Frame f = MakeFrame(i);
+        Frame f = MakeFrame(i, width, height);
         th_ycbcr_buffer planes;
-        planes[0] = {kWidth, kHeight, kWidth, f.y.data()};
-        planes[1] = {kWidth / 2, kHeight / 2, kWidth / 2, f.cb.data()};
-        planes[2] = {kWidth / 2, kHeight / 2, kWidth / 2, f.cr.data()};
+        planes[0] = {width, height, width, f.y.data()};
+        planes[1] = {width / 2, height / 2, width / 2, f.cb.data()};
+        planes[2] = {width / 2, height / 2, width / 2, f.cr.data()};
         th_encode_ycbcr_in(encoder, planes);
         while (th_encode_packetout(encoder, i == frames - 1, &packet) > 0) {
             std::vector<std::uint8_t> bytes(packet.packet, packet.packet + packet.bytes);
@@ -106,7 +127,7 @@ inline std::vector<std::uint8_t> Make(int frames, int badFrame = -1, bool pagePe
             packet.packet = bytes.data();
             ogg_stream_packetin(&os, &packet);
         }
-        TakePages(&os, &film, false);
+        TakePages(&os, &film, shape.pagePerFrame);
     }
     TakePages(&os, &film, true);
     ogg_stream_clear(&os);

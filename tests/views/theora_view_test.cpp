@@ -164,6 +164,38 @@ TEST(TheoraView, StepBackRewindsToTheStart) {
     EXPECT_EQ(view.DecodedFrame(), 6);
 }
 
+// Every frame of a valid film plays, and again after a rewind, whatever its size and however
+// its headers lie on pages: small films are taken in whole by the first reads, and a long
+// comment spreads the headers over several pages.
+TEST(TheoraView, EveryFrameOfSmallAndLongHeaderedFilmsPlays) {
+    struct Case {
+        const char* name;
+        int frames;
+        testfilm::Shape shape;
+    };
+    for (const Case& c :
+         {Case{"64x64, 10 frames", 10, {64, 64, 0, true}}, Case{"64x64, 5 frames", 5, {64, 64, 0, true}},
+          Case{"a comment over several pages", 26, {320, 240, 20'000, true}}}) {
+        SCOPED_TRACE(c.name);
+        const std::vector<std::uint8_t> film = testfilm::Make(c.frames, -1, false, c.shape);
+        const bool framesShowWhich = c.shape.width == testfilm::kWidth;
+        IMTheoraView view;
+        view.LoadFromMemory(film.data(), static_cast<int>(film.size()));
+        for (int pass = 0; pass < 2; ++pass) {
+            SCOPED_TRACE(pass == 0 ? "first pass" : "after a rewind");
+            view.SetFrame(0);  // the second pass rewinds here
+            for (int k = 1; k < c.frames; ++k) {
+                view.SetFrame(k);
+                ASSERT_EQ(view.DecodedFrame(), k + 1 < c.frames ? k + 1 : k) << "frame " << k;
+                if (framesShowWhich) {
+                    ASSERT_EQ(FrameShown(view.Slot()), k);
+                }
+            }
+            EXPECT_EQ(view.GetLastFrame(), c.frames - 1);
+        }
+    }
+}
+
 TEST(TheoraView, TexturesAreNamedPerFilmAndReleasedWithTheView) {
     IMResourceManager* engine = GetResourceManager();
     const std::size_t before = engine->TextureCount();

@@ -222,9 +222,9 @@ def keyboard_picture():
     # the bumps reach 0.4 bump past the box, the edge line and the shadow a few pixels more:
     # the box leaves room for all of them inside the picture
     draw_cloud(cr, 15, 14, 505, 211, 24, fill=rgb("#eef6ff"), edge=rgb("#9cc8ef"))
-    rounded_rect(cr, 40, 42, 420, 146, 12)
+    rounded_rect(cr, 40, 22, 420, 166, 12)
     fill_stroke(cr, rgb("#5b6472"), rgb("#2b313a"), 2.5)
-    rounded_rect(cr, 46, 46, 408, 136, 9)
+    rounded_rect(cr, 46, 26, 408, 156, 9)
     set_colour(cr, rgb("#6d7787"))
     cr.fill()
 
@@ -243,10 +243,14 @@ def keyboard_picture():
 
     rows = ["ЙЦУКЕНГШЩЗХЪ", "ФЫВАПРОЛДЖЭ", "ЯЧСМИТЬБЮ"]
     pitch = 25
-    # top row of digits and the letters, shifted like a real keyboard
+    # Esc and the function keys in a lower row above, in groups of four as on a real keyboard
+    key(56, 30, 22, 16, label="Esc")
+    for i in range(12):
+        key(106 + i * pitch + (i // 4) * 12, 30, 22, 16, label="F%d" % (i + 1))
+    # the Russian layout's Ё left of the digits, then the letters, shifted like a real keyboard
+    key(56, 52, 22, label="Ё")
     for i, ch in enumerate("1234567890"):
         key(56 + (i + 1) * pitch, 52, 22, label=ch)
-    key(56, 52, 22, label="Esc")
     for r, letters in enumerate(rows):
         y = 52 + (r + 1) * 25
         x0 = 56 + (r + 1) * 8

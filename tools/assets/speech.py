@@ -232,6 +232,13 @@ def fit(available, speech, count):
     return tempo, pause
 
 
+def segment_span(starts, i, length, tail):
+    """The time segment i's sentences may take: from its start to a calm pause before the next
+    pinned sentence, or to the clip's tail."""
+    end = starts[i + 1] - GAP_MIN if i + 1 < len(starts) else length - tail
+    return starts[i], end
+
+
 def silence(path, seconds, rate):
     sox("-n", "-r", str(rate), "-b", "16", "-c", "1", path, "trim", "0", "%.4f" % max(seconds, 0.0))
 
@@ -242,8 +249,7 @@ def build_clip(name, segments, layout, voice_wavs, work, data, log):
     lead, tail = min(LEAD, length * 0.08), min(TAIL, length * 0.1)
     starts = [s if s is not None else lead for s, _ in segments]
     for i, (_, sentences) in enumerate(segments):
-        start = starts[i]
-        end = starts[i + 1] - 0.25 if i + 1 < len(segments) else length - tail
+        start, end = segment_span(starts, i, length, tail)
         if not sentences:
             continue
         if start > clock:
