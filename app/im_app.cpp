@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "app/report_rows.h"
+#include "app/screen_text.h"
 #include "gui/creation.h"
 #include "gui/engine_link.h"
 #include "gui/window.h"
@@ -211,9 +212,7 @@ bool IMAppBase::FinishSaving(std::chrono::milliseconds bound, bool notice) {
         IMDialog* panel = CreateDialog(window_, 0, 0, screen.x, screen.y, 1200);
         IMPicture* background = CreatePicture(panel, 0, 0, L"DefaultBackGround", 0, 0xFFFFFFFF);
         background->SetRect(RECT{0, 0, screen.x, screen.y});
-        IMStaticText* text = CreateText(panel, 0, 0, L"Результаты сохраняются…", 1);
-        const RECT size = text->GetRect();
-        text->SetPosition((screen.x - (size.right - size.left)) / 2, (screen.y - (size.bottom - size.top)) / 2);
+        screen_text::MakeCentred(panel, screen.x, screen.y / 2 - 12, L"Результаты сохраняются…", 20, true, 1);
         window_->IdlePass();
     }
     if (forwarder_->WaitUntilMerged(bound)) return true;

@@ -216,3 +216,37 @@ TEST_F(WayOut, ASaveThatCannotHappenIsSaidInTheDialogAndChangesNothing) {
 }
 
 }  // namespace
+
+// The window closes while the shared folder is gone for a moment: the program says on its
+// screen that the results are being saved, waits its bound, and says on standard error where
+// the pass is kept; the folder back, the pass arrives.
+TEST_F(WayOut, AClosingWindowSaysTheResultsAreBeingSavedWhileItWaits) {
+    ReachResults(L"Иван");
+    ASSERT_TRUE(app->Forwarder()->WaitUntilMerged(std::chrono::seconds(30)));
+    const std::string folder = results.Path();
+    std::filesystem::rename(folder, folder + "-away");
+    app->AddReportRow(report::kStartTime, L"10-December-2026 08:15", report::kString);
+    ASSERT_TRUE(app->SaveResults());
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(app->FinishSaving(std::chrono::milliseconds(0), true));
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    Screenshot("saving_notice");
+    EXPECT_NE(said.find("they are kept in " + journal.Path()), std::string::npos) << said;
+    // The notice: dark text in the middle of an otherwise plain screen.
+    const auto pixels = engine->Device()->ReadBackBuffer();
+    int ink = 0;
+    for (int y = 280; y < 320; ++y)
+        for (int x = 250; x < 550; ++x) {
+            const DWORD c = pixels[static_cast<std::size_t>(y) * 800 + x];
+            ink += ((c >> 16) & 0xFF) + ((c >> 8) & 0xFF) + (c & 0xFF) < 300;
+        }
+    EXPECT_GT(ink, 200);
+
+    std::filesystem::rename(folder + "-away", folder);
+    ::testing::internal::CaptureStderr();
+    EXPECT_TRUE(app->FinishSaving(std::chrono::seconds(30), false));
+    ::testing::internal::GetCapturedStderr();
+    const auto rows = ResultsBook(app->Workbook()->GetFileName(), L"Иван").Rows();
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back().second, L"10-December-2026 08:15");
+}
