@@ -82,6 +82,10 @@ class IMDialogBase<IMEmptyView> : public IMViewControl<IMEmptyView>, public IMCo
     std::size_t PendingAddCount() const;
     std::size_t PendingDeleteCount() const { return pendingDeletes_.size(); }
 
+    // The live children in drawing order, copied so that handlers which move children
+    // between layers cannot disturb the walk.
+    std::vector<IMControl*> LiveChildren() const;
+
    protected:
     // Deletes every child still held, live or pending (the end of a container's life).
     void DeleteChildren();
@@ -91,9 +95,6 @@ class IMDialogBase<IMEmptyView> : public IMViewControl<IMEmptyView>, public IMCo
 
    private:
     bool IsLive(IMControl* child) const;
-    // The live children in drawing order, copied so that handlers which move children
-    // between layers cannot disturb the walk.
-    std::vector<IMControl*> LiveChildren() const;
     // Looks again for the child under the last pointer position, when the pointer is over
     // this container.
     void RefreshHover();
