@@ -247,13 +247,25 @@ void IMDialogBase<IMEmptyView>::PointerAt(POINT local) {
 
 int IMDialogBase<IMEmptyView>::MouseButton(const IMMouseEvent& e) {
     IMControl::MouseButton(e);
-    // The child under the press, not the one the last move found: children may have come,
-    // gone or moved since without the pointer moving (a new board under a resting hand).
     const RECT r = GetRect();
     lastMouseX_ = e.x - r.left;
     lastMouseY_ = e.y - r.top;
     pointerHere_ = true;
-    UpdateHover(IMMouseEvent(this, e.id, e.wParam, 0, lastMouseX_, lastMouseY_));
+    // A press (or a wheel turn) goes to the child under it, not the one the last move found:
+    // children may have come, gone or moved since without the pointer moving (a new board
+    // under a resting hand). A release goes where its press went, as long as the pointer has
+    // not moved: a button's pressed picture may leave the very pixel under the pointer open.
+    switch (static_cast<UINT>(e.id)) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+        case WM_MOUSEWHEEL:
+            UpdateHover(IMMouseEvent(this, e.id, e.wParam, 0, lastMouseX_, lastMouseY_));
+            break;
+        default:
+            break;
+    }
     if (!hoverChild_) return 0;
     if (static_cast<UINT>(e.id) == WM_LBUTTONDOWN && hoverChild_ != focusChild_ && hoverChild_->IsFocusable()) {
         if (focusChild_) focusChild_->SetFocus(false);

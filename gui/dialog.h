@@ -13,7 +13,7 @@
 //   (not drawn, hit or updated)        (still hit; signals other than focus disconnected)
 //
 // The child under the pointer is found again whenever what lies under the pointer may have
-// changed: on every move and every button (a press goes to the child under it, whatever came
+// changed: on every move and every press (a press goes to the child under it, whatever came
 // and went since the last move), when the container comes under the pointer, when children
 // join, leave, move, show or hide, and when the container itself moves. So a screen opened
 // under a still pointer shows its hover at once and takes the first click, at any depth.
