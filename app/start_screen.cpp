@@ -17,6 +17,17 @@ constexpr int kDescriptionPage = 236;
 constexpr RECT kDescriptionScroll = {712, 187, 726, 427};
 constexpr int kDescriptionLayoutHeight = 415;
 
+struct LegendKey {
+    const wchar_t* picture;
+    const wchar_t* text;
+};
+constexpr LegendKey kLegend[] = {
+    {L"EscButton", L"- пропустить инструкцию;"}, {L"F1Button", L"- повторить инструкцию;"}, {L"F12Button", L"- выход"}};
+constexpr int kLegendLeft = 135;      // the first key's picture
+constexpr int kLegendTop = 520;       // the texts; the key pictures stand 3 pixels higher
+constexpr int kLegendKeyToText = 45;  // from a key picture's left edge to its text
+constexpr int kLegendGap = 10;        // from the end of a text to the next key
+
 }  // namespace
 
 void IMAppBase::ShowStartScreen() {
@@ -80,13 +91,15 @@ void IMAppBase::ShowStartScreen() {
     IMButton* exit = CreateButton(dialog, 755, 22, L"ExitButton", L"", L"", L"", 0);
     exit->OnClick.connect(boost::bind(&IMControl::Close, window_));
 
+    // The key legend along one row: each key's picture, then what it does. How wide a text is
+    // depends on the face the system found, so each key follows the measured text before it.
     Make(dialog, 30, 520, L"Клавиши:", 18, true);
-    CreatePicture(dialog, 135, 517, L"EscButton", 0, 0xFFFFFFFF);
-    Make(dialog, 180, 520, L"- пропустить инструкцию;", 16, false);
-    CreatePicture(dialog, 350, 517, L"F1Button", 0, 0xFFFFFFFF);
-    Make(dialog, 395, 520, L"- повторить инструкцию;", 16, false);
-    CreatePicture(dialog, 555, 517, L"F12Button", 0, 0xFFFFFFFF);
-    Make(dialog, 600, 520, L"- выход", 16, false);
+    int x = kLegendLeft;
+    for (const LegendKey& key : kLegend) {
+        CreatePicture(dialog, x, kLegendTop - 3, key.picture, 0, 0xFFFFFFFF);
+        IMStaticText* text = Make(dialog, x + kLegendKeyToText, kLegendTop, key.text, 16, false);
+        x = text->GetRect().right + kLegendGap;
+    }
 
     if (optionsCallback_) {
         IMButton* options = CreateButton(dialog, 665, 510, L"OptionsButton", L"OptionsButton", L"OptionsButtonNuv",

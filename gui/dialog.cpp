@@ -101,7 +101,8 @@ void IMDialogBase<IMEmptyView>::RemoveChild(IMControl* child) {
     }
 }
 
-void IMDialogBase<IMEmptyView>::ProcessPendingDeletes() {
+bool IMDialogBase<IMEmptyView>::ProcessPendingDeletes() {
+    bool deleted = false;
     while (!pendingDeletes_.empty()) {
         IMControl* c = pendingDeletes_.back();
         const int l = LayerOf(c);
@@ -112,25 +113,30 @@ void IMDialogBase<IMEmptyView>::ProcessPendingDeletes() {
             Erase(layers_, l, c);
             pendingDeletes_.pop_back();
             delete c;
+            deleted = true;
         } else {
             pendingDeletes_.pop_back();
         }
     }
+    return deleted;
 }
 
 // [SECTION] Update and drawing
 
 int IMDialogBase<IMEmptyView>::Update(const IMEvent& e) {
-    ProcessPendingDeletes();
+    bool changed = ProcessPendingDeletes();
     for (auto& [layer, v] : pendingAdds_) {
         auto& live = layers_[layer];
         live.insert(live.end(), v.begin(), v.end());
+        changed = true;
     }
     pendingAdds_.clear();
+    // What lies under a still pointer may be new, or gone.
+    if (changed) RefreshHover();
     Tick();
     Notify(OnUpdate, EV_UPDATE);
     for (IMControl* child : LiveChildren()) child->Update(IMEvent(e));
-    ProcessPendingDeletes();
+    if (ProcessPendingDeletes()) RefreshHover();
     return 0;
 }
 
@@ -192,6 +198,7 @@ int IMDialogBase<IMEmptyView>::MouseMove(const IMMouseEvent& e) {
     const RECT r = GetRect();
     lastMouseX_ = e.x - r.left;
     lastMouseY_ = e.y - r.top;
+    pointerHere_ = true;
     IMMouseEvent local(this, e.id, e.wParam, 0, lastMouseX_, lastMouseY_);
     UpdateHover(local);
     if (hoverChild_) hoverChild_->MouseMove(local);
@@ -202,7 +209,9 @@ long IMDialogBase<IMEmptyView>::UpdateHover(const IMMouseEvent& e) {
     const int x = e.x;
     const int y = e.y;
     if (e.sender != this) {
-        // A child changed: search again only when it came under the pointer or is the hovered one.
+        // A child changed: search again only when it came under the pointer or is the hovered
+        // one, and only while the pointer is over this container at all.
+        if (!pointerHere_) return 0;
         if (!e.sender->HitTest(x, y) && e.sender != hoverChild_) return 0;
     }
     IMControl* found = nullptr;
@@ -226,8 +235,37 @@ long IMDialogBase<IMEmptyView>::UpdateHover(const IMMouseEvent& e) {
     return 0;
 }
 
+void IMDialogBase<IMEmptyView>::RefreshHover() {
+    if (pointerHere_) UpdateHover(IMMouseEvent(this, static_cast<int>(WM_MOUSEMOVE), 0, 0, lastMouseX_, lastMouseY_));
+}
+
+void IMDialogBase<IMEmptyView>::PointerAt(POINT local) {
+    lastMouseX_ = local.x;
+    lastMouseY_ = local.y;
+    pointerHere_ = true;
+}
+
 int IMDialogBase<IMEmptyView>::MouseButton(const IMMouseEvent& e) {
     IMControl::MouseButton(e);
+    const RECT r = GetRect();
+    lastMouseX_ = e.x - r.left;
+    lastMouseY_ = e.y - r.top;
+    pointerHere_ = true;
+    // A press (or a wheel turn) goes to the child under it, not the one the last move found:
+    // children may have come, gone or moved since without the pointer moving (a new board
+    // under a resting hand). A release goes where its press went, as long as the pointer has
+    // not moved: a button's pressed picture may leave the very pixel under the pointer open.
+    switch (static_cast<UINT>(e.id)) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+        case WM_MOUSEWHEEL:
+            UpdateHover(IMMouseEvent(this, e.id, e.wParam, 0, lastMouseX_, lastMouseY_));
+            break;
+        default:
+            break;
+    }
     if (!hoverChild_) return 0;
     if (static_cast<UINT>(e.id) == WM_LBUTTONDOWN && hoverChild_ != focusChild_ && hoverChild_->IsFocusable()) {
         if (focusChild_) focusChild_->SetFocus(false);
@@ -235,13 +273,24 @@ int IMDialogBase<IMEmptyView>::MouseButton(const IMMouseEvent& e) {
         if (hoverChild_) hoverChild_->SetFocus(true);
     }
     if (!hoverChild_) return 0;
-    const RECT r = GetRect();
-    hoverChild_->MouseButton(IMMouseEvent(this, e.id, e.wParam, 0, e.x - r.left, e.y - r.top));
+    hoverChild_->MouseButton(IMMouseEvent(this, e.id, e.wParam, 0, lastMouseX_, lastMouseY_));
+    return 0;
+}
+
+int IMDialogBase<IMEmptyView>::MouseEnter(const IMMouseEvent& e) {
+    IMControl::MouseEnter(e);
+    // The enter carries the pointer in the parent's coordinates, those of our rectangle.
+    if (parent_) {
+        const RECT r = GetRect();
+        PointerAt(POINT{e.x - r.left, e.y - r.top});
+    }
+    RefreshHover();
     return 0;
 }
 
 int IMDialogBase<IMEmptyView>::MouseLeave(const IMMouseEvent& e) {
     IMControl::MouseLeave(e);
+    pointerHere_ = false;
     if (hoverChild_) {
         IMControl* old = hoverChild_;
         hoverChild_ = nullptr;
@@ -272,6 +321,18 @@ long IMDialogBase<IMEmptyView>::OnChildFocusEvent(const IMEvent& e) {
         focusChild_ = nullptr;
     }
     return 1;
+}
+
+int IMDialogBase<IMEmptyView>::SetRect(const RECT& r) {
+    const RECT old = GetRect();
+    if (EqualRect(r, old)) return 0;
+    // The pointer stays where it is relative to the parent. (If the move brings the container
+    // under the pointer, its enter sets the same position again.)
+    lastMouseX_ += old.left - r.left;
+    lastMouseY_ += old.top - r.top;
+    IMViewControl<IMEmptyView>::SetRect(r);
+    RefreshHover();
+    return 0;
 }
 
 // [SECTION] Layers

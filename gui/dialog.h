@@ -12,6 +12,12 @@
 //   created  --next Update-->  live  --Dispose-->  scheduled  --next Update-->  deleted
 //   (not drawn, hit or updated)        (still hit; signals other than focus disconnected)
 //
+// The child under the pointer is found again whenever what lies under the pointer may have
+// changed: on every move and every press (a press goes to the child under it, whatever came
+// and went since the last move), when the container comes under the pointer, when children
+// join, leave, move, show or hide, and when the container itself moves. So a screen opened
+// under a still pointer shows its hover at once and takes the first click, at any depth.
+//
 // GUI thread only.
 //
 // Contents: construction and ownership | insertion and deletion | update and drawing |
@@ -41,7 +47,12 @@ class IMDialogBase<IMEmptyView> : public IMViewControl<IMEmptyView>, public IMCo
     bool HitTest(int x, int y) override;
     int MouseMove(const IMMouseEvent& e) override;
     int MouseButton(const IMMouseEvent& e) override;
+    // Coming under a still pointer, the container looks for the child there at once.
+    int MouseEnter(const IMMouseEvent& e) override;
     int MouseLeave(const IMMouseEvent& e) override;
+    // A container that moves under a still pointer keeps the pointer where it is on the
+    // screen, which is elsewhere among its children.
+    int SetRect(const RECT& r) override;
     int Key(const IMKeyboardEvent& e) override;
     int Draw(const IMEvent& e) override;
     using IMEmptyView::Draw;  // the view's own Draw() stays visible beside the control's
@@ -55,7 +66,8 @@ class IMDialogBase<IMEmptyView> : public IMViewControl<IMEmptyView>, public IMCo
     long UpdateHover(const IMMouseEvent& e) override;
     POINT LastMousePosition() const override { return {lastMouseX_, lastMouseY_}; }
 
-    void ProcessPendingDeletes();
+    // True when it deleted a child.
+    bool ProcessPendingDeletes();
     // The first layer, in ascending order, that holds the child; 0 when none does.
     int LayerOf(IMControl* child) const;
     // Moves a live child to another layer at once (a child still pending insertion stays).
@@ -70,15 +82,22 @@ class IMDialogBase<IMEmptyView> : public IMViewControl<IMEmptyView>, public IMCo
     std::size_t PendingAddCount() const;
     std::size_t PendingDeleteCount() const { return pendingDeletes_.size(); }
 
-   protected:
-    // Deletes every child still held, live or pending (the end of a container's life).
-    void DeleteChildren();
-
-   private:
-    bool IsLive(IMControl* child) const;
     // The live children in drawing order, copied so that handlers which move children
     // between layers cannot disturb the walk.
     std::vector<IMControl*> LiveChildren() const;
+
+   protected:
+    // Deletes every child still held, live or pending (the end of a container's life).
+    void DeleteChildren();
+    // The pointer is over this container at a local position, known without a move (the
+    // top-level window's own enter, whose event speaks in screen coordinates).
+    void PointerAt(POINT local);
+
+   private:
+    bool IsLive(IMControl* child) const;
+    // Looks again for the child under the last pointer position, when the pointer is over
+    // this container.
+    void RefreshHover();
 
     std::map<int, std::vector<IMControl*>> layers_;
     std::map<int, std::vector<IMControl*>> pendingAdds_;
@@ -87,6 +106,10 @@ class IMDialogBase<IMEmptyView> : public IMViewControl<IMEmptyView>, public IMCo
     IMControl* focusChild_ = nullptr;
     int lastMouseX_ = 0;
     int lastMouseY_ = 0;
+    // The pointer is over the container: a pointer message reached it or its parent found it
+    // under the pointer, and it has not left since. Until then the last position means nothing
+    // and no child is looked for.
+    bool pointerHere_ = false;
 };
 
 using IMDialog = IMDialogBase<IMEmptyView>;

@@ -36,9 +36,12 @@ int IMWindow::Tick() {
     if (!window_) return 0;
     const bool inside = window_->PointerInside();
     const POINT p = window_->CursorPos();
-    if (inside && !IsMouseOver())
+    if (inside && !IsMouseOver()) {
+        // The enter speaks in screen coordinates; the tree below wants the client position.
+        const POINT origin = window_->ClientToScreen(POINT{0, 0});
+        PointerAt(POINT{p.x - origin.x, p.y - origin.y});
         MouseEnter(IMMouseEvent(this, MSG_MOUSEENTER, 0, 0, p.x, p.y));
-    else if (!inside && IsMouseOver())
+    } else if (!inside && IsMouseOver())
         MouseLeave(IMMouseEvent(this, MSG_MOUSELEAVE, 0, 0, p.x, p.y));
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "sound/sound_stream.h"
 
 #include <algorithm>
+#include <boost/signals2/shared_connection_block.hpp>
 #include <chrono>
 #include <cstring>
 
@@ -182,9 +183,10 @@ void CSoundStream::RunPlayback() {
     endRequested_ = false;
     endCount_ = 0;
     state_ = StreamState::Stopped;
+    const DWORD ending = ++endings_;
     guard.unlock();
     platform::Debug::Trace(std::wstring_view(L" звук остановился"));
-    platform::MainQueue().Post(messages.pause, id_, 0);
+    platform::MainQueue().Post(messages.pause, id_, static_cast<LPARAM>(ending));
 }
 
 // Clock microseconds until the play cursor, now at `cursor`, enters the half the thread fills
@@ -196,6 +198,28 @@ std::int64_t CSoundStream::UntilNextHalfDue(DWORD cursor) const {
     const std::int64_t us =
         bytesPerSecond_ > 0 ? distance * 1'000'000 / bytesPerSecond_ + 2000 : std::int64_t{kPollMs} * 1000;
     return std::clamp<std::int64_t>(us, std::int64_t{kShortestWaitMs} * 1000, std::int64_t{kPollMs} * 1000);
+}
+
+// [SECTION] Ended slots (GUI thread)
+
+DWORD CSoundStream::Endings() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return endings_;
+}
+
+void CSoundStream::NoteEndedSlot(const IMConnection& c) {
+    std::erase_if(endedSlots_, [](const EndedSlot& s) { return !s.connection.connected(); });
+    endedSlots_.push_back({c, Endings()});
+}
+
+void CSoundStream::EmitEnded(DWORD ending) {
+    // Slots connected once this playback had ended are held back for this one emission. (Slots
+    // that a slot connects during it are not called by it either.)
+    std::vector<boost::signals2::shared_connection_block> later;
+    for (const EndedSlot& s : endedSlots_)
+        if (s.endingsBefore >= ending && s.connection.connected()) later.emplace_back(s.connection);
+    // With every slot held back there is nobody to tell (and nothing for the combiner to return).
+    if (ended.num_slots() > later.size()) Emit(ended, id_);
 }
 
 // [SECTION] Labels (GUI thread)

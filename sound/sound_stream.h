@@ -5,6 +5,11 @@
 // Play started the stream, "pause" when its playback thread has ended (after Stop and at the
 // natural end alike), "label" when a label time of the playback was reached.
 //
+// An end belongs to its playback. "pause" carries the number of the ending (1 for the first
+// playback to end, 2 for the next …), and an ended slot hears an ending only when it was
+// connected before that playback ended: a listener connected after a Stop, while the stopped
+// playback's "pause" is still on its way, waits for the end of a later playback.
+//
 // How a playback ends by itself (endCount counts fills in a row that ran out of data):
 //
 //   fill                         | data read     | endCount | what is heard next
@@ -72,6 +77,19 @@ class CSoundStream {
 
     // A label timer fired: posts "label" once for this playback and forgets the label time.
     long OnLabelTimer(unsigned timerId, DWORD labelTime);
+    // Connects an ended slot, which hears the end of the playback going on now or of a later
+    // one. Pass a boost::bind of a control's member directly so the slot dies with the control.
+    template <class F>
+    IMConnection ConnectEnded(const F& slot) {
+        IMConnection c = ended.connect(slot);
+        NoteEndedSlot(c);
+        return c;
+    }
+    // Calls the ended slots that were connected before ending number `ending` (see above).
+    void EmitEnded(DWORD ending);
+    // How many playbacks have ended so far.
+    DWORD Endings() const;
+
     // The playback thread decided to end playback `playback` and asked (by a posted message)
     // for its label timers to go; a later playback's timers are left alone.
     void OnLabelRemovalRequest(DWORD playback);
@@ -106,6 +124,7 @@ class CSoundStream {
     platform::AudioResult LockHalf(DWORD offset, void** region);
     std::int64_t UntilNextHalfDue(DWORD cursor) const;
     void FillHalf(DWORD offset);
+    void NoteEndedSlot(const IMConnection& c);
     void ScheduleLabelTimers();
     void RemoveLabelTimers();
 
@@ -119,6 +138,7 @@ class CSoundStream {
     int endCount_ = 0;
     int nextHalf_ = 0;    // 1: the second half is due next
     DWORD playback_ = 0;  // counts playbacks, so late requests can tell which one they mean
+    DWORD endings_ = 0;   // counts ended playbacks; "pause" carries the new count
     WakeEvent wake_;
     std::thread thread_;
 
@@ -129,6 +149,11 @@ class CSoundStream {
     DWORD bytesPerSecond_ = 0;
 
     // GUI thread only.
+    struct EndedSlot {
+        IMConnection connection;
+        DWORD endingsBefore;  // Endings() when it was connected
+    };
+    std::vector<EndedSlot> endedSlots_;
     std::vector<unsigned> labelTimers_;
     IMTimerService* labelTimerService_ = nullptr;  // the service the current label timers belong to
 };

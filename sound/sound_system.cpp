@@ -141,7 +141,7 @@ bool CSoundSystem::DispatchSoundMessage(UINT message, WPARAM wParam, LPARAM lPar
     }
     if (is(messages_.pause)) {
         handled = true;
-        if (CSoundStream* s = Find(wParam)) Emit(s->ended, DWORD{wParam});
+        if (CSoundStream* s = Find(wParam)) s->EmitEnded(static_cast<DWORD>(lParam));
     }
     if (is(messages_.stop)) {
         handled = true;

@@ -10,11 +10,12 @@
 // the key under which the source is shared.
 //
 // Messages: "WM_IM_ONSOUNDPLAY" (wParam stream id) when Play started a stream,
-// "WM_IM_ONSOUNDPOUSE" (wParam stream id) when a playback thread ended, after Stop and at the
-// natural end alike, "WM_IM_ONLABEL" (wParam stream id, lParam label time) when a label time was
-// reached; "WM_IM_ONSOUNDSTOP" is registered and dispatched but never posted. A fifth, private
-// message carries a playback thread's request to remove its label timers on the GUI thread.
-// The window procedure hands every message to DispatchSoundMessage before its own handling.
+// "WM_IM_ONSOUNDPOUSE" (wParam stream id, lParam the stream's count of ended playbacks) when a
+// playback thread ended, after Stop and at the natural end alike, "WM_IM_ONLABEL" (wParam
+// stream id, lParam label time) when a label time was reached; "WM_IM_ONSOUNDSTOP" is
+// registered and dispatched but never posted. A fifth, private message carries a playback
+// thread's request to remove its label timers on the GUI thread. The window procedure hands
+// every message to DispatchSoundMessage before its own handling.
 //
 // Threads: everything here belongs to the GUI thread. Playback threads only post to
 // platform::MainQueue(). Slots run on the GUI thread and may call Play, Stop and CreateSound.
@@ -87,11 +88,13 @@ class CSoundSystem {
     bool Stop(DWORD id);
 
     // Connects to the stream's ended notification; an empty connection for an unknown id.
+    // The slot hears the end of the playback going on now or of a later one, never the end of
+    // a playback that was already over (stopped, or at its end) when it was connected.
     // Pass a boost::bind of a control's member directly so the slot dies with the control.
     template <class F>
     IMConnection ConnectEnded(DWORD id, const F& slot) {
         CSoundStream* s = Find(id);
-        return s ? s->ended.connect(slot) : IMConnection();
+        return s ? s->ConnectEnded(slot) : IMConnection();
     }
     // Adds the label time kLabelTime to a stopped stream (a playing stream's labels are not
     // changed) and connects to its label notification; an empty connection for an unknown id.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <boost/bind/bind.hpp>
 
 #include "app/report_rows.h"
 #include "tests/app/app_harness.h"
@@ -113,6 +114,14 @@ TEST_F(Exercise, FourBoardsPlayedWithPlannedMistakesWriteEveryCounter) {
     Solve(second);
     VorlenDlg* third = WaitForBoard(2);
     ASSERT_NE(third, nullptr);
+    // The hand rested on the bell through the praise and the narration: the new board's bell
+    // is under it at once and takes the next press, made through SDL without a move.
+    EXPECT_TRUE(third->Bell()->IsMouseOver());
+    sdlinput::Button(true, kBellMiddle.x, kBellMiddle.y);
+    sdlinput::Button(false, kBellMiddle.x, kBellMiddle.y);
+    Pump();
+    EXPECT_EQ(app->Counters().wrongSequence, 2);
+    EXPECT_TRUE(RunUntil([&] { return third->Bell()->IsEnabled(); }));
     Solve(third);
     VorlenDlg* fourth = WaitForBoard(3);
     ASSERT_NE(fourth, nullptr);
@@ -148,7 +157,7 @@ TEST_F(Exercise, FourBoardsPlayedWithPlannedMistakesWriteEveryCounter) {
     const std::vector<std::pair<std::wstring, std::wstring>> pass(rows.end() - 8, rows.end());
     EXPECT_EQ(pass[0].first, report::kStartTime);
     EXPECT_TRUE(LooksLikeStartTime(pass[0].second)) << pass[0].second;
-    const std::vector<std::pair<std::wstring, std::wstring>> counts = {{report::kWrongSequence, L"1"},
+    const std::vector<std::pair<std::wstring, std::wstring>> counts = {{report::kWrongSequence, L"2"},
                                                                        {report::kWrongExtra, L"1"},
                                                                        {report::kGrabMiss, L"1"},
                                                                        {report::kDropMiss, L"1"},
@@ -173,6 +182,9 @@ TEST_F(Exercise, RetryDuringANarrationStartsAFreshExerciseAtTheFirstBoard) {
     VorlenDlg* board = episodes::Board(0);
     Solve(board);
     ASSERT_TRUE(RunUntil([&] { return IsPlaying(139); }));
+    // Watches the old board's life: its slot goes when the board does.
+    IMEventSignal probe;
+    const IMConnection oldBoard = probe.connect(boost::bind(&IMControl::IsHidden, board));
 
     Key(VK_F12);
     Screenshot("exit_menu");
@@ -190,6 +202,7 @@ TEST_F(Exercise, RetryDuringANarrationStartsAFreshExerciseAtTheFirstBoard) {
     EXPECT_EQ(app->Counters().wrongSequence, 0);
     VorlenDlg* fresh = episodes::Board(0);
     ASSERT_NE(fresh, nullptr);
+    EXPECT_FALSE(oldBoard.connected()) << "the old board is still there";  // its address may be reused
     // A new board, not the solved one (which may have left its memory to it): no stage card
     // lies on its slot yet.
     EXPECT_TRUE(std::none_of(fresh->Cards().begin(), fresh->Cards().end(),

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "app/report_rows.h"
+#include "gui/picture.h"
 #include "tests/app/app_harness.h"
+#include "views/static_text.h"
 #include "widgets/edit_bar.h"
 #include "widgets/scroll.h"
 
@@ -36,6 +38,39 @@ TEST_F(WayIn, NameTypedThroughSdlAndStartClicked) {
     EXPECT_TRUE(bar->Edit()->HasFocus());
     EXPECT_TRUE(app->DescriptionScroll()->IsHidden());
     Screenshot("start_screen");
+
+    // The key legend: no text pixel lies on or beside a key's picture, whatever face drew the
+    // texts. Each kind's pixels are what it adds to the screen drawn without either.
+    {
+        std::vector<IMControl*> keys, texts;
+        for (IMControl* c : start->LiveChildren()) {
+            const LONG top = c->GetRect().top;
+            if (top < 510 || top > 530) continue;
+            if (dynamic_cast<IMStaticText*>(c)) texts.push_back(c);
+            if (dynamic_cast<IMPicture*>(c)) keys.push_back(c);
+        }
+        ASSERT_EQ(keys.size(), 3u);
+        ASSERT_EQ(texts.size(), 4u);  // "Клавиши:" and what the three keys do
+        const auto draw = [&](bool withTexts, bool withKeys) {
+            for (IMControl* c : texts) withTexts ? c->Show() : c->Hide();
+            for (IMControl* c : keys) withKeys ? c->Show() : c->Hide();
+            Pump();
+            return engine->Device()->ReadBackBuffer();
+        };
+        const auto neither = draw(false, false), textsOnly = draw(true, false), keysOnly = draw(false, true);
+        draw(true, true);
+        int touching = 0;
+        for (int y = 501; y < 559; ++y)
+            for (int x = 1; x < 799; ++x) {
+                if (textsOnly[y * 800 + x] == neither[y * 800 + x]) continue;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const int i = (y + dy) * 800 + x + dx;
+                        touching += keysOnly[i] != neither[i];
+                    }
+            }
+        EXPECT_EQ(touching, 0) << "text pixels on or beside a key picture";
+    }
 
     sdlinput::Text("Пётр");
     sdlinput::Text(" Иванов");
@@ -160,14 +195,19 @@ TEST_F(WayIn, EscapeSkipsTheInstructionAndSpaceWaitsForThePrompt) {
 
 // Listened to the end: the pressed bell blinks from 22.7 s into the speech and is gone some
 // 2.3 s later; when the speech ends the keyboard prompt comes with its closing words and a
-// blinking space bar, the pointer is back, and Space now ends the instruction.
+// blinking space bar, the pointer is back, and Space now ends the instruction. The way in is
+// the Enter that also closes an F1 demonstration whose speech was playing: the end of that
+// stopped speech is not the new speech's end.
 TEST_F(WayIn, InstructionListenedToTheEndThenSpace) {
     platform::Clock::SetScale(10.0);  // a slower clock than the other tests: times are checked
     app->ShowStartScreen();
     Pump();
+    Key(VK_F1);
+    ASSERT_TRUE(IsPlaying(137));
     Key(VK_RETURN);
     IMDialog* overlay = app->InstructionOverlay();
     ASSERT_NE(overlay, nullptr);
+    EXPECT_FALSE(app->PromptShown());
     const std::size_t pictures = overlay->LiveChildCount();
     EXPECT_EQ(pictures, 7u);  // the board, the bell and five cards
 

@@ -91,10 +91,8 @@ TEST_F(DialogTest, ChildrenJoinAndLeaveOnlyAtUpdate) {
     EXPECT_TRUE(button->OnClick.empty());
     EXPECT_EQ(root.PendingDeleteCount(), 1u);
 
-    Pass(root);  // the closed one is deleted first thing, the new one joins
+    Pass(root);  // the closed one is deleted first thing, the new one joins under the pointer
     EXPECT_EQ(Box::alive, 1);
-    EXPECT_EQ(root.HoverChild(), nullptr);
-    root.MouseMove(Move(12, 12));
     EXPECT_EQ(root.HoverChild(), created);
 
     // Closing a child that never joined deletes it at once.
@@ -160,29 +158,32 @@ TEST_F(DialogTest, NeighboursGetEnterBeforeLeaveAndLeavingTheWindowReachesTheLea
     EXPECT_FALSE(panel->IsMouseOver());
 }
 
-TEST_F(DialogTest, AScreenOpenedUnderAStillPointerWaitsForAMove) {
+// Under a still pointer, hover follows what comes and goes: a screen's button gets its enter
+// as it joins, a panel moved under the pointer passes it on to its own child, and closing the
+// panel gives it back. No move is needed for any of it.
+TEST_F(DialogTest, HoverFollowsControlsThatComeGoAndMoveUnderAStillPointer) {
     IMDialog root(nullptr, &screen, 0);
     root.MouseMove(Move(50, 50));
     auto* screenDialog = new IMDialog(&root, &screen, 0);
     auto* button = new Box(screenDialog, {20, 20, 120, 120}, 0, "button", &log);
+    const RECT away{400, 400, 600, 600};
+    auto* panel = new IMDialog(screenDialog, &away, 1);
+    new Box(panel, {10, 10, 60, 60}, 0, "inner", &log);
     Pass(root);
     Pass(*screenDialog);
-    int clicks = 0;
-    button->OnClick.connect([&](const IMMouseEvent&) {
-        ++clicks;
-        return 0L;
-    });
-    root.MouseButton(Press(50, 50));
-    root.MouseButton(Release(50, 50));
-    EXPECT_EQ(clicks, 0);  // nobody was found under the pointer yet
-
-    // A child that changes under the pointer gets its enter at once.
-    button->SetRect(RECT{20, 20, 121, 121});
-    EXPECT_TRUE(log.empty());  // the screen has not seen the pointer yet: its last position is (0, 0)
-    root.MouseMove(Move(51, 51));
+    Pass(*panel);
     EXPECT_EQ(log, (std::vector<std::string>{"enter button"}));
-    button->Hide();  // hiding under the pointer makes it leave
-    EXPECT_EQ(log.back(), "leave button");
+    EXPECT_TRUE(button->IsMouseOver());
+
+    panel->SetPosition(30, 30);  // the pointer is now at (20, 20) in the panel
+    EXPECT_EQ(log, (std::vector<std::string>{"enter button", "enter inner", "leave button"}));
+    panel->SetPosition(-20, -20);  // still over the panel, at (70, 70): past the inner box
+    EXPECT_EQ(log.back(), "leave inner");
+    EXPECT_EQ(panel->HoverChild(), nullptr);
+    panel->Close();  // once it is gone, the button is under the pointer again
+    Pass(*screenDialog);
+    EXPECT_EQ(log.back(), "enter button");
+    EXPECT_EQ(screenDialog->HoverChild(), button);
 }
 
 TEST_F(DialogTest, SetLayerMovesOnlyLiveChildren) {

@@ -179,6 +179,28 @@ TEST_F(WindowTest, AQuickTapThroughSdlClicksOnceAndADoubleClickArrives) {
     EXPECT_FALSE(window->PumpOnce());
 }
 
+// A hand resting on the screen while a panel appears under it: the panel's button takes the
+// hover at once and the very next press and release, through SDL, with no move in between.
+TEST_F(WindowTest, APressWithoutAMoveReachesAButtonShownUnderThePointer) {
+    auto* screen = new IMDialog(window, nullptr, 0);
+    const RECT panelRect{100, 100, 300, 300};
+    auto* panel = new IMDialog(screen, &panelRect, 0);
+    auto* button = new Box(panel, {20, 20, 80, 80}, "button", &log);
+    panel->Hide();
+    int clicks = 0;
+    button->OnClick.connect([&](const IMMouseEvent&) { return long(++clicks); });
+    sdlinput::Motion(150, 150);
+    for (int i = 0; i < 3; ++i) window->PumpOnce();
+
+    panel->Show();
+    window->PumpOnce();
+    EXPECT_TRUE(button->IsMouseOver());
+    sdlinput::Button(true, 150, 150);
+    sdlinput::Button(false, 150, 150);
+    window->PumpOnce();
+    EXPECT_EQ(clicks, 1);
+}
+
 TEST_F(WindowTest, TheSleepingLoopWakesForAPostedMessageAndForItsTimers) {
     using Clock = std::chrono::steady_clock;
     // Nothing to do: the loop sleeps until another thread posts (a sound's end, say).

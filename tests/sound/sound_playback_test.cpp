@@ -110,7 +110,8 @@ TEST(SoundPlayback, EndTiming) {
 }
 
 // Play of a playing stream and Stop of a stopped one post nothing; Stop returns after the
-// thread ended, and the ended slots run only when its message is dispatched.
+// thread ended, and the ended slots run only when its message is dispatched, and only those
+// connected before that playback ended.
 TEST(SoundPlayback, PlayAndStopTwice) {
     ScaledClock fast;
     SoundHarness h;
@@ -141,6 +142,22 @@ TEST(SoundPlayback, PlayAndStopTwice) {
     EXPECT_TRUE(h.system.Stop(id));
     h.RunFor(100);
     EXPECT_EQ(h.Count(m.pause), 1);
+    EXPECT_EQ(ended, 1);
+
+    // An end belongs to its playback: a slot connected after a Stop, while that end is still
+    // on its way, hears only the end of the next playback (here as the only slot, as when a
+    // screen asks for the sound again and connects afresh).
+    EXPECT_TRUE(h.system.Play(id));
+    EXPECT_TRUE(h.system.Stop(id));
+    EXPECT_EQ(FromMemory(h, L"two", tone), id);
+    int later = 0;
+    h.system.ConnectEnded(id, [&](DWORD) { return long(++later); });
+    EXPECT_TRUE(h.system.Play(id));
+    h.Pump();
+    EXPECT_EQ(later, 0);
+    EXPECT_TRUE(h.system.Stop(id));
+    h.Pump();
+    EXPECT_EQ(later, 1);
     EXPECT_EQ(ended, 1);
 }
 

@@ -116,7 +116,7 @@ TEST(SoundSystem, RepeatedCreateClearsEndedSlotsOnly) {
     EXPECT_EQ(h.system.Find(id)->labelTimes, std::vector<DWORD>{CSoundSystem::kLabelTime});
 
     const auto& m = h.system.Messages();
-    h.system.DispatchSoundMessage(m.pause, id, 0);
+    h.system.DispatchSoundMessage(m.pause, id, 1);  // the end of a first playback
     EXPECT_EQ(ended, 1);
 
     EXPECT_EQ(h.system.CreateSoundFromMemory(L"x", nullptr, 0), id);
@@ -124,7 +124,7 @@ TEST(SoundSystem, RepeatedCreateClearsEndedSlotsOnly) {
         ++endedAfter;
         return 0L;
     });
-    EXPECT_TRUE(h.system.DispatchSoundMessage(m.pause, id, 0));
+    EXPECT_TRUE(h.system.DispatchSoundMessage(m.pause, id, 1));
     EXPECT_TRUE(h.system.DispatchSoundMessage(m.label, id, CSoundSystem::kLabelTime));
     EXPECT_EQ(ended, 1);
     EXPECT_EQ(endedAfter, 1);
