@@ -3,6 +3,8 @@
 // with Esc, listened to the end, shown again by F1, and the framework's plain help page).
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "app/report_rows.h"
 #include "gui/picture.h"
 #include "tests/app/app_harness.h"
@@ -141,6 +143,7 @@ TEST_F(WayIn, PassWithoutNameWritesNowhere) {
     StartPass(L"");
     EXPECT_EQ(app->Workbook(), nullptr);
     EXPECT_EQ(app->Pupil(), L"");
+    ASSERT_TRUE(app->FinishSaving(std::chrono::seconds(30), false));
     const auto ivan = ResultsBook(path, L"Иван").Rows();
     ASSERT_EQ(ivan.size(), 4u);  // the start time and the interrupted pass's closing rows
     EXPECT_EQ(ivan[0].first, report::kStartTime);
