@@ -31,7 +31,7 @@ uninstall:
 	@test -f $(BUILD_DIR)/install_manifest.txt || { echo "uninstall: nothing was installed from $(BUILD_DIR)"; exit 1; }
 	@while IFS= read -r f || [ -n "$$f" ]; do rm -f "$$f"; done < $(BUILD_DIR)/install_manifest.txt
 	@rm -f $(PREFIX)/bin/vorlen
-	@rmdir $(PREFIX)/lib/vorlen $(PREFIX)/share/doc/vorlen 2>/dev/null || true
+	@rmdir $(PREFIX)/libexec/vorlen $(PREFIX)/share/doc/vorlen 2>/dev/null || true
 
 # A Debian package of the program (build/vorlen_<version>_<arch>.deb).
 package: build

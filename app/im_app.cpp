@@ -26,7 +26,7 @@ namespace {
 IMAppBase* g_app = nullptr;
 int g_uses = 0;
 bool g_hiddenWindow = false;
-std::wstring g_resultsFolder;  // empty: the shared results folder
+std::wstring g_resultsFolder;  // empty: the folder ResultsFolder finds
 std::string g_journalFolder;   // empty: the user's data folder
 
 // Keeps the F1 overlay's close slot silent for the key that opened the overlay.
@@ -198,7 +198,7 @@ void IMAppBase::OpenResultsBook(const std::wstring& pupil) {
     if (workbook_) workbook_->Save();
     workbook_.reset();
     if (pupil.empty()) return;
-    const std::wstring folder = g_resultsFolder.empty() ? ResultsFolder() : g_resultsFolder;
+    const std::wstring folder = ResultsFolder(g_resultsFolder);
     workbook_ = std::make_unique<ResultsBook>(folder + title_ + L".xls", pupil, forwarder_.get());
 }
 

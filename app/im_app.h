@@ -138,8 +138,8 @@ class IMAppBase {
     static void Shutdown();
     // Tests: the next first Instance opens a hidden window.
     static void UseHiddenWindow(bool hidden);
-    // Tests: workbooks go into `folder` (ending in '/') instead of the shared results folder;
-    // empty restores it.
+    // Workbooks go into `folder` (made when missing) instead of the one ResultsFolder finds:
+    // the command line's --results-folder, or a test's own folder; empty restores it.
     static void UseResultsFolder(const std::wstring& folder);
     // Tests: the results journal is kept in `folder` instead of the user's data folder; empty
     // restores it.

@@ -425,8 +425,13 @@ bool GraphicsDevice::ChangedSinceLastPresent(int outputWidth, int outputHeight, 
 void GraphicsDevice::Present() {
     if (!renderer_) return;
     SDL_Renderer* r = Ren(renderer_);
+    // The window's size, asked with the window as the target: while the back buffer is the
+    // target SDL answers with the back buffer's 800 x 600, and the picture would then be copied
+    // unscaled into the corner of a larger screen or of a window made larger.
     int w = 0, h = 0;
+    SDL_SetRenderTarget(r, nullptr);
     SDL_GetRendererOutputSize(r, &w, &h);
+    SDL_SetRenderTarget(r, Tex(backBuffer_));
     RECT changed{};
     const bool partial = ChangedSinceLastPresent(w, h, &changed);
     SDL_SetRenderTarget(r, nullptr);
@@ -447,7 +452,11 @@ void GraphicsDevice::Present() {
     const int periodX = kBackBufferWidth / std::gcd(kBackBufferWidth, dst.w);
     const int periodY = kBackBufferHeight / std::gcd(kBackBufferHeight, dst.h);
     SDL_Rect src{0, 0, kBackBufferWidth, kBackBufferHeight};
-    if (partial && periodX <= 100 && periodY <= 100) {
+    // Scaled, a part's pixels still differ from the whole picture's by up to a tenth of a
+    // channel next to the change (SDL filters a part from its own edges): a scaled window gets
+    // the whole picture until they match.
+    const bool unscaled = dst.w == kBackBufferWidth && dst.h == kBackBufferHeight;
+    if (partial && unscaled && periodX <= 100 && periodY <= 100) {
         const int x0 = std::max(0, (changed.left / periodX - 1) * periodX);
         const int x1 = std::min(kBackBufferWidth, ((changed.right + periodX - 1) / periodX + 1) * periodX);
         const int y0 = std::max(0, (changed.top / periodY - 1) * periodY);

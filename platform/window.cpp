@@ -192,7 +192,10 @@ std::unique_ptr<Window> Window::Create(std::wstring_view title, int width, int h
         // meanwhile. The window already covers the desktop, so the first frame looks the same.
         case WindowMode::FullScreen:
             break;
+        // An ordinary window the user may move and resize; Present letterboxes the picture
+        // into whatever size it gets, as it does on a full screen.
         case WindowMode::Windowed:
+            flags |= SDL_WINDOW_RESIZABLE;
             break;
         case WindowMode::Hidden:
             flags |= SDL_WINDOW_HIDDEN;

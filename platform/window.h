@@ -1,7 +1,8 @@
 // The program's one window: an SDL window shown full screen (desktop size, with the picture
-// scaled and letterboxed from its 800 x 600 logical size) or windowed for development, or
-// hidden for tests. SDL input and window events are translated into the Windows-numbered
-// messages the control tree understands and posted to a message queue:
+// scaled and letterboxed from its 800 x 600 logical size) or as an ordinary resizable window
+// (800 x 600 at first, scaled the same way), or hidden for tests. SDL input and window events
+// are translated into the Windows-numbered messages the control tree understands and posted to
+// a message queue:
 //
 //   SDL                                   message
 //   mouse motion                          WM_MOUSEMOVE, MK_ flags, packed logical x/y

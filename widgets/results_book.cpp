@@ -681,23 +681,28 @@ bool MayWriteWorkbookAt(const std::wstring& path) {
 
 std::wstring CleanSheetName(const std::wstring& typed) { return workbook::SheetName(typed); }
 
-std::wstring ResultsFolder() {
-    // An administrator's choice comes first: an absolute path, made when missing.
-    const char* chosen = std::getenv("VORLEN_RESULTS_FOLDER");
-    if (chosen && *chosen) {
-        if (chosen[0] != '/') {
-            platform::Debug::Print(std::string("VORLEN_RESULTS_FOLDER is not an absolute path, ignored: ") + chosen);
-        } else {
-            std::wstring folder = platform::text::FromUtf8(chosen);
-            while (folder.size() > 1 && folder.back() == L'/') folder.pop_back();
-            return platform::Folders::Create(folder) ? folder + L"/" : std::wstring();
-        }
+std::wstring ResultsFolder(const std::wstring& chosen) {
+    // A choice on the command line, then an administrator's: an absolute path, made when
+    // missing. Its name is kept even when it cannot be made: writing the pupil's rows anywhere
+    // else would hide them from whoever looks there.
+    std::wstring folder = chosen;
+    const char* variable = std::getenv("VORLEN_RESULTS_FOLDER");
+    if (folder.empty() && variable && *variable) {
+        if (variable[0] != '/')
+            platform::Debug::Print(std::string("VORLEN_RESULTS_FOLDER is not an absolute path, ignored: ") + variable);
+        else
+            folder = platform::text::FromUtf8(variable);
+    }
+    if (!folder.empty()) {
+        while (folder.size() > 1 && folder.back() == L'/') folder.pop_back();
+        platform::Folders::Create(folder);
+        return folder == L"/" ? folder : folder + L"/";
     }
     std::wstring shared = platform::Folders::SharedData();
     if (shared.empty()) {
         platform::Debug::Print("no folder for results: neither HOME nor XDG_DATA_HOME is set");
         return {};
     }
-    std::wstring folder = shared + L"/ZEDK";
+    folder = shared + L"/ZEDK";
     return platform::Folders::Create(folder) ? folder + L"/" : std::wstring();
 }

@@ -136,7 +136,10 @@ std::wstring CleanSheetName(const std::wstring& typed);
 // must not be replaced by a typo.
 bool MayWriteWorkbookAt(const std::wstring& path);
 
-// The folder for results files: $VORLEN_RESULTS_FOLDER when it is set to an absolute path (a
-// school's own choice), else platform::Folders::SharedData() + "/ZEDK/"; created when
-// missing. Empty when there is no such folder and it cannot be made (said on standard error).
-std::wstring ResultsFolder();
+// The folder for results files, ending in '/': `chosen` when it is not empty (an absolute
+// path: the command line's choice), else $VORLEN_RESULTS_FOLDER when it is set to an absolute
+// path (a school's own choice), else platform::Folders::SharedData() + "/ZEDK/"; created when
+// missing. A chosen folder that cannot be made (said on standard error) is still the one: its
+// passes wait in the journal until it is there, as for a share that is not mounted. Empty when
+// there is no usual folder and it cannot be made (said on standard error).
+std::wstring ResultsFolder(const std::wstring& chosen = std::wstring());

@@ -135,11 +135,12 @@ Picture WaitForCaretBlink(const Picture& start) {
         10);
 }
 
-// An 800 x 600 X server of the test's own, which the test may take away, made the display of
-// this process (and so of the program, xdotool and the grabs) while it lives.
+// An X server of the test's own (800 x 600 unless `screen` says otherwise), which the test may
+// take away, made the display of this process (and so of the program, xdotool and the grabs)
+// while it lives.
 class OwnXServer {
    public:
-    OwnXServer() {
+    explicit OwnXServer(const char* screen = "800x600x24") {
         const char* display = std::getenv("DISPLAY");
         saved_ = display ? display : "";
         for (int n = 140; n < 180 && pid_ < 0; ++n) {
@@ -153,7 +154,7 @@ class OwnXServer {
                 const int null = open("/dev/null", O_WRONLY);
                 dup2(null, 1);
                 dup2(null, 2);
-                execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp",
+                execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", screen, "-nolisten", "tcp",
                        static_cast<char*>(nullptr));
                 _exit(127);
             }
@@ -189,11 +190,14 @@ class OwnXServer {
     std::string saved_;
 };
 
-// The program, started the way a desktop starts it, with its standard output read for the
-// moment its first frame reached the display.
+// The program, started the way a desktop starts it (or with `options`), with its standard output
+// read for the moment its first frame reached the display.
 class Program {
    public:
-    Program(const std::string& resultsFolder, const std::string& errorLog) {
+    Program(const std::string& resultsFolder, const std::string& errorLog, std::vector<std::string> options = {}) {
+        std::vector<char*> argv{const_cast<char*>(VORLEN_PROGRAM)};
+        for (std::string& option : options) argv.push_back(option.data());
+        argv.push_back(nullptr);
         int out[2];
         if (pipe(out) != 0) return;
         pid_ = fork();
@@ -207,7 +211,7 @@ class Program {
             setenv("VORLEN_RESULTS_FOLDER", resultsFolder.c_str(), 1);
             // The results journal too stays inside the test's folder.
             setenv("XDG_DATA_HOME", (resultsFolder + "/.data").c_str(), 1);
-            execl(VORLEN_PROGRAM, VORLEN_PROGRAM, static_cast<char*>(nullptr));
+            execv(VORLEN_PROGRAM, argv.data());
             _exit(127);
         }
         close(out[1]);
@@ -354,4 +358,58 @@ TEST(ProgramOnX, KeepsThePupilsRowsWhenTheDisplayGoesAway) {
     EXPECT_EQ(book.SheetName(), L"Vasya");
     ASSERT_FALSE(book.Rows().empty()) << ReadBytes(workbook);
     EXPECT_EQ(book.Rows().front().first, report::kStartTime);
+}
+
+// --window, as a teacher previews the exercise on a desktop larger than the picture: an ordinary
+// 800 x 600 window that a window manager may resize, and the picture kept whole and in shape in
+// whatever size the window is given.
+TEST(ProgramOnX, TheWindowOptionOpensAnOrdinaryWindowThatKeepsThePicturesShape) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display (this test runs under tools/with-xvfb.sh)";
+    OwnXServer x("1024x768x24");
+    ASSERT_TRUE(x.Started()) << "no Xvfb of the test's own";
+    ScratchFolder results;
+    Program program(results.Path(), results / "stderr.txt", {"--window"});
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(program.WaitForFirstFrame(60)) << ReadBytes(results / "stderr.txt");
+
+    const xscreen::WindowState opened = xscreen::FindWindow("00357 ");
+    ASSERT_TRUE(opened.found);
+    EXPECT_EQ(opened.width, kWidth);
+    EXPECT_EQ(opened.height, kHeight);
+    EXPECT_TRUE(opened.resizable);
+
+    // At the screen's corner the window is what GrabScreen reads.
+    ASSERT_EQ(XDoTool("search --name '^00357 ' windowmove --sync %1 0 0"), 0);
+    const Picture black(static_cast<std::size_t>(kWidth) * kHeight, 0xFF000000);
+    const Picture start = WaitForScreen([&](const Picture& grab) { return Differing(grab, black) > 100'000; }, 15);
+    ASSERT_GT(Differing(start, black), 100'000u) << "the start screen is not in the window";
+
+    // 1000 x 600: the picture at its own size in the middle, a black bar of 100 pixels each side.
+    constexpr int kWide = 1000, kBar = 100;
+    ASSERT_EQ(XDoTool("search --name '^00357 ' windowsize --sync %1 " + std::to_string(kWide) + " 600"), 0);
+    auto grabWide = [] { return xscreen::Grab(kWide, kHeight); };
+    auto middle = [](const std::vector<std::uint32_t>& wide) {
+        Picture part;
+        for (std::size_t row = 0; row < kHeight && wide.size() == std::size_t{kWide} * kHeight; ++row)
+            part.insert(part.end(), wide.begin() + row * kWide + kBar, wide.begin() + row * kWide + kBar + kWidth);
+        return part;
+    };
+    std::vector<std::uint32_t> wide = grabWide();
+    for (int i = 0; i < 150 && Differing(middle(wide), start) >= 400; ++i) {
+        Sleep(100);
+        wide = grabWide();
+    }
+    Save("x11_window_option", start);
+    Save("x11_window_option_widened", middle(wide));
+    EXPECT_LT(Differing(middle(wide), start), 400u) << "see build/screenshots/x11_window_option*.png";
+    ASSERT_EQ(wide.size(), std::size_t{kWide} * kHeight);
+    std::size_t notBlack = 0;
+    for (std::size_t row = 0; row < kHeight; ++row)
+        for (std::size_t column : {0, kBar / 2, kBar - 1, kBar + kWidth, kWide - kBar / 2, kWide - 1})
+            notBlack += (wide[row * kWide + column] & 0xFFFFFF) != 0;
+    EXPECT_EQ(notBlack, 0u) << "the bars beside the picture are not black";
+
+    ASSERT_EQ(XDoTool("search --name '^00357 ' windowfocus --sync"), 0);
+    ASSERT_EQ(XDoTool("key alt+F4"), 0);
+    EXPECT_EQ(program.WaitForExit(30), 0) << ReadBytes(results / "stderr.txt");
 }

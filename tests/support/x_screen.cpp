@@ -21,4 +21,32 @@ std::vector<std::uint32_t> Grab(int width, int height) {
     return pixels;
 }
 
+WindowState FindWindow(const std::string& namePrefix) {
+    WindowState state;
+    Display* x = XOpenDisplay(nullptr);
+    if (!x) return state;
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(x, DefaultRootWindow(x), &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count && !state.found; ++i) {
+            char* name = nullptr;
+            if (!XFetchName(x, children[i], &name) || !name) continue;
+            const bool match = std::string(name).rfind(namePrefix, 0) == 0;
+            XFree(name);
+            XWindowAttributes attributes{};
+            if (!match || !XGetWindowAttributes(x, children[i], &attributes)) continue;
+            state = {true, attributes.x, attributes.y, attributes.width, attributes.height, true};
+            XSizeHints hints{};
+            long supplied = 0;
+            if (XGetWMNormalHints(x, children[i], &hints, &supplied) && (hints.flags & PMinSize) &&
+                (hints.flags & PMaxSize))
+                state.resizable = hints.min_width != hints.max_width || hints.min_height != hints.max_height;
+        }
+        if (children) XFree(children);
+    }
+    XCloseDisplay(x);
+    return state;
+}
+
 }  // namespace xscreen

@@ -740,3 +740,20 @@ TEST_F(ResultsFolderTest, AnAdministratorsFolderComesFirstWhenItIsAnAbsolutePath
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("not an absolute path"), std::string::npos);
     EXPECT_TRUE(usual == folder_.Wide("data/ZEDK/") || usual == L"/var/lib/ZEDK/") << platform::text::ToUtf8(usual);
 }
+
+// The command line's folder wins over the administrator's, and stays the folder even when it
+// cannot be made (a share not mounted): the rows wait for it instead of going elsewhere.
+TEST_F(ResultsFolderTest, TheCommandLinesFolderComesFirstAndStaysTheFolderWhenItCannotBeMade) {
+    setenv("VORLEN_RESULTS_FOLDER", (folder_ / "admin").c_str(), 1);
+    EXPECT_EQ(ResultsFolder(folder_.Wide("teacher//")), folder_.Wide("teacher/"));
+    EXPECT_TRUE(std::filesystem::is_directory(folder_ / "teacher"));
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "admin"));
+
+    WriteBytes(folder_ / "file", "");
+    for (const std::string chosen : {"file/results", ""}) {
+        if (chosen.empty()) setenv("VORLEN_RESULTS_FOLDER", (folder_ / "file/results").c_str(), 1);
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(ResultsFolder(chosen.empty() ? L"" : folder_.Wide(chosen)), folder_.Wide("file/results/"));
+        EXPECT_NE(::testing::internal::GetCapturedStderr().find(folder_ / "file"), std::string::npos);
+    }
+}
