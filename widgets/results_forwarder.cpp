@@ -126,7 +126,10 @@ bool ResultsForwarder::MergeRound() {
         for (const Item& item : items_) byWorkbook[item.entry.workbook].push_back(item.entry.pass);
     }
     bool settled = true;
-    for (const auto& [file, passes] : byWorkbook) {
+    for (const auto& workbookPasses : byWorkbook) {
+        // Named, not bound: lambdas below use them.
+        const std::string& file = workbookPasses.first;
+        const std::vector<workbook::Pass>& passes = workbookPasses.second;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (stop_) return false;
