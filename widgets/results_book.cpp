@@ -326,34 +326,48 @@ const std::string& NewWorkbookBytes() {
     return bytes;
 }
 
-// A workbook's bytes in the form the scanner follows: as they are, or, for what the scanner
-// leaves to the XML library (a DOCTYPE, another encoding), as the library reads and writes
-// them again. Nothing, with `why`, when the file is no workbook; `outOfMemory` says when the
-// library ran out of memory reading it (a reason to leave the file alone, not to set it aside).
-std::optional<std::string> Followable(std::string bytes, const workbook::SheetResult& first, std::string* why,
-                                      bool* outOfMemory) {
-    *outOfMemory = false;
-    if (!first.failure) return bytes;
+// A workbook the scanner does not follow (a DOCTYPE, another encoding) as the XML library reads
+// and writes it again: a form the scanner follows. Nothing, with `why`, when the library cannot;
+// `notAWorkbook` says whether that is because the file is no workbook (a reason to set it aside)
+// rather than the library failing (a reason to leave it alone).
+std::optional<std::string> Rewritten(const std::string& bytes, std::string* why, bool* notAWorkbook) {
+    *notAWorkbook = false;
     XercesSession xerces;
     if (!xerces.Started()) {
         *why = "the XML library cannot start";
-        *outOfMemory = true;
         return std::nullopt;
     }
     try {
         Parsed parsed = Parse(bytes);
-        bytes = std::string();
-        if (parsed.status == ParseStatus::OutOfMemory) *outOfMemory = true;
         if (parsed.status != ParseStatus::Ok) {
+            *notAWorkbook = parsed.status == ParseStatus::NotAWorkbook;
             *why = parsed.why;
             return std::nullopt;
         }
         return Serialize(*parsed.document, why);
     }
     CATCH_XML_ERRORS("cannot read the results workbook")
-    *outOfMemory = true;
     *why = "the XML library failed";
     return std::nullopt;
+}
+
+// `passes` appended to the workbook in `bytes`, which the result's pieces point into; a workbook
+// the scanner does not follow is written again by the XML library first (into `bytes`). Nothing,
+// with `why` and `notAWorkbook` as Rewritten gives them, when that cannot be done.
+std::optional<workbook::AppendResult> AppendToWorkbook(std::string& bytes, const std::vector<workbook::Pass>& passes,
+                                                       std::string* why, bool* notAWorkbook) {
+    *notAWorkbook = false;
+    workbook::AppendResult appended = workbook::AppendPasses(bytes, passes);
+    if (!appended.failure) return appended;
+    std::optional<std::string> rewritten = Rewritten(bytes, why, notAWorkbook);
+    if (!rewritten) return std::nullopt;
+    bytes = std::move(*rewritten);
+    appended = workbook::AppendPasses(bytes, passes);
+    if (appended.failure) {
+        *why = "its contents cannot be followed: " + appended.failure->why;
+        return std::nullopt;
+    }
+    return appended;
 }
 
 // "<folder>/.<name>.lock": hidden, so that a teacher looking into the folder sees the workbook
@@ -373,12 +387,6 @@ std::string FolderOf(const std::string& file) {
 bool IsFolder(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// The passes appended to `bytes` (a workbook the scanner follows), or to a new workbook when
-// `bytes` is empty.
-workbook::AppendResult Append(const std::string& bytes, const std::vector<workbook::Pass>& passes) {
-    return workbook::AppendPasses(bytes.empty() ? NewWorkbookBytes() : bytes, passes);
 }
 
 }  // namespace
@@ -403,46 +411,30 @@ MergeOutcome MergePassesInto(const std::string& file, const std::vector<workbook
         outcome.why = "it cannot be read (" + read.why + "), so it is left as it is";
         return outcome;
     }
-    std::string base;
-    if (read.status == platform::files::ReadStatus::Ok) {
-        workbook::AppendResult appended = workbook::AppendPasses(read.bytes, passes);
-        if (!appended.failure) {
-            if (appended.added.empty()) {
-                outcome.ok = true;  // every pass is there already
-                return outcome;
-            }
-            platform::files::Outcome written = platform::files::Replace(file, appended.pieces);
-            outcome.ok = written.ok;
-            outcome.why = written.why;
+    const bool existed = read.status == platform::files::ReadStatus::Ok;
+    std::string bytes = existed ? std::move(read.bytes) : NewWorkbookBytes();
+    bool notAWorkbook = false;
+    std::optional<workbook::AppendResult> appended = AppendToWorkbook(bytes, passes, &outcome.why, &notAWorkbook);
+    const bool setAside = !appended && notAWorkbook;
+    if (setAside) {
+        // Not a workbook: it goes aside whole, and a new workbook takes its place.
+        std::string asideWhy;
+        auto aside = platform::files::MoveAside(file, ".damaged-" + TimeStamp(), &asideWhy);
+        if (!aside) {
+            outcome.why = "it is not a results workbook (" + outcome.why + ") and " + asideWhy;
             return outcome;
         }
-        bool outOfMemory = false;
-        std::string why;
-        std::optional<std::string> followable = Followable(
-            std::move(read.bytes), workbook::SheetResult{std::nullopt, appended.failure}, &why, &outOfMemory);
-        if (followable) {
-            base = std::move(*followable);
-        } else if (outOfMemory) {
-            outcome.why = "it cannot be read: " + why;
-            return outcome;
-        } else {
-            // Not a workbook: it goes aside whole, and a new workbook takes its place.
-            std::string asideWhy;
-            auto aside = platform::files::MoveAside(file, ".damaged-" + TimeStamp(), &asideWhy);
-            if (!aside) {
-                outcome.why = "it is not a results workbook (" + why + ") and " + asideWhy;
-                return outcome;
-            }
-            platform::Debug::Print(file + " is not a results workbook (" + why + "); it is kept as " + *aside +
-                                   " and a new workbook starts");
-        }
+        platform::Debug::Print(file + " is not a results workbook (" + outcome.why + "); it is kept as " + *aside +
+                               " and a new workbook starts");
+        bytes = NewWorkbookBytes();
+        appended = AppendToWorkbook(bytes, passes, &outcome.why, &notAWorkbook);
     }
-    workbook::AppendResult appended = Append(base, passes);
-    if (appended.failure) {
-        outcome.why = "its contents cannot be followed: " + appended.failure->why;
+    if (!appended) return outcome;
+    if (existed && !setAside && appended->added.empty()) {
+        outcome.ok = true;  // every pass is there already
         return outcome;
     }
-    platform::files::Outcome written = platform::files::Replace(file, appended.pieces);
+    platform::files::Outcome written = platform::files::Replace(file, appended->pieces);
     outcome.ok = written.ok;
     outcome.why = written.why;
     return outcome;
@@ -497,10 +489,10 @@ ResultsBook::State::View ResultsBook::State::Read() const {
     if (read.status == platform::files::ReadStatus::Ok) {
         workbook::SheetResult found = workbook::ReadSheet(read.bytes, pupil);
         if (found.failure) {
-            bool outOfMemory = false;
+            bool notAWorkbook = false;
             std::string why;
-            if (std::optional<std::string> followable = Followable(std::move(read.bytes), found, &why, &outOfMemory))
-                found = workbook::ReadSheet(*followable, pupil);
+            if (std::optional<std::string> rewritten = Rewritten(read.bytes, &why, &notAWorkbook))
+                found = workbook::ReadSheet(*rewritten, pupil);
             else
                 platform::Debug::Print("the rows of " + file + " cannot be read: " + why);
         }
@@ -518,26 +510,23 @@ ResultsBook::State::View ResultsBook::State::Read() const {
 std::optional<std::string> ResultsBook::State::Copy() const {
     const std::vector<workbook::Pass> pending = Pending();
     platform::files::ReadResult read = platform::files::ReadAll(file);
-    std::string base;
-    if (read.status == platform::files::ReadStatus::Ok) {
-        workbook::AppendResult appended = workbook::AppendPasses(read.bytes, pending);
-        if (!appended.failure) return appended.Bytes();
-        bool outOfMemory = false;
-        std::string why;
-        if (auto followable = Followable(std::move(read.bytes), {std::nullopt, appended.failure}, &why, &outOfMemory))
-            base = std::move(*followable);
-        else
-            platform::Debug::Print(file + " cannot be read (" + why +
-                                   "); the copy holds only this computer's rows not yet in it");
-    } else if (read.status == platform::files::ReadStatus::Unreadable) {
+    if (read.status == platform::files::ReadStatus::Unreadable)
         platform::Debug::Print(read.why + "; the copy holds only this computer's rows not yet in it");
+    std::string bytes = read.status == platform::files::ReadStatus::Ok ? std::move(read.bytes) : NewWorkbookBytes();
+    std::string why;
+    bool notAWorkbook = false;
+    std::optional<workbook::AppendResult> appended = AppendToWorkbook(bytes, pending, &why, &notAWorkbook);
+    if (!appended) {
+        platform::Debug::Print(file + " cannot be read (" + why +
+                               "); the copy holds only this computer's rows not yet in it");
+        bytes = NewWorkbookBytes();
+        appended = AppendToWorkbook(bytes, pending, &why, &notAWorkbook);
     }
-    workbook::AppendResult appended = Append(base, pending);
-    if (appended.failure) {
-        platform::Debug::Print("results not copied: " + appended.failure->why);
+    if (!appended) {
+        platform::Debug::Print("results not copied: " + why);
         return std::nullopt;
     }
-    return appended.Bytes();
+    return appended->Bytes();
 }
 
 // Writes a copy to `file`, making its folder when it went missing (or was typed into the
