@@ -194,8 +194,8 @@ platform::Error NotAWorkbook(std::string why) {
     return platform::Error::Of(platform::ErrorKind::Damaged, std::move(why));
 }
 
-// The workbook's document; ErrorKind::Damaged when the bytes are no workbook, OutOfMemory when
-// the library ran out of memory reading them.
+// The workbook's document; ErrorKind::Damaged when the bytes are no workbook, Failed when the
+// library ran out of memory reading them.
 platform::Result<DocumentPtr> Parse(const std::string& bytes) {
     try {
         NothingOutside resolver;
@@ -243,7 +243,7 @@ platform::Result<DocumentPtr> Parse(const std::string& bytes) {
     } catch (const xercesc::OutOfMemoryException&) {
     } catch (const std::bad_alloc&) {
     }
-    return platform::Error::Of(platform::ErrorKind::OutOfMemory, "out of memory");
+    return platform::Error::Failed("out of memory");
 }
 
 std::string TimeStamp() {

@@ -79,8 +79,8 @@ TEST_F(EngineTest, ARegisteredNameIsFoundWithoutLookingAnywhereElse) {
 
 TEST_F(EngineTest, TheCompanionModuleIsConsultedOnlyForNumbersTheProgramLacks) {
     auto companion = platform::ResourceModule::OpenCompanion();
-    ASSERT_NE(companion, nullptr) << "the test companion module should sit beside the test";
-    ASSERT_TRUE(companion->FindNumber(9001));
+    ASSERT_TRUE(companion.ok()) << "the test companion module should sit beside the test";
+    ASSERT_TRUE((*companion)->FindNumber(9001));
     EXPECT_FALSE(platform::ResourceModule::Program().FindNumber(9001));
     DWORD fromModule = engine->LoadTexture(L"9001");
     ASSERT_NE(fromModule, IMResourceManager::kNoTexture);
@@ -202,8 +202,8 @@ TEST_F(EngineTest, SidesOutsideOneToTheLimitAreRefusedWherever) {
     for (int side : {0, -1, kCap + 1, (1 << 30) + 1, INT_MAX}) {
         SCOPED_TRACE(side);
         testing::internal::CaptureStderr();
-        EXPECT_EQ(engine->AllocateTexture(side, 1, platform::PixelFormat::A8R8G8B8), nullptr);
-        EXPECT_EQ(engine->AllocateTexture(1, side, platform::PixelFormat::A8R8G8B8), nullptr);
+        EXPECT_FALSE(engine->AllocateTexture(side, 1, platform::PixelFormat::A8R8G8B8).ok());
+        EXPECT_FALSE(engine->AllocateTexture(1, side, platform::PixelFormat::A8R8G8B8).ok());
         EXPECT_EQ(engine->CreateBlankTexture(L"wide", side, 1, platform::PixelFormat::A8R8G8B8),
                   IMResourceManager::kNoTexture);
         EXPECT_EQ(engine->CreateBlankTexture(L"tall", 1, side, platform::PixelFormat::X8R8G8B8),
@@ -250,7 +250,7 @@ TEST(EngineSkin, TheSkinIsRegisteredInTableOrderAndReleasedAtShutdown) {
     for (const wchar_t* name : kSkinNames)
         ASSERT_TRUE(program.FindName(std::wstring_view(name))) << "data/skin is missing " << name;
     testing::internal::CaptureStderr();
-    InitEngine(true);
+    ASSERT_TRUE(InitEngine(true).ok());
     IMResourceManager* engine = GetResourceManager();
     for (DWORD i = 0; i < kSkinNames.size(); ++i) EXPECT_EQ(engine->FindTexture(kSkinNames[i]), i) << kSkinNames[i];
     EXPECT_EQ(engine->TextureCount(), kSkinNames.size());

@@ -15,7 +15,8 @@ namespace {
 
 Result<int> Parse(const std::string& text) {
     if (text.empty()) return Error::Of(ErrorKind::Missing, "no number");
-    if (text.find_first_not_of("0123456789") != std::string::npos) return Error::Failed("\"" + text + "\" is no number");
+    if (text.find_first_not_of("0123456789") != std::string::npos)
+        return Error::Failed("\"" + text + "\" is no number");
     return std::stoi(text);
 }
 
