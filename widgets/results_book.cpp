@@ -183,7 +183,7 @@ class FirstFatalError : public xercesc::HandlerBase {
         if (message.empty())
             message = "line " + std::to_string(e.getLineNumber()) + ", column " + std::to_string(e.getColumnNumber()) +
                       ": " + Narrow(e.getMessage());
-        throw e;
+        throw e;  // the parser stops only when its handler throws; Parse catches it at once
     }
     void error(const xercesc::SAXParseException&) override {}
     void warning(const xercesc::SAXParseException&) override {}
@@ -474,10 +474,12 @@ std::optional<std::string> ResultsBook::State::Copy() const {
 static bool WriteCopy(const std::string& bytes, const std::string& file) {
     const std::string folder = FolderOf(file);
     struct stat info {};
-    if (stat(folder.c_str(), &info) != 0 && errno == ENOENT &&
-        !platform::Folders::Create(platform::text::FromUtf8(folder), 0777)) {
-        platform::Debug::Print("results not saved to " + file + ": its folder cannot be created");
-        return false;
+    if (stat(folder.c_str(), &info) != 0 && errno == ENOENT) {
+        if (platform::Result<void> made = platform::Folders::Create(platform::text::FromUtf8(folder), 0777); !made) {
+            platform::Debug::Print(made.why());
+            platform::Debug::Print("results not saved to " + file + ": its folder cannot be created");
+            return false;
+        }
     }
     platform::Result<void> written = platform::files::Replace(file, bytes);
     if (!written) {
@@ -624,7 +626,7 @@ std::wstring ResultsFolder(const std::wstring& chosen) {
     }
     if (!folder.empty()) {
         while (folder.size() > 1 && folder.back() == L'/') folder.pop_back();
-        platform::Folders::Create(folder);
+        if (platform::Result<void> made = platform::Folders::Create(folder); !made) platform::Debug::Print(made.why());
         return folder == L"/" ? folder : folder + L"/";
     }
     std::wstring shared = platform::Folders::SharedData();
@@ -633,5 +635,10 @@ std::wstring ResultsFolder(const std::wstring& chosen) {
         return {};
     }
     folder = shared + L"/ZEDK";
-    return platform::Folders::Create(folder) ? folder + L"/" : std::wstring();
+    platform::Result<void> made = platform::Folders::Create(folder);
+    if (!made) {
+        platform::Debug::Print(made.why());
+        return {};
+    }
+    return folder + L"/";
 }

@@ -117,8 +117,10 @@ std::string ResultsJournal::DefaultFolder() {
 platform::Result<void> ResultsJournal::Write(const JournalEntry& entry) const {
     if (folder_.empty())
         return platform::Error::Failed("no folder for the journal (neither HOME nor XDG_DATA_HOME is set)");
-    if (!platform::Folders::Create(platform::text::FromUtf8(folder_)))
+    if (platform::Result<void> made = platform::Folders::Create(platform::text::FromUtf8(folder_)); !made) {
+        platform::Debug::Print(made.why());  // said here: the error below names only the folder
         return platform::Error::Failed("the journal's folder " + folder_ + " cannot be made");
+    }
     std::string text = std::string(kHeader) + "\npass\t" + Escape(entry.pass.id) + "\nworkbook\t" +
                        Escape(entry.workbook) + "\npupil\t" + Escape(platform::text::ToUtf8(entry.pass.pupil)) + "\n";
     for (const workbook::Row& row : entry.pass.rows) {

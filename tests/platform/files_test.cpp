@@ -218,13 +218,13 @@ TEST_F(SharedDataFolder, MachineFolderWhenItsZedkIsWritableElseTheUsersDataFolde
 }
 
 TEST_F(SharedDataFolder, CreateMakesEveryMissingFolderOnTheWay) {
-    EXPECT_TRUE(platform::Folders::Create(folder_.Wide("a/b/c")));
+    EXPECT_TRUE(platform::Folders::Create(folder_.Wide("a/b/c")).ok());
     EXPECT_TRUE(std::filesystem::is_directory(folder_ / "a/b/c"));
     EXPECT_EQ(ModeOf(folder_ / "a/b"), 0700u);
-    EXPECT_TRUE(platform::Folders::Create(folder_.Wide("a/b/c")));  // already there
+    EXPECT_TRUE(platform::Folders::Create(folder_.Wide("a/b/c")).ok());  // already there
 
     WriteBytes(folder_ / "file", "");
-    ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(platform::Folders::Create(folder_.Wide("file/below")));
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find(folder_ / "file"), std::string::npos);
+    const platform::Result<void> below = platform::Folders::Create(folder_.Wide("file/below"));
+    EXPECT_FALSE(below.ok());
+    EXPECT_NE(below.why().find(folder_ / "file"), std::string::npos) << below.why();
 }
