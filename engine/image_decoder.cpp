@@ -269,6 +269,24 @@ bool JpegDecodeBody(JpegState* s, std::span<const std::uint8_t> bytes, const Tex
     return true;
 }
 
+// The decodes under their libraries' recovery points. A function that calls setjmp keeps only
+// plain values, so the results (strings and all) are made by their callers.
+bool PngDecodeRecovering(PngState* s, const TextureAllocator& allocate, DecodedImage* out) {
+    if (setjmp(png_jmpbuf(s->png))) {
+        s->rows.clear();
+        return false;
+    }
+    return PngDecodeBody(s, allocate, out);
+}
+
+bool JpegDecodeRecovering(JpegState* s, std::span<const std::uint8_t> bytes, const TextureAllocator& allocate,
+                          DecodedImage* out) {
+    if (setjmp(s->error.recovery)) return false;
+    jpeg_create_decompress(&s->cinfo);
+    s->created = true;
+    return JpegDecodeBody(s, bytes, allocate, out);
+}
+
 }  // namespace
 
 platform::Result<DecodedImage> DecodePng(std::span<const std::uint8_t> bytes, const TextureAllocator& allocate) {
@@ -282,13 +300,9 @@ platform::Result<DecodedImage> DecodePng(std::span<const std::uint8_t> bytes, co
     s->info = png_create_info_struct(s->png);
     if (!s->info) return platform::Error::Failed("libpng cannot start");
     DecodedImage out;
-    if (setjmp(png_jmpbuf(s->png))) {
-        s->rows.clear();
-        return Undecodable("a damaged PNG picture");
-    }
-    if (!PngDecodeBody(s.get(), allocate, &out)) {
+    if (!PngDecodeRecovering(s.get(), allocate, &out)) {
         if (s->allocationError) return std::move(*s->allocationError);
-        return Undecodable("a PNG picture that cannot be written into its texture");
+        return Undecodable("a damaged PNG picture");
     }
     out.texture = std::move(s->texture);
     return out;
@@ -322,12 +336,9 @@ platform::Result<DecodedImage> DecodeJpeg(std::span<const std::uint8_t> bytes, c
     s->cinfo.err = jpeg_std_error(&s->error.standard);
     s->error.standard.error_exit = JpegErrorExit;
     DecodedImage out;
-    if (setjmp(s->error.recovery)) return Undecodable("a damaged JPEG picture");
-    jpeg_create_decompress(&s->cinfo);
-    s->created = true;
-    if (!JpegDecodeBody(s.get(), bytes, allocate, &out)) {
+    if (!JpegDecodeRecovering(s.get(), bytes, allocate, &out)) {
         if (s->allocationError) return std::move(*s->allocationError);
-        return Undecodable("a JPEG picture that cannot be written into its texture");
+        return Undecodable("a damaged JPEG picture");
     }
     out.texture = std::move(s->texture);
     return out;

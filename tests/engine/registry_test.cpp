@@ -12,6 +12,7 @@
 #include "engine/skin.h"
 #include "engine_test_support.h"
 #include "platform/resource_module.h"
+#include "platform/text.h"
 
 using namespace enginetest;
 namespace fs = std::filesystem;
@@ -61,9 +62,11 @@ TEST_F(EngineTest, ResourceNumbersAreReadAsWholeDecimalIntegers) {
     EXPECT_NE(plain, padded);  // same picture, different names
     EXPECT_NE(padded, sign);
     EXPECT_EQ(engine->GetTextureEntry(plain)->image.right, engine->GetTextureEntry(padded)->image.right);
-    // With spaces it is not a number but a (missing) file.
+    // With spaces, two signs, a sign after the digits, or beyond an int's range it is not a number
+    // but a (missing) file; 4294967397 would otherwise wrap round to 101.
     testing::internal::CaptureStderr();
-    EXPECT_EQ(engine->LoadTexture(L" 101"), IMResourceManager::kNoTexture);
+    for (const wchar_t* name : {L" 101", L"+-101", L"101-", L"++101", L"4294967397", L"101.0"})
+        EXPECT_EQ(engine->LoadTexture(name), IMResourceManager::kNoTexture) << platform::text::ToUtf8(name);
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(engine->TextureCount(), 3u);
 }
