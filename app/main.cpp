@@ -1,7 +1,6 @@
 // The program's entry point: the command line read, then the application object with its
 // window (full screen, or an ordinary window with --window), the start screen, the main loop,
 // and at the end the pupil's results written and the window closed.
-#include <exception>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -10,7 +9,6 @@
 #include "app/app.h"
 #include "app/command_line.h"
 #include "gui/window.h"
-#include "platform/debug.h"
 #include "platform/font_face.h"
 #include "platform/text.h"
 
@@ -25,13 +23,7 @@ int main(int argc, char** argv) {
 
     // Fontconfig reads its caches while SDL opens the window.
     platform::PrepareFontLookup();
-    App* app = nullptr;
-    try {
-        app = App::Instance(kAppTitle, line.windowed);
-    } catch (const std::exception& e) {
-        platform::Debug::Print(std::string("cannot start: ") + e.what());
-        return 1;
-    }
+    App* app = App::Instance(kAppTitle, line.windowed);
     if (!app->Window()) {  // the reason is already on standard error
         IMAppBase::Shutdown();
         return 1;

@@ -3,7 +3,6 @@
 
 #include <cstdlib>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
 #include "app/im_app.h"
@@ -57,12 +56,11 @@ void IMAppBase::ShowPraiseAt(int x, int y) {
 
     // A film that cannot be shown leaves the cloud empty for the film's length: the pupil
     // still gets the praise word and then the results.
-    try {
-        auto bytes = program.FindName(pair.film);
-        if (!bytes) throw std::runtime_error("the film is missing");
-        film->LoadFromMemory(bytes->data(), static_cast<int>(bytes->size()));
-    } catch (const std::exception& error) {
-        platform::Debug::Print("praise film " + platform::text::ToUtf8(pair.film) + ": " + error.what());
+    auto bytes = program.FindName(pair.film);
+    platform::Result<void> loaded = bytes ? film->LoadFromMemory(bytes->data(), static_cast<int>(bytes->size()))
+                                          : platform::Error::Of(platform::ErrorKind::Missing, "the film is missing");
+    if (!loaded) {
+        platform::Debug::Print("praise film " + platform::text::ToUtf8(pair.film) + ": " + loaded.why());
         film->Hide();
     }
     film->SetPosition(x + praise::kFilmOffset.x, y + praise::kFilmOffset.y);

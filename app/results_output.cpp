@@ -1,6 +1,5 @@
 // What the results screen's Print and Save as do: the printer dialog and the printout, the
 // save-as dialog and the copy of the workbook under another name.
-#include <exception>
 #include <string>
 
 #include "app/im_app.h"
@@ -22,16 +21,12 @@ void IMAppBase::ShowPrintDialog() {
     });
     dialog->PrintButton()->OnClick.connect([this, dialog](const IMMouseEvent&) {
         // Whatever printing meets is said on standard error; the results screen stays.
-        try {
-            const IMStaticText* chosen = dialog->List()->Selected();
-            std::unique_ptr<platform::PrintSurface> surface = dialog->CreatePrinterDC();
-            if (chosen && !surface)
-                platform::Debug::Print(L"nothing printed: the printer \"" + chosen->GetText() + L"\" was not found");
-            else
-                PrintResults(std::move(surface));
-        } catch (const std::exception& e) {
-            platform::Debug::Print(std::string("nothing printed: ") + e.what());
-        }
+        const IMStaticText* chosen = dialog->List()->Selected();
+        std::unique_ptr<platform::PrintSurface> surface = dialog->CreatePrinterDC();
+        if (chosen && !surface)
+            platform::Debug::Print(L"nothing printed: the printer \"" + chosen->GetText() + L"\" was not found");
+        else
+            PrintResults(std::move(surface));
         dialog->Close();
         return 0L;
     });
@@ -62,17 +57,11 @@ void IMAppBase::ShowSaveAsDialog() {
         const bool other = !workbook_->IsOwnFile(path);
         // A failed save keeps the dialog open with the reason, so that the pupil can type
         // another name; the details are on standard error.
-        bool saved = false;
-        try {
-            if (other && !MayWriteWorkbookAt(path)) {
-                dialog->SetMessage(L"Там уже другой файл. Введите другое имя.");
-                return 0L;
-            }
-            saved = SaveResultsAs(path);
-        } catch (const std::exception& e) {
-            platform::Debug::Print(std::string("not saved: ") + e.what());
+        if (other && !MayWriteWorkbookAt(path)) {
+            dialog->SetMessage(L"Там уже другой файл. Введите другое имя.");
+            return 0L;
         }
-        if (!saved) {
+        if (!SaveResultsAs(path)) {
             dialog->SetMessage(L"Не удалось сохранить файл. Введите другое имя.");
             return 0L;
         }

@@ -52,9 +52,9 @@ int MakeWorkbook(const std::string& folder, int pupils, int passes) {
         for (int pass = 1; pass <= passes; ++pass)
             all.push_back({workbook::NewPassId(), L"Ученик номер " + std::to_wstring(pupil), PassRows(pass)});
     const std::string file = folder + "/" + platform::text::ToUtf8(kAppTitle) + ".xls";
-    const MergeOutcome outcome = MergePassesInto(file, all, 1000);
-    if (!outcome.ok) std::fprintf(stderr, "bench_classroom_pupil: %s\n", outcome.why.c_str());
-    return outcome.ok ? 0 : 1;
+    const platform::Result<void> merged = MergePassesInto(file, all, 1000);
+    if (!merged) std::fprintf(stderr, "bench_classroom_pupil: %s\n", merged.why().c_str());
+    return merged ? 0 : 1;
 }
 
 // One pass merged into the workbook (lock, read, splice, atomic replace with its flushes), five
@@ -64,10 +64,10 @@ int TimeMerges(const std::string& folder) {
     std::vector<double> times;
     for (int round = 0; round < 5; ++round) {
         const auto start = std::chrono::steady_clock::now();
-        const MergeOutcome outcome =
+        const platform::Result<void> merged =
             MergePassesInto(file, {{workbook::NewPassId(), L"Ученик номер 1000", PassRows(round)}}, 1000);
         times.push_back(Since(start));
-        if (!outcome.ok) return 1;
+        if (!merged) return 1;
     }
     std::sort(times.begin(), times.end());
     std::printf("merge_ms %.3f\nmerge_worst_ms %.3f\n", times[times.size() / 2], times.back());

@@ -17,7 +17,7 @@ void Headless() { setenv("SDL_VIDEODRIVER", "offscreen", 0); }
 void BM_InitEngine(benchmark::State& state) {
     Headless();
     for (auto _ : state) {
-        InitEngine(true);
+        (void)InitEngine(true);
         benchmark::DoNotOptimize(GetResourceManager()->TextureCount());
         state.PauseTiming();
         state.counters["skin"] = static_cast<double>(GetResourceManager()->TextureCount());
@@ -30,14 +30,14 @@ BENCHMARK(BM_InitEngine)->Unit(benchmark::kMillisecond);
 void BM_Frame(benchmark::State& state) {
     Headless();
     const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
-    std::string error;
-    auto window = platform::Window::Create(L"bench", width, height, platform::WindowMode::Hidden, &error);
-    if (!window) {
-        state.SkipWithError(error.c_str());
+    auto created = platform::Window::Create(L"bench", width, height, platform::WindowMode::Hidden);
+    if (!created) {
+        state.SkipWithError(created.why().c_str());
         return;
     }
+    std::unique_ptr<platform::Window> window = std::move(created).value();
     IMResourceManager engine;
-    if (engine.CreateDevice(window->NativeHandle(), true, 800, 600, 75) != 0) {
+    if (!engine.CreateDevice(window->NativeHandle(), true, 800, 600, 75)) {
         state.SkipWithError("no device");
         return;
     }

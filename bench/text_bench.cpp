@@ -26,7 +26,7 @@ void LayOutAndDraw() {
 void DescriptionColdCache(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
-        InitEngine(true);
+        (void)InitEngine(true);
         GetResourceManager()->BeginFrame();
         state.ResumeTiming();
         LayOutAndDraw();
@@ -38,7 +38,7 @@ void DescriptionColdCache(benchmark::State& state) {
 BENCHMARK(DescriptionColdCache)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 void DescriptionWarmCache(benchmark::State& state) {
-    InitEngine(true);
+    (void)InitEngine(true);
     GetResourceManager()->BeginFrame();
     {
         IMTextView holder;  // keeps every glyph picture alive

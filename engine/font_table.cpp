@@ -1,5 +1,7 @@
 #include "engine/font_table.h"
 
+#include "platform/debug.h"
+
 int IMFontTable::FindOrCreateFont(const std::wstring& face, int height, bool bold, bool italic, bool underline) {
     for (std::size_t i = 0; i < fonts_.size(); ++i) {
         const IMFont& f = *fonts_[i];
@@ -11,9 +13,13 @@ int IMFontTable::FindOrCreateFont(const std::wstring& face, int height, bool bol
     font->bold = bold;
     font->italic = italic;
     font->underline = underline;
-    font->font =
+    auto found =
         platform::FontFace::Find(face, height, bold ? platform::FontWeight::Bold : platform::FontWeight::Regular,
                                  italic ? platform::FontSlant::Italic : platform::FontSlant::Upright);
+    if (found)
+        font->font = std::move(found).value();
+    else
+        platform::Debug::Print("fonts: " + found.why());
     // Without a font the table still answers, with empty glyphs: text then takes no room.
     if (font->font) font->metrics = font->font->Metrics();
     fonts_.push_back(std::move(font));
@@ -25,7 +31,7 @@ platform::CharWidths IMFontTable::Widths(int index, char16_t c) {
     auto found = font.widths.find(c);
     if (found != font.widths.end()) return found->second;
     platform::CharWidths widths;
-    if (font.font && !font.font->Widths(c, &widths)) widths = {};
+    if (font.font) widths = font.font->Widths(c).value_or({});
     font.widths.emplace(c, widths);
     return widths;
 }
@@ -35,7 +41,11 @@ const platform::GlyphShape* IMFontTable::Outline(int index, char16_t c) {
     auto found = font.outlines.find(c);
     if (found == font.outlines.end()) {
         IMFont::CachedOutline cached;
-        cached.ok = font.font && font.font->Outline(c, &cached.shape);
+        if (font.font) {
+            platform::Result<platform::GlyphShape> shape = font.font->Outline(c);
+            cached.ok = shape.ok();
+            if (shape) cached.shape = std::move(shape).value();
+        }
         found = font.outlines.emplace(c, std::move(cached)).first;
     }
     return found->second.ok ? &found->second.shape : nullptr;

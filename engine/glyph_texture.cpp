@@ -7,7 +7,7 @@
 DWORD IMResourceManager::CreateGlyphTexture(const std::wstring& name, wchar_t c, const RECT* rect, DWORD fg, int height,
                                             const std::wstring& face, bool italic, bool bold, bool underline,
                                             DWORD bg) {
-    return CreateSlot(name, [&](Obtained* out) {
+    return CreateSlot(name, [&]() -> platform::Result<Obtained> {
         GlyphOutline path;
         path.face = face;
         path.height = height;
@@ -21,21 +21,17 @@ DWORD IMResourceManager::CreateGlyphTexture(const std::wstring& name, wchar_t c,
         long long tall = rect ? static_cast<long long>(rect->bottom) - rect->top : path.cellHeight;
         if (wide == 0) wide = 1;
         if (tall == 0) tall = 1;
-        if (!CheckPictureSize(name, wide, tall)) return false;
+        if (!CheckPictureSize(name, wide, tall)) return platform::Error::Failed("a size no picture may have");
         const int width = static_cast<int>(wide);
         const int rows = static_cast<int>(tall);
-        out->texture = AllocateTexture(width, rows, platform::PixelFormat::A8R8G8B8);
-        if (!out->texture) return false;
-        out->width = width;
-        out->height = rows;
-        out->format = platform::PixelFormat::A8R8G8B8;
+        VORLEN_TRY_ASSIGN(texture, AllocateTexture(width, rows, platform::PixelFormat::A8R8G8B8));
         BYTE* bits = nullptr;
         int pitch = 0;
         // A texture that will not lock is registered with whatever it holds.
-        if (out->texture->Lock(&bits, &pitch)) {
+        if (texture->Lock(&bits, &pitch)) {
             RasterizeGlyph(path, bits, pitch, width, rows, fg, bg);
-            out->texture->Unlock();
+            texture->Unlock();
         }
-        return true;
+        return Obtained{std::move(texture), width, rows, platform::PixelFormat::A8R8G8B8};
     });
 }

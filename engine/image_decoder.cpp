@@ -12,6 +12,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
+#include <optional>
 #include <string>
 
 #include "platform/debug.h"
@@ -34,6 +36,7 @@ struct PngState {
     png_structp png = nullptr;
     png_infop info = nullptr;
     std::unique_ptr<platform::Texture> texture;
+    std::optional<platform::Error> allocationError;  // what `allocate` said
     bool locked = false;
     std::vector<png_bytep> rows;
 
@@ -69,6 +72,21 @@ void PngFree(png_structp, png_voidp block) { std::free(block); }
     png_longjmp(png, 1);
 }
 
+// Asks `allocate` for the picture's texture, keeping it or its error in the state: nothing of the
+// call outlives it, so a later jump passes no destructor.
+template <class State>
+bool TakeTexture(State* s, const TextureAllocator& allocate, int width, int height) {
+    platform::Result<std::unique_ptr<platform::Texture>> texture = allocate(width, height);
+    if (!texture) {
+        s->allocationError = std::move(texture).error();
+        return false;
+    }
+    s->texture = std::move(texture).value();
+    return true;
+}
+
+platform::Error Undecodable(const char* what) { return platform::Error::Of(platform::ErrorKind::Damaged, what); }
+
 // The part of the PNG decode that may jump back; returns through the jump on any libpng error.
 bool PngDecodeBody(PngState* s, const TextureAllocator& allocate, DecodedImage* out) {
     png_structp png = s->png;
@@ -102,8 +120,7 @@ bool PngDecodeBody(PngState* s, const TextureAllocator& allocate, DecodedImage* 
     if (png_get_rowbytes(png, info) != static_cast<png_size_t>(width) * 4)
         png_error(png, "unexpected row layout after the transformations");
 
-    s->texture = allocate(static_cast<int>(width), static_cast<int>(height));
-    if (!s->texture) return false;
+    if (!TakeTexture(s, allocate, static_cast<int>(width), static_cast<int>(height))) return false;
     std::uint8_t* bits = nullptr;
     int pitch = 0;
     if (!s->texture->Lock(&bits, &pitch)) return false;
@@ -169,6 +186,7 @@ struct JpegState {
     jpeg_source_mgr source{};
     bool created = false;
     std::unique_ptr<platform::Texture> texture;
+    std::optional<platform::Error> allocationError;  // what `allocate` said
     bool locked = false;
     std::vector<JSAMPLE> scanline;
 
@@ -201,8 +219,7 @@ bool JpegDecodeBody(JpegState* s, std::span<const std::uint8_t> bytes, const Tex
     const int height = static_cast<int>(cinfo->output_height);
     const int components = cinfo->output_components;
 
-    s->texture = allocate(width, height);
-    if (!s->texture) return false;
+    if (!TakeTexture(s, allocate, width, height)) return false;
     std::uint8_t* bits = nullptr;
     int pitch = 0;
     if (!s->texture->Lock(&bits, &pitch)) return false;
@@ -252,26 +269,43 @@ bool JpegDecodeBody(JpegState* s, std::span<const std::uint8_t> bytes, const Tex
     return true;
 }
 
+// The decodes under their libraries' recovery points. A function that calls setjmp keeps only
+// plain values, so the results (strings and all) are made by their callers.
+bool PngDecodeRecovering(PngState* s, const TextureAllocator& allocate, DecodedImage* out) {
+    if (setjmp(png_jmpbuf(s->png))) {
+        s->rows.clear();
+        return false;
+    }
+    return PngDecodeBody(s, allocate, out);
+}
+
+bool JpegDecodeRecovering(JpegState* s, std::span<const std::uint8_t> bytes, const TextureAllocator& allocate,
+                          DecodedImage* out) {
+    if (setjmp(s->error.recovery)) return false;
+    jpeg_create_decompress(&s->cinfo);
+    s->created = true;
+    return JpegDecodeBody(s, bytes, allocate, out);
+}
+
 }  // namespace
 
-bool DecodePng(std::span<const std::uint8_t> bytes, const TextureAllocator& allocate, DecodedImage* out) {
-    *out = DecodedImage{};
-    if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) return false;
+platform::Result<DecodedImage> DecodePng(std::span<const std::uint8_t> bytes, const TextureAllocator& allocate) {
+    if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) return Undecodable("not a PNG picture");
     const std::unique_ptr<PngState> s = std::make_unique<PngState>();
     s->data = bytes.data();
     s->size = bytes.size();
     s->pos = 8;
     s->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, PngError, nullptr, s.get(), PngMalloc, PngFree);
-    if (!s->png) return false;
+    if (!s->png) return platform::Error::Failed("libpng cannot start");
     s->info = png_create_info_struct(s->png);
-    if (!s->info) return false;
-    if (setjmp(png_jmpbuf(s->png))) {
-        s->rows.clear();
-        return false;
+    if (!s->info) return platform::Error::Failed("libpng cannot start");
+    DecodedImage out;
+    if (!PngDecodeRecovering(s.get(), allocate, &out)) {
+        if (s->allocationError) return std::move(*s->allocationError);
+        return Undecodable("a damaged PNG picture");
     }
-    if (!PngDecodeBody(s.get(), allocate, out)) return false;
-    out->texture = std::move(s->texture);
-    return true;
+    out.texture = std::move(s->texture);
+    return out;
 }
 
 bool ReadPngSize(std::span<const std::uint8_t> bytes, int* width, int* height) {
@@ -293,62 +327,49 @@ bool ReadPngSize(std::span<const std::uint8_t> bytes, int* width, int* height) {
     return true;
 }
 
-bool DecodeJpeg(std::span<const std::uint8_t> bytes, const TextureAllocator& allocate, DecodedImage* out) {
-    *out = DecodedImage{};
+platform::Result<DecodedImage> DecodeJpeg(std::span<const std::uint8_t> bytes, const TextureAllocator& allocate) {
     if (bytes.empty()) {
         std::fprintf(stderr, "libjpeg error: no data\n");
-        return false;
+        return Undecodable("no data");
     }
     const std::unique_ptr<JpegState> s = std::make_unique<JpegState>();
     s->cinfo.err = jpeg_std_error(&s->error.standard);
     s->error.standard.error_exit = JpegErrorExit;
-    if (setjmp(s->error.recovery)) return false;
-    jpeg_create_decompress(&s->cinfo);
-    s->created = true;
-    if (!JpegDecodeBody(s.get(), bytes, allocate, out)) return false;
-    out->texture = std::move(s->texture);
-    return true;
+    DecodedImage out;
+    if (!JpegDecodeRecovering(s.get(), bytes, allocate, &out)) {
+        if (s->allocationError) return std::move(*s->allocationError);
+        return Undecodable("a damaged JPEG picture");
+    }
+    out.texture = std::move(s->texture);
+    return out;
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>* out) {
-    out->clear();
+platform::Result<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) {
     namespace fs = std::filesystem;
+    using platform::Error;
     // Asked first, because a folder opens like a file and claims an enormous size, and a device
     // such as /dev/zero never ends: reading either would only exhaust memory.
     std::error_code error;
     const fs::file_status status = fs::status(path, error);
-    if (error) {
-        platform::Debug::Print("cannot open " + path + ": " + error.message());
-        return false;
-    }
-    if (fs::is_directory(status)) {
-        platform::Debug::Print("cannot read " + path + ": it is a folder, not a picture file");
-        return false;
-    }
-    if (!fs::is_regular_file(status)) {
-        platform::Debug::Print("cannot read " + path + ": not a plain file");
-        return false;
-    }
+    if (error) return Error::Failed("cannot open " + path + ": " + error.message());
+    if (fs::is_directory(status)) return Error::Failed("cannot read " + path + ": it is a folder, not a picture file");
+    if (!fs::is_regular_file(status)) return Error::Failed("cannot read " + path + ": not a plain file");
     const std::uintmax_t size = fs::file_size(path, error);
-    if (error) {
-        platform::Debug::Print("cannot read " + path + ": " + error.message());
-        return false;
-    }
-    if (size > kMaxPictureFileBytes) {
-        platform::Debug::Print("cannot read " + path + ": " + std::to_string(size) +
-                               " bytes is too large for a picture file");
-        return false;
-    }
+    if (error) return Error::Failed("cannot read " + path + ": " + error.message());
+    if (size > kMaxPictureFileBytes)
+        return Error::Failed("cannot read " + path + ": " + std::to_string(size) +
+                             " bytes is too large for a picture file");
     std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        platform::Debug::Print("cannot open " + path + ": " + std::strerror(errno));
-        return false;
+    if (!file) return Error::Failed("cannot open " + path + ": " + std::strerror(errno));
+    std::vector<std::uint8_t> bytes;
+    // The size is the file's to choose, up to kMaxPictureFileBytes: more than a small machine
+    // may have to spare.
+    try {
+        bytes.resize(static_cast<std::size_t>(size));
+    } catch (const std::bad_alloc&) {
+        return Error::Failed("not enough memory to read " + path);
     }
-    out->resize(static_cast<std::size_t>(size));
-    if (size > 0 && !file.read(reinterpret_cast<char*>(out->data()), static_cast<std::streamsize>(size))) {
-        platform::Debug::Print("cannot read " + path);
-        out->clear();
-        return false;
-    }
-    return true;
+    if (size > 0 && !file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)))
+        return Error::Failed("cannot read " + path);
+    return bytes;
 }

@@ -11,9 +11,9 @@
 //
 // Every read stays inside `bytes`: truncated or hostile input fails (or, for JPEG, ends the
 // picture early, as libjpeg does) and never reads past the end. A decoder error writes one line
-// on standard error ("libpng error: ..." or "libjpeg error: ...") and the decode fails.
-// Whatever `allocate` throws (VideoMemoryExhausted when the device is full) passes through, and
-// nothing the decoder made survives it.
+// on standard error ("libpng error: ..." or "libjpeg error: ..."), which only the library can
+// say, and the decode fails with ErrorKind::Damaged. An error of `allocate` (OutOfMemory when the
+// device is full) is passed up unchanged, and nothing the decoder made survives it.
 //
 // GUI thread only (one decode at a time is not required: no state is shared).
 #pragma once
@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/graphics_device.h"
+#include "platform/result.h"
 
 struct DecodedImage {
     std::unique_ptr<platform::Texture> texture;
@@ -33,15 +34,15 @@ struct DecodedImage {
     int height = 0;
 };
 
-// Returns a texture of at least width x height (null when allocation failed).
-using TextureAllocator = std::function<std::unique_ptr<platform::Texture>(int width, int height)>;
+// Returns a texture of at least width x height.
+using TextureAllocator = std::function<platform::Result<std::unique_ptr<platform::Texture>>(int width, int height)>;
 
 // Pictures larger than this on either side are refused from their headers: the device takes
 // no larger texture. Blank and glyph pictures are held to the same limit.
 inline constexpr int kMaxPictureSide = platform::GraphicsDevice::kMaxTextureSide;
 
-bool DecodePng(std::span<const std::uint8_t> bytes, const TextureAllocator& allocate, DecodedImage* out);
-bool DecodeJpeg(std::span<const std::uint8_t> bytes, const TextureAllocator& allocate, DecodedImage* out);
+platform::Result<DecodedImage> DecodePng(std::span<const std::uint8_t> bytes, const TextureAllocator& allocate);
+platform::Result<DecodedImage> DecodeJpeg(std::span<const std::uint8_t> bytes, const TextureAllocator& allocate);
 
 // The picture size a PNG's header states, read without decoding anything: true when `bytes`
 // start with the PNG signature and a complete header chunk whose sides both lie in
@@ -52,8 +53,7 @@ bool ReadPngSize(std::span<const std::uint8_t> bytes, int* width, int* height);
 // kMaxPictureSide squared at 8 bytes a pixel, is half of it); bigger files are refused unread.
 inline constexpr std::uintmax_t kMaxPictureFileBytes = std::uintmax_t{256} << 20;
 
-// Reads a whole regular file of at most kMaxPictureFileBytes. False, with a line on stderr that
-// names the path and the reason, for a folder or any other thing that is not a plain file, a
-// file that is too large, and one that cannot be opened or read; nothing is allocated for the
-// refused ones.
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>* out);
+// Reads a whole regular file of at most kMaxPictureFileBytes. Fails, with a reason that names
+// the path, for a folder or any other thing that is not a plain file, a file that is too large,
+// and one that cannot be opened or read; nothing is allocated for the refused ones.
+platform::Result<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path);

@@ -6,9 +6,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
-#include <new>
 #include <span>
-#include <stdexcept>
 #include <string>
 
 #include "engine/image_decoder.h"
@@ -54,18 +52,18 @@ SoundResourceModules SoundResources() {
     modules.program = [asBytes](int number) { return asBytes(platform::ResourceModule::Program().FindNumber(number)); };
     modules.companion = [asBytes](int number) {
         // A sound reads its bytes for as long as it plays, so the module stays open once found.
-        static const std::unique_ptr<platform::ResourceModule> module = platform::ResourceModule::OpenCompanion();
-        return module ? asBytes(module->FindNumber(number)) : std::span<const std::byte>{};
+        static const auto module = platform::ResourceModule::OpenCompanion();
+        return module ? asBytes((*module)->FindNumber(number)) : std::span<const std::byte>{};
     };
     return modules;
 }
 
 }  // namespace
 
-void InitEngine(bool windowed) {
+platform::Result<void> InitEngine(bool windowed) {
     if (g_engine) {
         platform::Debug::Print("InitEngine called twice; the running engine is kept");
-        return;
+        return {};
     }
     auto engine = std::make_unique<IMResourceManager>();
     g_engine = engine.get();
@@ -76,16 +74,16 @@ void InitEngine(bool windowed) {
     // The sound base starts here, with the main window, before the device; its result is ignored.
     engine->Init();
     engine->SetResources(SoundResources());
-    try {
-        if (engine->CreateDevice(window, windowed, platform::GraphicsDevice::kBackBufferWidth,
-                                 platform::GraphicsDevice::kBackBufferHeight, IMResourceManager::kRefreshRate) != 0)
-            throw std::runtime_error("Не могу создать устройство Direct3D");
-    } catch (...) {
+    platform::Result<void> device =
+        engine->CreateDevice(window, windowed, platform::GraphicsDevice::kBackBufferWidth,
+                             platform::GraphicsDevice::kBackBufferHeight, IMResourceManager::kRefreshRate);
+    if (!device) {
         g_engine = nullptr;
-        throw;
+        return device;
     }
     engine->RegisterSkin();
     engine.release();
+    return {};
 }
 
 void ShutdownEngine() {
@@ -103,15 +101,15 @@ void ShutdownEngine() {
 // ---------------------------------------------------------------------------------------------
 // Device
 
-int IMResourceManager::CreateDevice(void* nativeWindow, bool windowed, int width, int height, int refresh) {
-    std::string why;
-    if (!platform::GraphicsDevice::StartVideo(&why)) {
-        platform::Debug::Print("video: " + why);
-        throw std::runtime_error("Can't init Direct3D");
+platform::Result<void> IMResourceManager::CreateDevice(void* nativeWindow, bool windowed, int width, int height,
+                                                       int refresh) {
+    if (platform::Result<void> video = platform::GraphicsDevice::StartVideo(); !video) {
+        platform::Debug::Print("video: " + video.why());
+        return platform::Error::Failed("Can't init Direct3D");
     }
-    if (!platform::GraphicsDevice::HasDisplayMode(&why)) {
-        platform::Debug::Print("display mode: " + why);
-        throw std::runtime_error("Can't init DisplayMode");
+    if (platform::Result<void> mode = platform::GraphicsDevice::HasDisplayMode(); !mode) {
+        platform::Debug::Print("display mode: " + mode.why());
+        return platform::Error::Failed("Can't init DisplayMode");
     }
     window_ = nativeWindow;
     windowed_ = windowed;
@@ -119,21 +117,22 @@ int IMResourceManager::CreateDevice(void* nativeWindow, bool windowed, int width
     // The back buffer keeps the program's 800 x 600 in both modes; the window scales it.
     (void)width;
     (void)height;
-    bool made = false;
+    platform::Result<void> made;
     if (device_) {
-        made = device_->Recreate(&why);
+        made = device_->Recreate();
+    } else if (auto created = platform::GraphicsDevice::Create(nativeWindow)) {
+        device_ = std::move(created).value();
     } else {
-        device_ = platform::GraphicsDevice::Create(nativeWindow, &why);
-        made = device_ != nullptr;
+        made = std::move(created).error();
     }
     if (!made) {
-        platform::Debug::Print("cannot create the graphics device: " + why);
-        return 1;
+        platform::Debug::Print("cannot create the graphics device: " + made.why());
+        return platform::Error::Failed("Не могу создать устройство Direct3D");
     }
     BackBufferWidth = device_->BackBufferWidth();
     BackBufferHeight = device_->BackBufferHeight();
     deviceLost_ = false;
-    return 0;
+    return {};
 }
 
 bool IMResourceManager::IsDeviceLost() {
@@ -145,7 +144,7 @@ bool IMResourceManager::ResetDevice() {
     for (DWORD slot = 0; slot < slotCount_; ++slot)
         if (slots_[slot] && slots_[slot]->texture) DropTexture(slot);
     if (deviceLost_) {
-        deviceLost_ = CreateDevice(window_, windowed_, BackBufferWidth, BackBufferHeight, refreshRate_) != 0;
+        deviceLost_ = !CreateDevice(window_, windowed_, BackBufferWidth, BackBufferHeight, refreshRate_);
     }
     return !deviceLost_;
 }
@@ -231,24 +230,19 @@ void IMResourceManager::DrawTexture(DWORD slot, const RECT& dst, const RECT* src
 // ---------------------------------------------------------------------------------------------
 // Low-level texture operations
 
-std::unique_ptr<platform::Texture> IMResourceManager::AllocateTexture(int width, int height,
-                                                                      platform::PixelFormat format) {
-    if (!device_) return nullptr;
+platform::Result<std::unique_ptr<platform::Texture>> IMResourceManager::AllocateTexture(int width, int height,
+                                                                                        platform::PixelFormat format) {
+    if (!device_) return platform::Error::Failed("cannot allocate a texture: there is no device");
     if (!IsPictureSize(width, height)) {
-        platform::Debug::Print("cannot allocate a texture of " + std::to_string(width) + " x " +
-                               std::to_string(height) + ": each side must be 1 to " + std::to_string(kMaxPictureSide));
-        return nullptr;
+        platform::Error refused = platform::Error::Failed("cannot allocate a texture of " + std::to_string(width) +
+                                                          " x " + std::to_string(height) + ": each side must be 1 to " +
+                                                          std::to_string(kMaxPictureSide));
+        platform::Debug::Print(refused.why);
+        return refused;
     }
-    std::unique_ptr<platform::Texture> texture;
-    switch (device_->CreateTexture(TextureSide(width), TextureSide(height), format, &texture)) {
-        case platform::AllocResult::Ok:
-            return texture;
-        case platform::AllocResult::OutOfVideoMemory:
-            throw VideoMemoryExhausted();
-        case platform::AllocResult::Failed:
-            break;
-    }
-    return nullptr;
+    auto texture = device_->CreateTexture(TextureSide(width), TextureSide(height), format);
+    if (!texture && !texture.Is(platform::ErrorKind::OutOfMemory)) platform::Debug::Print(texture.why());
+    return texture;
 }
 
 void IMResourceManager::BackupTexture(DWORD slot) {
@@ -271,19 +265,16 @@ void IMResourceManager::RestoreTexture(DWORD slot) {
         return;
     }
     if (entry->backup.empty()) return;
-    std::unique_ptr<platform::Texture> texture;
-    for (;;) {
-        try {
-            texture = AllocateTexture(entry->textureWidth, entry->textureHeight, entry->format);
-            break;
-        } catch (const VideoMemoryExhausted&) {
-            if (!EvictOne(entry->name)) {
-                platform::Debug::Print(L"out of texture memory: cannot restore " + entry->name);
-                return;
-            }
+    auto allocated = AllocateTexture(entry->textureWidth, entry->textureHeight, entry->format);
+    while (allocated.Is(platform::ErrorKind::OutOfMemory)) {
+        if (!EvictOne(entry->name)) {
+            platform::Debug::Print(L"out of texture memory: cannot restore " + entry->name);
+            return;
         }
+        allocated = AllocateTexture(entry->textureWidth, entry->textureHeight, entry->format);
     }
-    if (!texture) return;
+    if (!allocated) return;
+    std::unique_ptr<platform::Texture> texture = std::move(allocated).value();
     BYTE* bits = nullptr;
     int pitch = 0;
     if (!texture->Lock(&bits, &pitch)) return;

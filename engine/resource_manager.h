@@ -30,7 +30,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <new>
 #include <span>
 #include <string>
 #include <vector>
@@ -38,17 +37,9 @@
 #include "engine/font_table.h"
 #include "engine/texture_entry.h"
 #include "platform/graphics_device.h"
+#include "platform/result.h"
 #include "platform/win_types.h"
 #include "sound/sound_system.h"
-
-// What AllocateTexture throws when the device has no memory left for a texture. It is a
-// std::bad_alloc, as the device's out-of-memory result is, but only this kind means "drop
-// another picture and try again": any other allocation failure (reading a file, decoding)
-// concerns the picture being made alone, and dropping others would not help it.
-class VideoMemoryExhausted : public std::bad_alloc {
-   public:
-    const char* what() const noexcept override { return "out of texture memory"; }
-};
 
 class IMResourceManager : public CSoundSystem {
    public:
@@ -63,11 +54,11 @@ class IMResourceManager : public CSoundSystem {
 
     // ---- Device -------------------------------------------------------------------------------
     // Makes the device for `nativeWindow` (platform::Window::NativeHandle(); null: a hidden
-    // window of the device's own). 0 on success, 1 when the device cannot be made.
-    // Throws std::runtime_error "Can't init Direct3D" when video cannot start and
-    // "Can't init DisplayMode" when no display mode can be read. The back buffer is always
-    // 800 x 600: the window shows it scaled.
-    int CreateDevice(void* nativeWindow, bool windowed, int width, int height, int refresh);
+    // window of the device's own). Fails with "Can't init Direct3D" when video cannot start,
+    // "Can't init DisplayMode" when no display mode can be read (each after a line on standard
+    // error with SDL's reason) and "Не могу создать устройство Direct3D" when the device cannot
+    // be made. The back buffer is always 800 x 600: the window shows it scaled.
+    platform::Result<void> CreateDevice(void* nativeWindow, bool windowed, int width, int height, int refresh);
     // Latched: once lost, the device stays lost until a successful ResetDevice.
     bool IsDeviceLost();
     // Drops every device texture; when the device is lost, makes it anew. True when usable.
@@ -102,9 +93,11 @@ class IMResourceManager : public CSoundSystem {
     void DrawTexture(DWORD slot, const RECT& dst, const RECT* src, DWORD colour, float angle);
 
     // ---- Low-level texture operations ---------------------------------------------------------
-    // A texture with power-of-two sides at least width x height. Throws VideoMemoryExhausted
-    // when the device's memory is exhausted; null for any other failure.
-    std::unique_ptr<platform::Texture> AllocateTexture(int width, int height, platform::PixelFormat format);
+    // A texture with power-of-two sides at least width x height. ErrorKind::OutOfMemory when the
+    // device's memory is exhausted (dropping another picture makes room); Failed for any other
+    // failure, which is said on standard error here.
+    platform::Result<std::unique_ptr<platform::Texture>> AllocateTexture(int width, int height,
+                                                                         platform::PixelFormat format);
     // Copies the slot's texture into its backup (a slot without texture keeps none).
     void BackupTexture(DWORD slot);
     // Re-creates a dropped texture from its backup, in the slot's own format.
@@ -177,7 +170,7 @@ class IMResourceManager : public CSoundSystem {
     int BackBufferHeight = platform::GraphicsDevice::kBackBufferHeight;
 
    private:
-    friend void InitEngine(bool windowed);
+    friend platform::Result<void> InitEngine(bool windowed);
     friend void ShutdownEngine();
 
     struct Obtained {
@@ -186,11 +179,12 @@ class IMResourceManager : public CSoundSystem {
         int height = 0;
         platform::PixelFormat format = platform::PixelFormat::A8R8G8B8;
     };
-    using Source = std::function<bool(Obtained*)>;
-    enum class ObtainResult { Made, NoRoom, Failed };
-    // Runs `source`, dropping other pictures while video memory is exhausted. NoRoom when
-    // nothing is left to drop; Failed for any other failure. Both are reported.
-    ObtainResult Obtain(const std::wstring& name, const Source& source, Obtained* got);
+    // Makes a picture's texture; whoever can say why it fails has said it on standard error,
+    // except for an exhausted device memory (ErrorKind::OutOfMemory), which Obtain handles.
+    using Source = std::function<platform::Result<Obtained>()>;
+    // Runs `source`, dropping other pictures while video memory is exhausted. OutOfMemory when
+    // nothing is left to drop; the source's error for any other failure. Both are reported.
+    platform::Result<Obtained> Obtain(const std::wstring& name, const Source& source);
     // The allocated side for a picture side AllocateTexture accepts: the next power of two.
     static int TextureSide(int side);
     // Whether both sides lie in 1 .. kMaxPictureSide, wide enough for sizes computed from a
@@ -207,7 +201,7 @@ class IMResourceManager : public CSoundSystem {
     void DecodeEmbedded(IMTextureEntry* entry);
     // Drops the device texture of the lowest-numbered slot not named `keep`; false when none.
     bool EvictOne(const std::wstring& keep);
-    bool DecodeInto(std::span<const std::uint8_t> bytes, Obtained* out);
+    platform::Result<Obtained> Decode(std::span<const std::uint8_t> bytes);
     IMTextureEntry* Entry(DWORD slot) const;
     void RegisterSkin();
 
@@ -238,9 +232,8 @@ IMResourceManager* GetResourceManager();
 
 // Creates the engine for the main window (platform::MainWindow(), or a hidden window of its
 // own when there is none), starts its device and registers the skin, whose pictures are
-// decoded only when first used (RegisterEmbeddedTexture). Throws std::runtime_error
-// when the device cannot be made ("Не могу создать устройство Direct3D") or video is missing;
-// no engine is left behind then.
-void InitEngine(bool windowed);
+// decoded only when first used (RegisterEmbeddedTexture). Fails as CreateDevice does when the
+// device cannot be made or video is missing; no engine is left behind then.
+platform::Result<void> InitEngine(bool windowed);
 // Releases the skin, prints the "FPS: " line and destroys the engine.
 void ShutdownEngine();

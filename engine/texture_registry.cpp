@@ -1,8 +1,7 @@
 // The registry half of the engine: named, reference-counted texture slots, name resolution
 // (registered name, resource number, file path), eviction under video-memory exhaustion and
 // the built-in skin.
-#include <boost/lexical_cast.hpp>
-#include <new>
+#include <charconv>
 #include <optional>
 
 #include "engine/image_decoder.h"
@@ -14,14 +13,24 @@
 
 namespace {
 
-// The whole name as a decimal integer (optional sign, nothing else), as resource numbers are
-// written.
+// The whole name as a decimal integer (optional sign, nothing else, within int's range), as
+// resource numbers are written.
 std::optional<int> ResourceNumber(const std::wstring& name) {
-    try {
-        return boost::lexical_cast<int>(name);
-    } catch (const boost::bad_lexical_cast&) {
-        return std::nullopt;
+    std::string digits;
+    for (wchar_t c : name) {
+        if (c < L'0' && c != L'+' && c != L'-') return std::nullopt;
+        if (c > L'9') return std::nullopt;
+        digits += static_cast<char>(c);
     }
+    // from_chars takes a minus but no plus.
+    std::string_view text = digits;
+    const bool plus = !text.empty() && text[0] == '+';
+    if (plus) text.remove_prefix(1);
+    if (text.empty() || text[0] == '+' || (plus && text[0] == '-')) return std::nullopt;
+    int number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return number;
 }
 
 }  // namespace
@@ -53,31 +62,22 @@ bool IMResourceManager::EvictOne(const std::wstring& keep) {
     return false;
 }
 
-IMResourceManager::ObtainResult IMResourceManager::Obtain(const std::wstring& name, const Source& source,
-                                                          Obtained* got) {
+platform::Result<IMResourceManager::Obtained> IMResourceManager::Obtain(const std::wstring& name,
+                                                                        const Source& source) {
     for (;;) {
-        *got = Obtained{};
-        try {
-            if (!source(got) || !got->texture) {
-                got->texture.reset();
-                platform::Debug::Print(L"no picture for \"" + name + L"\"");
-                return ObtainResult::Failed;
-            }
-            return ObtainResult::Made;
-        } catch (const VideoMemoryExhausted&) {
-            got->texture.reset();
-            // Make room by dropping another picture (it can be made again) and try again;
-            // with nothing left to drop the picture cannot be made.
-            if (!EvictOne(name)) {
-                platform::Debug::Print(L"out of texture memory: cannot make \"" + name + L"\"");
-                return ObtainResult::NoRoom;
-            }
-        } catch (const std::bad_alloc&) {
-            // The process, not the device, ran out while reading or decoding this picture;
-            // the pictures on the device are not in the way, so they stay.
-            got->texture.reset();
-            platform::Debug::Print(L"not enough memory to read or decode \"" + name + L"\"");
-            return ObtainResult::Failed;
+        platform::Result<Obtained> got = source();
+        if (got) return got;
+        if (!got.Is(platform::ErrorKind::OutOfMemory)) {
+            // Only the device's memory is worth making room in: a file that cannot be read or
+            // bytes that do not decode concern this picture alone.
+            platform::Debug::Print(L"no picture for \"" + name + L"\"");
+            return got;
+        }
+        // Make room by dropping another picture (it can be made again) and try again; with
+        // nothing left to drop the picture cannot be made.
+        if (!EvictOne(name)) {
+            platform::Debug::Print(L"out of texture memory: cannot make \"" + name + L"\"");
+            return got;
         }
     }
 }
@@ -101,8 +101,9 @@ DWORD IMResourceManager::CreateSlot(const std::wstring& name, const Source& sour
     DWORD existing = FindTexture(name);
     if (existing != slotCount_) return AddTextureRef(existing);
 
-    Obtained got;
-    if (Obtain(name, source, &got) != ObtainResult::Made) return kNoTexture;
+    platform::Result<Obtained> obtained = Obtain(name, source);
+    if (!obtained) return kNoTexture;
+    Obtained& got = *obtained;
     auto entry = std::make_unique<IMTextureEntry>();
     entry->textureWidth = got.texture->Width();
     entry->textureHeight = got.texture->Height();
@@ -116,19 +117,17 @@ DWORD IMResourceManager::CreateSlot(const std::wstring& name, const Source& sour
     return slot;
 }
 
-bool IMResourceManager::DecodeInto(std::span<const std::uint8_t> bytes, Obtained* out) {
+platform::Result<IMResourceManager::Obtained> IMResourceManager::Decode(std::span<const std::uint8_t> bytes) {
     auto allocate = [this](int w, int h) { return AllocateTexture(w, h, platform::PixelFormat::A8R8G8B8); };
-    DecodedImage image;
-    if (!DecodePng(bytes, allocate, &image) && !DecodeJpeg(bytes, allocate, &image)) return false;
-    out->texture = std::move(image.texture);
-    out->width = image.width;
-    out->height = image.height;
-    out->format = platform::PixelFormat::A8R8G8B8;
-    return true;
+    platform::Result<DecodedImage> image = DecodePng(bytes, allocate);
+    // Bytes that are no PNG may be a JPEG; a full device memory is no reason to try.
+    if (!image && !image.Is(platform::ErrorKind::OutOfMemory)) image = DecodeJpeg(bytes, allocate);
+    VORLEN_TRY(image);
+    return Obtained{std::move(image->texture), image->width, image->height, platform::PixelFormat::A8R8G8B8};
 }
 
 DWORD IMResourceManager::RegisterTexture(const std::wstring& name, std::span<const std::uint8_t> encoded) {
-    return CreateSlot(name, [&](Obtained* out) { return DecodeInto(encoded, out); });
+    return CreateSlot(name, [&] { return Decode(encoded); });
 }
 
 DWORD IMResourceManager::RegisterEmbeddedTexture(const std::wstring& name, std::span<const std::uint8_t> encoded) {
@@ -150,21 +149,19 @@ DWORD IMResourceManager::RegisterEmbeddedTexture(const std::wstring& name, std::
 }
 
 void IMResourceManager::DecodeEmbedded(IMTextureEntry* entry) {
-    Obtained got;
-    ObtainResult result = Obtain(
-        entry->name, [&](Obtained* out) { return DecodeInto(entry->encoded, out); }, &got);
+    platform::Result<Obtained> got = Obtain(entry->name, [&] { return Decode(entry->encoded); });
     // Out of room, the bytes are kept for the next use, when other pictures may be gone; bytes
     // that do not decode never will, so they are not tried (and reported) again every frame.
-    if (result == ObtainResult::NoRoom) return;
-    if (result == ObtainResult::Made && (got.width != entry->image.right || got.height != entry->image.bottom)) {
+    if (got.Is(platform::ErrorKind::OutOfMemory)) return;
+    if (got && (got->width != entry->image.right || got->height != entry->image.bottom)) {
         platform::Debug::Print(L"picture \"" + entry->name + L"\" decodes to another size than its header states");
-        result = ObtainResult::Failed;
+        got = platform::Error::Of(platform::ErrorKind::Damaged, "another size than its header states");
     }
-    if (result != ObtainResult::Made) {
+    if (!got) {
         entry->encoded = {};
         return;
     }
-    entry->texture = std::move(got.texture);
+    entry->texture = std::move(got->texture);
 }
 
 DWORD IMResourceManager::LoadTexture(const std::wstring& name) {
@@ -176,18 +173,21 @@ DWORD IMResourceManager::LoadTexture(const std::wstring& name) {
     if (number)
         if (auto bytes = platform::ResourceModule::Program().FindNumber(*number))
             return RegisterEmbeddedTexture(name, *bytes);
-    return CreateSlot(name, [&](Obtained* out) {
+    return CreateSlot(name, [&]() -> platform::Result<Obtained> {
         if (number) {
             // Only numbers the program lacks are looked for in the companion module, which
             // stays open just while its bytes are decoded.
-            std::unique_ptr<platform::ResourceModule> companion = platform::ResourceModule::OpenCompanion();
-            if (!companion) return false;
+            VORLEN_TRY_ASSIGN(companion, platform::ResourceModule::OpenCompanion());
             auto bytes = companion->FindNumber(*number);
-            return bytes && DecodeInto(*bytes, out);
+            if (!bytes) return platform::Error::Of(platform::ErrorKind::Missing, "no such resource");
+            return Decode(*bytes);
         }
-        std::vector<std::uint8_t> file;
-        if (!ReadWholeFile(platform::text::ToUtf8(name), &file)) return false;
-        return DecodeInto(file, out);
+        platform::Result<std::vector<std::uint8_t>> file = ReadWholeFile(platform::text::ToUtf8(name));
+        if (!file) {
+            platform::Debug::Print(file.why());
+            return std::move(file).error();
+        }
+        return Decode(*file);
     });
 }
 
@@ -205,15 +205,11 @@ bool IMResourceManager::CheckPictureSize(const std::wstring& name, long long wid
 
 DWORD IMResourceManager::CreateBlankTexture(const std::wstring& name, int width, int height,
                                             platform::PixelFormat format) {
-    return CreateSlot(name, [&](Obtained* out) {
-        if (!CheckPictureSize(name, width, height)) return false;
-        out->texture = AllocateTexture(width, height, format);
-        if (!out->texture) return false;
+    return CreateSlot(name, [&]() -> platform::Result<Obtained> {
+        if (!CheckPictureSize(name, width, height)) return platform::Error::Failed("a size no picture may have");
+        VORLEN_TRY_ASSIGN(texture, AllocateTexture(width, height, format));
         // A fresh texture is already all zero (transparent black).
-        out->width = width;
-        out->height = height;
-        out->format = format;
-        return true;
+        return Obtained{std::move(texture), width, height, format};
     });
 }
 

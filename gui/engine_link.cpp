@@ -82,7 +82,7 @@ bool IsDeviceLost() { return Engine() && Engine()->IsDeviceLost(); }
 
 bool ResetDevice() { return !Engine() || Engine()->ResetDevice(); }
 
-void InitEngine(bool windowed) { ::InitEngine(windowed); }
+platform::Result<void> InitEngine(bool windowed) { return ::InitEngine(windowed); }
 
 void ShutdownEngine() {
     if (Engine()) ::ShutdownEngine();

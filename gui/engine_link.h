@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "platform/result.h"
 #include "platform/win_types.h"
 
 class IMTimerService;
@@ -40,9 +41,8 @@ void CountFrame();
 bool IsDeviceLost();
 bool ResetDevice();
 
-// Starts the engine for the main window (raises std::exception when the device cannot be made)
-// and stops it.
-void InitEngine(bool windowed);
+// Starts the engine for the main window (fails when the device cannot be made) and stops it.
+platform::Result<void> InitEngine(bool windowed);
 void ShutdownEngine();
 
 // Gives the main window the picture `name` (a resource number) as its icon; without the picture

@@ -139,15 +139,18 @@ std::int64_t IMWindow::IdleWaitMicroseconds() {
 IMWindow* CreateMainWindow(const std::wstring& title, const RECT& rect, bool windowed, bool hidden) {
     using platform::WindowMode;
     const WindowMode mode = hidden ? WindowMode::Hidden : windowed ? WindowMode::Windowed : WindowMode::FullScreen;
-    std::string error;
-    auto window = platform::Window::Create(title, rect.right - rect.left, rect.bottom - rect.top, mode, &error);
-    if (!window) {
-        platform::Debug::Print(error);
+    auto created = platform::Window::Create(title, rect.right - rect.left, rect.bottom - rect.top, mode);
+    if (!created) {
+        platform::Debug::Print(created.why());
         return nullptr;
     }
+    std::unique_ptr<platform::Window> window = std::move(created).value();
     platform::SetMainWindow(window.get());
     platform::MainQueue().SetWaker(&platform::Window::Wake);
-    engine_link::InitEngine(windowed);
+    if (platform::Result<void> engine = engine_link::InitEngine(windowed); !engine) {
+        platform::Debug::Print("cannot start: " + engine.why());
+        return nullptr;  // the window goes, and with it the main window
+    }
     engine_link::SetWindowIcon(L"500");
     auto* root = new IMWindow(std::move(window));
     engine_link::SetSoundTimers(&root->Timers());

@@ -1,11 +1,7 @@
-// Diagnostics: one line on standard error per report, prefixed with the program's name.
-//
-// How errors are handled throughout the program:
-// - At the edges (files, decoders, devices, printers) a call returns a result that says it
-//   failed and reports what failed with Debug::Print; the program carries on.
-// - Misuse by a caller (a bad argument that the program can survive) is reported and ignored.
-// - Invariants that only a bug can break are checked with VORLEN_VERIFY, which reports the
-//   message with its place and aborts.
+// Diagnostics: one line on standard error per report, prefixed with the program's name, and
+// VORLEN_VERIFY for invariants that only a bug can break (it reports the message with its place
+// and aborts). How the program fails and who reports what is written once, in
+// platform/result.h.
 #pragma once
 
 #include <string_view>

@@ -114,52 +114,42 @@ std::string ErrorText(int errnum) {
     return strerror_r(errnum, buffer, sizeof buffer);  // the GNU form returns the text
 }
 
-ReadResult ReadAll(const std::string& path, std::size_t limit) {
-    ReadResult result;
+Result<std::string> ReadAll(const std::string& path, std::size_t limit) {
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
     Descriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0) {
-        if (errno == ENOENT) return result;
-        result.status = ReadStatus::Unreadable;
-        result.why = Because("cannot open " + path, errno);
-        return result;
+        if (errno == ENOENT) return Error::Of(ErrorKind::Missing, "there is no " + path);
+        return Error::Failed(Because("cannot open " + path, errno));
     }
     struct stat info {};
-    if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        result.status = ReadStatus::Unreadable;
-        result.why = path + (S_ISDIR(info.st_mode) ? " is a folder" : " is not a regular file");
-        return result;
-    }
+    if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return Error::Failed(path + (S_ISDIR(info.st_mode) ? " is a folder" : " is not a regular file"));
     // Straight into the result, a little more than the file's size so that the end is seen
     // without another round; a file that grows meanwhile is read to its new end.
+    std::string bytes;
     std::size_t length = 0;
     std::size_t wanted = std::min<std::size_t>(info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0, limit);
-    result.bytes.resize(std::min(limit, wanted + 1));
+    bytes.resize(std::min(limit, wanted + 1));
     while (length < limit) {
-        if (length == result.bytes.size()) result.bytes.resize(std::min(limit, 2 * length + 65536));
-        ssize_t n = read(fd.get(), result.bytes.data() + length, result.bytes.size() - length);
+        if (length == bytes.size()) bytes.resize(std::min(limit, 2 * length + 65536));
+        ssize_t n = read(fd.get(), bytes.data() + length, bytes.size() - length);
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
-            result.status = ReadStatus::Unreadable;
-            result.why = Because("cannot read " + path, errno);
-            result.bytes.clear();
-            return result;
+            return Error::Failed(Because("cannot read " + path, errno));
         }
         length += static_cast<std::size_t>(n);
     }
-    result.bytes.resize(length);
-    result.status = ReadStatus::Ok;
-    return result;
+    bytes.resize(length);
+    return bytes;
 }
 
-Outcome Replace(const std::string& path, std::string_view bytes) {
+Result<void> Replace(const std::string& path, std::string_view bytes) {
     return Replace(path, std::vector<std::string_view>{bytes});
 }
 
-Outcome Replace(const std::string& requested, const std::vector<std::string_view>& pieces) {
-    if (requested.empty() || requested.back() == '/')
-        return Outcome::Failed("\"" + requested + "\" is not a file name");
+Result<void> Replace(const std::string& requested, const std::vector<std::string_view>& pieces) {
+    if (requested.empty() || requested.back() == '/') return Error::Failed("\"" + requested + "\" is not a file name");
 
     std::string path = requested;
     struct stat old {};
@@ -167,14 +157,14 @@ Outcome Replace(const std::string& requested, const std::vector<std::string_view
     if (existed && S_ISLNK(old.st_mode)) {
         char target[PATH_MAX];
         if (!realpath(requested.c_str(), target))
-            return Outcome::Failed(Because("cannot follow the link " + path, errno));
+            return Error::Failed(Because("cannot follow the link " + path, errno));
         path = target;
         existed = stat(path.c_str(), &old) == 0;
     }
-    if (existed && !S_ISREG(old.st_mode)) return Outcome::Failed(path + " is not a regular file");
+    if (existed && !S_ISREG(old.st_mode)) return Error::Failed(path + " is not a regular file");
     // Renaming over a file needs only the folder's permission; a file this user may not write
     // to stays as it is, as it would if it were written in place.
-    if (existed && access(path.c_str(), W_OK) != 0) return Outcome::Failed(Because(path + " is read-only", errno));
+    if (existed && access(path.c_str(), W_OK) != 0) return Error::Failed(Because(path + " is read-only", errno));
 
     const std::string folder = Folder(path);
     static std::atomic<unsigned> counter{0};
@@ -186,13 +176,13 @@ Outcome Replace(const std::string& requested, const std::vector<std::string_view
         raw = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (raw < 0 && errno != EEXIST) break;
     }
-    if (raw < 0) return Outcome::Failed(Because("cannot create a file in " + folder, errno));
+    if (raw < 0) return Error::Failed(Because("cannot create a file in " + folder, errno));
     Descriptor fd(raw);
 
     auto fail = [&](const std::string& what) {
-        Outcome outcome = Outcome::Failed(Because(what, errno));
+        Error error = Error::Failed(Because(what, errno));
         unlink(temporary.c_str());
-        return outcome;
+        return Result<void>(std::move(error));
     };
     if (!existed && SharedWithEveryone(folder)) {
         if (fchmod(fd.get(), 0666) != 0) return fail("cannot set the permissions of " + temporary);
@@ -218,18 +208,14 @@ Outcome Replace(const std::string& requested, const std::vector<std::string_view
     return {};
 }
 
-std::optional<std::string> MoveAside(const std::string& path, const std::string& suffix, std::string* why) {
+Result<std::string> MoveAside(const std::string& path, const std::string& suffix) {
     for (int n = 1; n <= 1000; ++n) {
         std::string target = path + suffix;
         if (n > 1) target.append(1, '-').append(std::to_string(n));
         if (RenameNoReplace(path, target)) return target;
-        if (errno != EEXIST) {
-            if (why) *why = Because("cannot rename " + path + " to " + target, errno);
-            return std::nullopt;
-        }
+        if (errno != EEXIST) return Error::Failed(Because("cannot rename " + path + " to " + target, errno));
     }
-    if (why) *why = "cannot rename " + path + ": every name for it is taken";
-    return std::nullopt;
+    return Error::Failed("cannot rename " + path + ": every name for it is taken");
 }
 
 std::optional<FileId> IdOf(const std::string& path) {
@@ -245,12 +231,9 @@ std::optional<FileVersion> VersionOf(const std::string& path) {
                        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
 }
 
-std::optional<FileLock> FileLock::Acquire(const std::string& lockPath, int timeoutMs, std::string* why) {
+Result<FileLock> FileLock::Acquire(const std::string& lockPath, int timeoutMs) {
     Descriptor fd(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666));
-    if (fd.get() < 0) {
-        *why = Because("cannot open the lock file " + lockPath, errno);
-        return std::nullopt;
-    }
+    if (fd.get() < 0) return Error::Failed(Because("cannot open the lock file " + lockPath, errno));
     // Only its owner can widen it; for everyone else it already is as its owner made it.
     if (SharedWithEveryone(Folder(lockPath))) (void)fchmod(fd.get(), 0666);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -260,14 +243,11 @@ std::optional<FileLock> FileLock::Acquire(const std::string& lockPath, int timeo
         lock.l_whence = SEEK_SET;  // the whole file, whatever its length
         if (fcntl(fd.get(), F_SETLK, &lock) == 0) break;
         const int error = errno;
-        if (error != EACCES && error != EAGAIN && error != EINTR) {
-            *why = Because("cannot lock " + lockPath, error);
-            return std::nullopt;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            *why = "another program has held " + lockPath + " for " + std::to_string(timeoutMs) + " ms";
-            return std::nullopt;
-        }
+        if (error != EACCES && error != EAGAIN && error != EINTR)
+            return Error::Failed(Because("cannot lock " + lockPath, error));
+        if (std::chrono::steady_clock::now() >= deadline)
+            return Error::Of(ErrorKind::Busy,
+                             "another program has held " + lockPath + " for " + std::to_string(timeoutMs) + " ms");
         // Polled rather than waited for with F_SETLKW, so that the wait has an end on every
         // file system.
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -1,8 +1,10 @@
 // Whole-file reading and writing for documents the program keeps (the results workbook).
 //
 // Paths are in the system's file-name encoding (UTF-8). None of these functions prints
-// anything: each says what went wrong in its result, so that the caller can report it in one
-// line together with what it was doing. GUI thread or any other; they keep no state.
+// anything: each says what went wrong in its result (platform/result.h), a short phrase such as
+// "cannot create a file in /srv/x: Permission denied" that names the file or folder concerned,
+// so that the caller can report it in one line together with what it was doing. GUI thread or
+// any other; they keep no state.
 #pragma once
 
 #include <sys/types.h>
@@ -14,32 +16,14 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace platform::files {
 
-// Success, or why not: a short phrase such as "cannot create a file in /srv/x: Permission
-// denied" that names the file or folder concerned.
-struct Outcome {
-    bool ok = true;
-    std::string why;
-
-    static Outcome Failed(std::string why) { return {false, std::move(why)}; }
-};
-
-enum class ReadStatus {
-    Ok,          // `bytes` holds the whole file
-    Missing,     // nothing by that name
-    Unreadable,  // something is there but could not be read (permissions, a folder, a device)
-};
-
-struct ReadResult {
-    ReadStatus status = ReadStatus::Missing;
-    std::string bytes;
-    std::string why;  // for Unreadable
-};
-
 // Reads the regular file at `path`, whole or its first `limit` bytes. Never blocks on a FIFO
-// or a device.
-ReadResult ReadAll(const std::string& path, std::size_t limit = SIZE_MAX);
+// or a device. ErrorKind::Missing when nothing has that name; Failed when something is there
+// but cannot be read (permissions, a folder, a device).
+Result<std::string> ReadAll(const std::string& path, std::size_t limit = SIZE_MAX);
 
 // Replaces the file at `path` with `bytes` so that, whatever happens on the way (a full disk,
 // a crash, a power cut), `path` holds either the whole old file or the whole new one: the bytes
@@ -52,13 +36,13 @@ ReadResult ReadAll(const std::string& path, std::size_t limit = SIZE_MAX);
 // everything as it was, when the folder is missing or not writable, when the existing file is
 // read-only for this user or is not a regular file, or when writing fails. A successful save
 // also removes the temporary files that saves killed on their way left there over an hour ago.
-Outcome Replace(const std::string& path, std::string_view bytes);
+Result<void> Replace(const std::string& path, std::string_view bytes);
 // The same with the new file's bytes given as pieces, written one after the other.
-Outcome Replace(const std::string& path, const std::vector<std::string_view>& pieces);
+Result<void> Replace(const std::string& path, const std::vector<std::string_view>& pieces);
 
 // Renames the file at `path` to `path + suffix`, or to `path + suffix + "-2"`, "-3" ... when
-// that name is taken, never replacing anything. Returns the new name, or nothing with `why`.
-std::optional<std::string> MoveAside(const std::string& path, const std::string& suffix, std::string* why);
+// that name is taken, never replacing anything. Returns the new name.
+Result<std::string> MoveAside(const std::string& path, const std::string& suffix);
 
 // Identifies a file independently of the name it is reached by.
 struct FileId {
@@ -87,9 +71,9 @@ std::optional<FileVersion> VersionOf(const std::string& path);
 class FileLock {
    public:
     // Waits up to `timeoutMs` for the lock on `lockPath` (created as Replace creates files, when
-    // missing). Nothing, with `why`, when it is still held by another program by then or the
-    // lock file cannot be opened.
-    static std::optional<FileLock> Acquire(const std::string& lockPath, int timeoutMs, std::string* why);
+    // missing). ErrorKind::Busy when another program still holds it by then; Failed when the
+    // lock file cannot be opened or locked.
+    static Result<FileLock> Acquire(const std::string& lockPath, int timeoutMs);
     FileLock(FileLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
     FileLock& operator=(FileLock&& other) noexcept;
     FileLock(const FileLock&) = delete;

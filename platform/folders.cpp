@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/debug.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -58,24 +57,19 @@ std::wstring Folders::SharedData(const std::string& machineFolder) {
     return text::FromUtf8(WithoutTrailingSlashes(home) + "/.local/share");
 }
 
-bool Folders::Create(const std::wstring& path, unsigned mode) {
+Result<void> Folders::Create(const std::wstring& path, unsigned mode) {
     std::string target = text::ToUtf8(path);
-    if (target.empty()) return false;
+    if (target.empty()) return Error::Failed("no folder name");
     // Each folder on the way down, so that a missing ~/.local/share is made as well.
     for (std::size_t slash = target.find('/', 1);; slash = target.find('/', slash + 1)) {
         std::string part = target.substr(0, slash);
-        if (mkdir(part.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST) {
-            Debug::Print("cannot create the folder " + part + ": " + files::ErrorText(errno));
-            return false;
-        }
+        if (mkdir(part.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST)
+            return Error::Failed("cannot create the folder " + part + ": " + files::ErrorText(errno));
         if (slash == std::string::npos) break;
     }
     struct stat info {};
-    if (stat(target.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        Debug::Print(target + " is not a folder");
-        return false;
-    }
-    return true;
+    if (stat(target.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return Error::Failed(target + " is not a folder");
+    return {};
 }
 
 }  // namespace platform

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "platform/result.h"
+
 namespace platform {
 
 class Folders {
@@ -23,9 +25,9 @@ class Folders {
     static std::wstring SharedData(const std::string& machineFolder);
 
     // Creates `path` and any missing folders above it. New ones get `mode` less the umask; the
-    // default 0700 is what the XDG rules ask for the user's own data. True when it is a folder
-    // afterwards; otherwise false, with the reason said on standard error.
-    static bool Create(const std::wstring& path, unsigned mode = 0700);
+    // default 0700 is what the XDG rules ask for the user's own data. Fails unless it is a
+    // folder afterwards.
+    static Result<void> Create(const std::wstring& path, unsigned mode = 0700);
 };
 
 }  // namespace platform

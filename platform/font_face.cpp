@@ -158,24 +158,18 @@ struct FontFace::Impl {
     }
 };
 
-std::unique_ptr<FontFace> FontFace::Find(std::wstring_view family, int cellHeight, FontWeight weight, FontSlant slant) {
-    if (cellHeight <= 0) {
-        Debug::Print("fonts: a font needs a positive height");
-        return nullptr;
-    }
+Result<std::unique_ptr<FontFace>> FontFace::Find(std::wstring_view family, int cellHeight, FontWeight weight,
+                                                 FontSlant slant) {
+    if (cellHeight <= 0) return Error::Failed("a font needs a positive height");
     FT_Library library = Library();
     FoundFile found;
-    if (!library || !MatchFamily(family, weight, slant, &found)) {
-        Debug::Print(L"fonts: no font found for \"" + std::wstring(family) + L"\"");
-        return nullptr;
-    }
+    if (!library || !MatchFamily(family, weight, slant, &found))
+        return Error::Of(ErrorKind::Missing, "no font found for \"" + text::ToUtf8(family) + "\"");
     std::unique_ptr<FontFace> font(new FontFace);
     font->impl_ = std::make_unique<Impl>();
     Impl& impl = *font->impl_;
-    if (FT_New_Face(library, found.path.c_str(), found.index, &impl.face) != 0 || !FT_IS_SCALABLE(impl.face)) {
-        Debug::Print("fonts: cannot open the outline font " + found.path);
-        return nullptr;
-    }
+    if (FT_New_Face(library, found.path.c_str(), found.index, &impl.face) != 0 || !FT_IS_SCALABLE(impl.face))
+        return Error::Failed("cannot open the outline font " + found.path);
     font->family_ = found.family;
     font->file_ = found.path;
     FT_Face face = impl.face;
@@ -223,8 +217,7 @@ std::unique_ptr<FontFace> FontFace::Find(std::wstring_view family, int cellHeigh
     if (os2 && os2->version != 0xFFFF && os2->xAvgCharWidth > 0) {
         m.tmAveCharWidth = static_cast<int>(std::lround(os2->xAvgCharWidth * scale));
     } else {
-        CharWidths x;
-        if (font->Widths(u'x', &x)) m.tmAveCharWidth = x.Advance();
+        if (Result<CharWidths> x = font->Widths(u'x')) m.tmAveCharWidth = x->Advance();
     }
     return font;
 }
@@ -240,48 +233,41 @@ bool FontFace::Load(char16_t c) {
     return true;
 }
 
-bool FontFace::Widths(char16_t c, CharWidths* out) {
-    if (!Load(c)) return false;
+Result<CharWidths> FontFace::Widths(char16_t c) {
+    if (!Load(c)) return Error::Failed("the face cannot load the character");
     FT_GlyphSlot slot = impl_->face->glyph;
     // Linear advances keep the face's own widths: a metric-compatible face lays text out
     // exactly as the face it stands in for.
     const int advance = static_cast<int>(std::lround(slot->linearHoriAdvance / 65536.0 + impl_->emboldenBy / 64.0));
-    if (slot->outline.n_points == 0) {
-        *out = CharWidths{0, 0, advance};
-        return true;
-    }
+    if (slot->outline.n_points == 0) return CharWidths{0, 0, advance};
     FT_BBox box;
     FT_Outline_Get_CBox(&slot->outline, &box);
     const int left = static_cast<int>(std::floor(box.xMin / 64.0));
     const int right = static_cast<int>(std::ceil(box.xMax / 64.0));
-    out->abcA = left;
-    out->abcB = static_cast<unsigned>(std::max(0, right - left));
-    out->abcC = advance - right;
-    return true;
+    return CharWidths{left, static_cast<unsigned>(std::max(0, right - left)), advance - right};
 }
 
-bool FontFace::Outline(char16_t c, GlyphShape* out) {
-    out->contours.clear();
-    if (!Load(c)) return false;
+Result<GlyphShape> FontFace::Outline(char16_t c) {
+    if (!Load(c)) return Error::Failed("the face cannot load the character");
+    GlyphShape shape;
+    GlyphShape* out = &shape;
     Walker walker{out, static_cast<double>(metrics_.tmDescent), {}};
     FT_Outline_Funcs funcs{};
     funcs.move_to = MoveTo;
     funcs.line_to = LineTo;
     funcs.conic_to = ConicTo;
     funcs.cubic_to = CubicTo;
-    if (FT_Outline_Decompose(&impl_->face->glyph->outline, &funcs, &walker) != 0) {
-        out->contours.clear();
-        return false;
-    }
+    if (FT_Outline_Decompose(&impl_->face->glyph->outline, &funcs, &walker) != 0)
+        return Error::Failed("the character's outline cannot be followed");
     CloseLast(out);
-    return true;
+    return shape;
 }
 
 CoverageMap FontFace::ReferenceCoverage(char16_t c) {
     CoverageMap map;
-    CharWidths widths;
-    if (!Widths(c, &widths)) return map;
-    map.width = std::max(1, widths.Advance());
+    const Result<CharWidths> widths = Widths(c);
+    if (!widths) return map;
+    map.width = std::max(1, widths->Advance());
     map.height = std::max(1, metrics_.tmHeight);
     map.coverage.assign(static_cast<std::size_t>(map.width) * map.height, 0);
     if (!Load(c)) return map;

@@ -24,6 +24,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace platform {
 
 enum class FontWeight { Regular = 400, Bold = 700 };
@@ -84,9 +86,10 @@ struct CoverageMap {
 
 class FontFace {
    public:
-    // The best face fontconfig finds for the family; null (with a line on stderr) when the
-    // system has no usable font at all or the height is not positive.
-    static std::unique_ptr<FontFace> Find(std::wstring_view family, int cellHeight, FontWeight weight, FontSlant slant);
+    // The best face fontconfig finds for the family. Fails when the system has no usable font at
+    // all or the height is not positive.
+    static Result<std::unique_ptr<FontFace>> Find(std::wstring_view family, int cellHeight, FontWeight weight,
+                                                  FontSlant slant);
     ~FontFace();
     FontFace(const FontFace&) = delete;
     FontFace& operator=(const FontFace&) = delete;
@@ -97,10 +100,10 @@ class FontFace {
     const std::string& FilePath() const { return file_; }
 
     // Widths of one UTF-16 code unit. A character the face lacks gets the widths of the face's
-    // missing-glyph box, as Windows gives. False only when the face cannot load it at all.
-    bool Widths(char16_t c, CharWidths* out);
-    // The outline of one code unit. False when the face cannot load it.
-    bool Outline(char16_t c, GlyphShape* out);
+    // missing-glyph box, as Windows gives. Fails only when the face cannot load it at all.
+    Result<CharWidths> Widths(char16_t c);
+    // The outline of one code unit. Fails when the face cannot load it.
+    Result<GlyphShape> Outline(char16_t c);
 
     // FreeType's own anti-aliased rendering of the same glyph, placed as the outline is:
     // column 0 at the pen, row 0 at the top of the cell, advance x tmHeight pixels (ink left

@@ -136,44 +136,35 @@ bool Texture::IsOpaque(int left, int top, int right, int bottom) const {
 // ---------------------------------------------------------------------------------------------
 // Device life
 
-bool GraphicsDevice::StartVideo(std::string* error) {
+Result<void> GraphicsDevice::StartVideo() {
     // The software renderer must not go through an OpenGL window surface: without a GPU that
     // costs three times the start-up time and seven times the memory. A user's own environment
     // setting still wins over this default.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        if (error) *error = SDL_GetError();
-        return false;
-    }
-    return true;
+    if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return Error::Failed(SDL_GetError());
+    return {};
 }
 
-bool GraphicsDevice::HasDisplayMode(std::string* error) {
+Result<void> GraphicsDevice::HasDisplayMode() {
     SDL_DisplayMode mode;
-    if (SDL_GetDesktopDisplayMode(0, &mode) != 0) {
-        if (error) *error = SDL_GetError();
-        return false;
-    }
-    return true;
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return Error::Failed(SDL_GetError());
+    return {};
 }
 
-std::unique_ptr<GraphicsDevice> GraphicsDevice::Create(void* nativeWindow, std::string* error, int ownWindowWidth,
-                                                       int ownWindowHeight) {
-    if (!StartVideo(error)) return nullptr;
+Result<std::unique_ptr<GraphicsDevice>> GraphicsDevice::Create(void* nativeWindow, int ownWindowWidth,
+                                                               int ownWindowHeight) {
+    VORLEN_TRY(StartVideo());
     std::unique_ptr<GraphicsDevice> device(new GraphicsDevice());
     if (nativeWindow) {
         device->window_ = nativeWindow;
     } else {
         SDL_Window* own = SDL_CreateWindow("vorlen", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, ownWindowWidth,
                                            ownWindowHeight, SDL_WINDOW_HIDDEN);
-        if (!own) {
-            if (error) *error = std::string("cannot open a hidden window: ") + SDL_GetError();
-            return nullptr;
-        }
+        if (!own) return Error::Failed(std::string("cannot open a hidden window: ") + SDL_GetError());
         device->window_ = own;
         device->ownWindow_ = true;
     }
-    if (!device->MakeRenderer(error)) return nullptr;
+    VORLEN_TRY(device->MakeRenderer());
     return device;
 }
 
@@ -188,20 +179,17 @@ GraphicsDevice::~GraphicsDevice() {
     if (ownWindow_ && window_) SDL_DestroyWindow(Sdl(window_));
 }
 
-bool GraphicsDevice::MakeRenderer(std::string* error) {
+Result<void> GraphicsDevice::MakeRenderer() {
     // The software renderer unless the user named another one through SDL's own setting.
     Uint32 flags = SDL_getenv("SDL_RENDER_DRIVER") ? 0u : static_cast<Uint32>(SDL_RENDERER_SOFTWARE);
     SDL_Renderer* renderer = SDL_CreateRenderer(Sdl(window_), -1, flags);
-    if (!renderer) {
-        if (error) *error = std::string("cannot create the renderer: ") + SDL_GetError();
-        return false;
-    }
+    if (!renderer) return Error::Failed(std::string("cannot create the renderer: ") + SDL_GetError());
     SDL_Texture* back = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
                                           kBackBufferWidth, kBackBufferHeight);
     if (!back) {
-        if (error) *error = std::string("cannot create the back buffer: ") + SDL_GetError();
+        Error error = Error::Failed(std::string("cannot create the back buffer: ") + SDL_GetError());
         SDL_DestroyRenderer(renderer);
-        return false;
+        return error;
     }
     SDL_SetTextureBlendMode(back, SDL_BLENDMODE_NONE);
     SDL_SetTextureScaleMode(back, SDL_ScaleModeLinear);
@@ -213,7 +201,7 @@ bool GraphicsDevice::MakeRenderer(std::string* error) {
         SDL_GetRendererInfo(renderer, &info) == 0 && info.name && std::strcmp(info.name, "software") == 0;
     shown_.clear();
     SetClip(RECT{0, 0, kBackBufferWidth, kBackBufferHeight});
-    return true;
+    return {};
 }
 
 void GraphicsDevice::DestroyRenderer() {
@@ -223,7 +211,7 @@ void GraphicsDevice::DestroyRenderer() {
     renderer_ = nullptr;
 }
 
-bool GraphicsDevice::Recreate(std::string* error) {
+Result<void> GraphicsDevice::Recreate() {
     // Whatever the owner did not destroy can no longer be drawn: the renderer that made it goes.
     for (Texture* t : textures_) {
         if (t->sdl_) SDL_DestroyTexture(Tex(t->sdl_));
@@ -235,37 +223,28 @@ bool GraphicsDevice::Recreate(std::string* error) {
     DestroyRenderer();
     if (failRecreations_ > 0) {
         --failRecreations_;
-        if (error) *error = "device re-creation refused (test)";
         lost_ = true;
-        return false;
+        return Error::Failed("device re-creation refused (test)");
     }
-    if (!MakeRenderer(error)) {
-        lost_ = true;
-        return false;
-    }
-    lost_ = false;
-    return true;
+    Result<void> made = MakeRenderer();
+    lost_ = !made;
+    return made;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Textures
 
-AllocResult GraphicsDevice::CreateTexture(int width, int height, PixelFormat format, std::unique_ptr<Texture>* out) {
-    out->reset();
-    if (!renderer_) return AllocResult::Failed;
-    if (width <= 0 || height <= 0 || width > kMaxTextureSide || height > kMaxTextureSide) {
-        Debug::Print("cannot create a texture of " + std::to_string(width) + " x " + std::to_string(height) +
-                     ": each side must be 1 to " + std::to_string(kMaxTextureSide));
-        return AllocResult::Failed;
-    }
+Result<std::unique_ptr<Texture>> GraphicsDevice::CreateTexture(int width, int height, PixelFormat format) {
+    if (!renderer_) return Error::Failed("cannot create a texture: the device has no renderer");
+    if (width <= 0 || height <= 0 || width > kMaxTextureSide || height > kMaxTextureSide)
+        return Error::Failed("cannot create a texture of " + std::to_string(width) + " x " + std::to_string(height) +
+                             ": each side must be 1 to " + std::to_string(kMaxTextureSide));
     std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
-    if (budget_ != 0 && memoryInUse_ + bytes > budget_) return AllocResult::OutOfVideoMemory;
+    if (budget_ != 0 && memoryInUse_ + bytes > budget_)
+        return Error::Of(ErrorKind::OutOfMemory, "out of texture memory");
     Uint32 sdlFormat = format == PixelFormat::X8R8G8B8 ? SDL_PIXELFORMAT_RGB888 : SDL_PIXELFORMAT_ARGB8888;
     SDL_Texture* t = SDL_CreateTexture(Ren(renderer_), sdlFormat, SDL_TEXTUREACCESS_STREAMING, width, height);
-    if (!t) {
-        Debug::Print(std::string("cannot create a texture: ") + SDL_GetError());
-        return AllocResult::Failed;
-    }
+    if (!t) return Error::Failed(std::string("cannot create a texture: ") + SDL_GetError());
     // Magnified pictures keep hard texel edges, as the device's default point filter shows them.
     SDL_SetTextureScaleMode(t, SDL_ScaleModeNearest);
     std::unique_ptr<Texture> texture(new Texture());
@@ -283,8 +262,7 @@ AllocResult GraphicsDevice::CreateTexture(int width, int height, PixelFormat for
     }
     memoryInUse_ += bytes;
     textures_.push_back(texture.get());
-    *out = std::move(texture);
-    return AllocResult::Ok;
+    return texture;
 }
 
 void GraphicsDevice::Forget(Texture* texture) {

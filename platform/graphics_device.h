@@ -14,7 +14,7 @@
 //   not move anything).
 // - Loss: IsLost reports a lost device (simulated by tests or reported by the window);
 //   the owner then destroys every texture and calls Recreate.
-// - An optional texture-memory budget makes allocation report OutOfVideoMemory, as a
+// - An optional texture-memory budget makes allocation fail with ErrorKind::OutOfMemory, as a
 //   device with little video memory would.
 //
 // Headless use (tests, benchmarks, screenshots): give no window and the device opens a hidden
@@ -29,14 +29,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/result.h"
 #include "platform/win_types.h"
 
 namespace platform {
 
 // Values are the Direct3D format numbers.
 enum class PixelFormat : DWORD { A8R8G8B8 = 21, X8R8G8B8 = 22 };
-
-enum class AllocResult { Ok, OutOfVideoMemory, Failed };
 
 struct QuadVertex {
     float x = 0, y = 0;         // Direct3D pixel convention (pixel centres on integers)
@@ -93,13 +92,13 @@ class GraphicsDevice {
     static constexpr int kMaxTextureSide = 4096;
 
     // Creates the device for `nativeWindow` (an SDL window handle) or, when it is null, for a
-    // hidden window of the device's own with the given size. Returns null and sets `error`
-    // when the renderer cannot be made.
-    static std::unique_ptr<GraphicsDevice> Create(void* nativeWindow, std::string* error, int ownWindowWidth = 800,
-                                                  int ownWindowHeight = 600);
-    // Whether SDL's video can start and a display mode can be read; false with the reason.
-    static bool StartVideo(std::string* error);
-    static bool HasDisplayMode(std::string* error);
+    // hidden window of the device's own with the given size. Fails when the renderer cannot be
+    // made.
+    static Result<std::unique_ptr<GraphicsDevice>> Create(void* nativeWindow, int ownWindowWidth = 800,
+                                                          int ownWindowHeight = 600);
+    // Starts SDL's video, and reads a display mode; each fails with SDL's reason.
+    static Result<void> StartVideo();
+    static Result<void> HasDisplayMode();
     ~GraphicsDevice();
     GraphicsDevice(const GraphicsDevice&) = delete;
     GraphicsDevice& operator=(const GraphicsDevice&) = delete;
@@ -108,8 +107,10 @@ class GraphicsDevice {
     int BackBufferHeight() const { return kBackBufferHeight; }
 
     // Textures. Sides are used as given (the engine rounds them up to powers of two); a side
-    // outside 1 .. kMaxTextureSide fails with a message. The new texture's pixels are all zero.
-    AllocResult CreateTexture(int width, int height, PixelFormat format, std::unique_ptr<Texture>* out);
+    // outside 1 .. kMaxTextureSide fails. The new texture's pixels are all zero. ErrorKind::
+    // OutOfMemory when the texture-memory budget has no room for it (another texture's release
+    // makes room); Failed for anything else, with the reason.
+    Result<std::unique_ptr<Texture>> CreateTexture(int width, int height, PixelFormat format);
     // Bytes of texture memory in use, and the budget (0 = none).
     std::size_t TextureMemoryInUse() const { return memoryInUse_; }
     void SetTextureMemoryBudget(std::size_t bytes) { budget_ = bytes; }
@@ -148,9 +149,9 @@ class GraphicsDevice {
     bool IsLost() const { return lost_; }
     void SimulateLoss() { lost_ = true; }
     // Makes a new renderer for the same window. Every texture must have been destroyed first
-    // (a survivor is detached and can no longer be drawn). False when the renderer cannot be
+    // (a survivor is detached and can no longer be drawn). Fails when the renderer cannot be
     // made; the device then stays lost.
-    bool Recreate(std::string* error);
+    Result<void> Recreate();
     // Tests: the next `count` Recreate calls fail.
     void FailNextRecreations(int count) { failRecreations_ = count; }
 
@@ -160,7 +161,7 @@ class GraphicsDevice {
    private:
     friend class Texture;
     GraphicsDevice() = default;
-    bool MakeRenderer(std::string* error);
+    Result<void> MakeRenderer();
     void DestroyRenderer();
     void Forget(Texture* texture);
     void ReportFirstFrame();

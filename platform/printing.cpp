@@ -148,10 +148,8 @@ bool NameFontSubsetsApart(const std::string& path) {
     return static_cast<bool>(out.flush());
 }
 
-bool Refused(const char* what) {
-    Debug::Print(std::string("printing: ") + what);
-    return false;
-}
+// A call out of order: said, and otherwise ignored.
+void Refused(const char* what) { Debug::Print(std::string("printing: ") + what); }
 
 }  // namespace
 
@@ -171,13 +169,12 @@ std::unique_ptr<PrintSurface> PrintSurface::ToFile(const std::string& pdfPath, d
     return std::unique_ptr<PrintSurface>(new PrintSurface(std::move(state)));
 }
 
-std::unique_ptr<PrintSurface> PrintSurface::ForPrinter(const std::wstring& printer) {
+Result<std::unique_ptr<PrintSurface>> PrintSurface::ForPrinter(const std::wstring& printer) {
     const std::string name = text::ToUtf8(printer);
     cups_dest_t* dest = name.empty() ? nullptr : cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.c_str(), nullptr);
-    if (!dest) {
-        Debug::Print("printing: CUPS does not find the printer \"" + name + "\": " + cupsLastErrorString());
-        return nullptr;
-    }
+    if (!dest)
+        return Error::Of(ErrorKind::Missing,
+                         "CUPS does not find the printer \"" + name + "\": " + cupsLastErrorString());
     // The printer's default paper, A4 when it does not say.
     double widthMm = 210.0;
     double heightMm = 297.0;
@@ -212,16 +209,13 @@ PrintTextMetrics PrintSurface::TextMetrics() const {
     return m;
 }
 
-int PrintSurface::StartDoc(const std::wstring& title) {
+Result<void> PrintSurface::StartDoc(const std::wstring& title) {
     State& s = *state_;
-    if (s.surface) return Refused("a document is already open"), 0;
+    if (s.surface) return Error::Failed("a document is already open");
     if (!s.printer.empty()) {
         std::string pattern = (SpoolFolder() / "vorlen-print-XXXXXX.ps").string();
         const int fd = mkstemps(pattern.data(), 3);
-        if (fd < 0) {
-            Debug::Print("printing: cannot make a spool file " + pattern + ": " + std::strerror(errno));
-            return 0;
-        }
+        if (fd < 0) return Error::Failed("cannot make a spool file " + pattern + ": " + std::strerror(errno));
         close(fd);
         s.pdfPath = pattern;
         s.removeFile = true;
@@ -232,10 +226,10 @@ int PrintSurface::StartDoc(const std::wstring& title) {
     s.surface = s.printer.empty() ? cairo_pdf_surface_create(s.pdfPath.c_str(), s.widthPoints, s.heightPoints)
                                   : cairo_ps_surface_create(s.pdfPath.c_str(), s.widthPoints, s.heightPoints);
     if (cairo_surface_status(s.surface) != CAIRO_STATUS_SUCCESS) {
-        Debug::Print("printing: cannot write " + s.pdfPath + ": " +
-                     cairo_status_to_string(cairo_surface_status(s.surface)));
+        Error error =
+            Error::Failed("cannot write " + s.pdfPath + ": " + cairo_status_to_string(cairo_surface_status(s.surface)));
         s.Close();
-        return 0;
+        return error;
     }
     s.title = text::ToUtf8(title);
     if (s.printer.empty()) cairo_pdf_surface_set_metadata(s.surface, CAIRO_PDF_METADATA_TITLE, s.title.c_str());
@@ -245,35 +239,33 @@ int PrintSurface::StartDoc(const std::wstring& title) {
     cairo_set_source_rgb(s.cr, 0, 0, 0);
     s.pages = 0;
     s.jobId = 0;
-    return 1;
+    return {};
 }
 
-bool PrintSurface::StartPage() {
+void PrintSurface::StartPage() {
     if (!state_->cr) return Refused("a page outside a document");
     if (state_->inPage) return Refused("a page inside a page");
     state_->inPage = true;
-    return true;
 }
 
-bool PrintSurface::EndPage() {
+void PrintSurface::EndPage() {
     if (!state_->inPage) return Refused("end of a page that was not started");
     cairo_show_page(state_->cr);
     state_->inPage = false;
     ++state_->pages;
-    return true;
 }
 
-bool PrintSurface::EndDoc() {
+Result<void> PrintSurface::EndDoc() {
     State& s = *state_;
-    if (!s.surface) return Refused("end of a document that was not started");
+    if (!s.surface) return Error::Failed("end of a document that was not started");
     if (s.inPage) EndPage();
     cairo_surface_finish(s.surface);
     const bool written = cairo_surface_status(s.surface) == CAIRO_STATUS_SUCCESS;
     s.Close();
-    if (!written) return Refused("the document could not be written");
-    if (s.printer.empty()) return true;
-    if (s.pages == 0) return Refused("an empty document is not sent");
-    if (!NameFontSubsetsApart(s.pdfPath)) return Refused("the spool file could not be rewritten");
+    if (!written) return Error::Failed("the document could not be written");
+    if (s.printer.empty()) return {};
+    if (s.pages == 0) return Error::Failed("an empty document is not sent");
+    if (!NameFontSubsetsApart(s.pdfPath)) return Error::Failed("the spool file could not be rewritten");
     cups_option_t* options = nullptr;
     int count = cupsAddOption("document-format", "application/postscript", 0, &options);
     s.jobId = cupsPrintFile2(CUPS_HTTP_DEFAULT, s.printer.c_str(), s.pdfPath.c_str(), s.title.c_str(), count, options);
@@ -281,22 +273,20 @@ bool PrintSurface::EndDoc() {
     std::remove(s.pdfPath.c_str());
     s.pdfPath.clear();
     if (s.jobId <= 0) {
-        Debug::Print("printing: the printer \"" + s.printer + "\" did not take the job: " + cupsLastErrorString());
         s.jobId = 0;
-        return false;
+        return Error::Failed("the printer \"" + s.printer + "\" did not take the job: " + cupsLastErrorString());
     }
-    return true;
+    return {};
 }
 
 int PrintSurface::JobId() const { return state_->jobId; }
 
-bool PrintSurface::TextOut(int x, int y, const std::string& utf8) {
+void PrintSurface::TextOut(int x, int y, const std::string& utf8) {
     if (!state_->inPage) return Refused("text outside a page");
     cairo_font_extents_t font{};
     cairo_font_extents(state_->cr, &font);
     cairo_move_to(state_->cr, x, y + font.ascent);
     cairo_show_text(state_->cr, utf8.c_str());
-    return true;
 }
 
 std::pair<int, int> PrintSurface::TextExtent(const std::string& utf8) const {

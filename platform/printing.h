@@ -11,14 +11,16 @@
 //
 // Text is UTF-8, drawn in the surface's one font (a plain sans face at kFontPoints), with its
 // top-left corner at the given point, as GDI's TextOut places text by default. Calls out of
-// order are refused (false, said on standard error); nothing ever ends the program.
-// GUI thread only.
+// order are misuse: said on standard error ("printing: ...") and ignored; nothing ever ends the
+// program. GUI thread only.
 #pragma once
 
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/result.h"
 
 namespace platform {
 
@@ -47,9 +49,8 @@ class PrintSurface {
     static constexpr int kDotsPerInch = 300;
     static constexpr double kFontPoints = 11.0;
 
-    // A surface for the CUPS queue `printer`; null (said on standard error) when CUPS does not
-    // know it.
-    static std::unique_ptr<PrintSurface> ForPrinter(const std::wstring& printer);
+    // A surface for the CUPS queue `printer`; ErrorKind::Missing when CUPS does not know it.
+    static Result<std::unique_ptr<PrintSurface>> ForPrinter(const std::wstring& printer);
     // A surface that writes its document to `pdfPath`; the page is `widthMm` x `heightMm`.
     static std::unique_ptr<PrintSurface> ToFile(const std::string& pdfPath, double widthMm = 210.0,
                                                 double heightMm = 297.0);
@@ -62,18 +63,18 @@ class PrintSurface {
     int PageHeight() const;  // device pixels
     PrintTextMetrics TextMetrics() const;
 
-    // Starts the document titled `title`: a positive number on success, 0 when the output
-    // cannot be made.
-    int StartDoc(const std::wstring& title);
-    bool StartPage();
-    bool EndPage();
-    // Finishes the document; a printer surface submits it. False when nothing reached the
+    // Starts the document titled `title`. Fails when the output cannot be made, or a document
+    // is open already.
+    Result<void> StartDoc(const std::wstring& title);
+    void StartPage();
+    void EndPage();
+    // Finishes the document; a printer surface submits it. Fails when nothing reached the
     // printer or the file.
-    bool EndDoc();
+    Result<void> EndDoc();
     // The CUPS job of the last EndDoc, 0 for none.
     int JobId() const;
 
-    bool TextOut(int x, int y, const std::string& utf8);
+    void TextOut(int x, int y, const std::string& utf8);
     // Width and height of `utf8` in device pixels.
     std::pair<int, int> TextExtent(const std::string& utf8) const;
 

@@ -36,7 +36,7 @@ const ResourceModule& ResourceModule::Program() {
     return program;
 }
 
-std::unique_ptr<ResourceModule> ResourceModule::OpenCompanion(std::string_view fileName) {
+Result<std::unique_ptr<ResourceModule>> ResourceModule::OpenCompanion(std::string_view fileName) {
     std::string name(fileName);
     for (const std::string& path : {ExecutableFolder() + name, "./" + name}) {
         if (access(path.c_str(), R_OK) != 0) continue;
@@ -57,7 +57,7 @@ std::unique_ptr<ResourceModule> ResourceModule::OpenCompanion(std::string_view f
         module->path_ = path;
         return module;
     }
-    return nullptr;
+    return Error::Of(ErrorKind::Missing, "no resource module " + name);
 }
 
 ResourceModule::~ResourceModule() {

@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/result.h"
+
 namespace platform {
 
 // The layout the resource compiler emits; keep the two in step.
@@ -39,9 +41,9 @@ class ResourceModule {
     // The executable's own resources; empty when none were linked in.
     static const ResourceModule& Program();
     // Opens the companion module `fileName` from the executable's folder, else from the
-    // current directory. Null (with a line on stderr when a file exists but is not a resource
-    // module) when there is none.
-    static std::unique_ptr<ResourceModule> OpenCompanion(std::string_view fileName = "Animations.so");
+    // current directory. ErrorKind::Missing when there is none; a file there that is not a
+    // resource module is passed over with a line on stderr.
+    static Result<std::unique_ptr<ResourceModule>> OpenCompanion(std::string_view fileName = "Animations.so");
     // A module over a table in memory (tests).
     explicit ResourceModule(const ResourceTable* table) : table_(table) {}
     ~ResourceModule();

@@ -8,7 +8,8 @@
 //   unless it is the only one who can say it.
 // - `Error::kind` is there only for the few cases a caller acts on differently (a missing file
 //   starts a new workbook, a busy lock is tried again, a lost buffer is restored, a full
-//   texture memory evicts); everything else is `ErrorKind::Failed`.
+//   texture memory evicts, a damaged workbook is set aside); everything else is
+//   `ErrorKind::Failed`.
 // - Exceptions are caught where a library throws them (the XML library, the C++ library's
 //   allocation of a size that hostile data chose) and turned into an Error at that edge. No
 //   exception is thrown to be caught by our own code, and none is used as a branch.
@@ -43,7 +44,7 @@ enum class ErrorKind {
     Missing,      // nothing by that name (a file, a printer, a resource)
     Busy,         // held by another program for now; the same call may succeed later
     Lost,         // a device's memory is gone (a lost sound buffer); restore, then retry
-    OutOfMemory,  // no room: video memory, a texture budget, or an allocation hostile data chose
+    OutOfMemory,  // no room in a device's memory (video memory, a texture budget): free some, retry
     Damaged,      // the data is not what it claims to be (not a workbook, a broken picture)
 };
 

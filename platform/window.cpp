@@ -157,8 +157,7 @@ bool IsHeadlessDriver(const char* driver) {
 Window* MainWindow() { return g_mainWindow.load(); }
 void SetMainWindow(Window* window) { g_mainWindow.store(window); }
 
-std::unique_ptr<Window> Window::Create(std::wstring_view title, int width, int height, WindowMode mode,
-                                       std::string* error) {
+Result<std::unique_ptr<Window>> Window::Create(std::wstring_view title, int width, int height, WindowMode mode) {
     // Without a display SDL quietly falls back to its offscreen driver, and the program would
     // run where nobody can see it (a cron job, an SSH session). The headless drivers are for
     // those who ask for them by name, as the tests do.
@@ -167,18 +166,13 @@ std::unique_ptr<Window> Window::Create(std::wstring_view title, int width, int h
     const char* x11 = SDL_getenv("DISPLAY");
     const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
     const bool displayNamed = (x11 && *x11) || (wayland && *wayland) || (requested && *requested);
-    if (!displayNamed) {
-        if (error) *error = "no display: neither DISPLAY nor WAYLAND_DISPLAY is set; start the program on a desktop";
-        return nullptr;
-    }
-    if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        if (error) *error = std::string("no display: ") + SDL_GetError();
-        return nullptr;
-    }
+    if (!displayNamed)
+        return Error::Failed("no display: neither DISPLAY nor WAYLAND_DISPLAY is set; start the program on a desktop");
+    if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        return Error::Failed(std::string("no display: ") + SDL_GetError());
     if (IsHeadlessDriver(SDL_GetCurrentVideoDriver()) && !headlessRequested) {
-        if (error) *error = "no display: only SDL's headless video driver could start";
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        return nullptr;
+        return Error::Failed("no display: only SDL's headless video driver could start");
     }
     if (g_wakeEvent.load() == 0) {
         Uint32 id = SDL_RegisterEvents(1);
@@ -213,10 +207,7 @@ std::unique_ptr<Window> Window::Create(std::wstring_view title, int width, int h
         flags |= SDL_WINDOW_BORDERLESS;
     }
     SDL_Window* sdl = SDL_CreateWindow(utf8Title.c_str(), x, y, w, h, flags);
-    if (!sdl) {
-        if (error) *error = std::string("cannot open the window: ") + SDL_GetError();
-        return nullptr;
-    }
+    if (!sdl) return Error::Failed(std::string("cannot open the window: ") + SDL_GetError());
     const char* driver = SDL_GetCurrentVideoDriver();
     if (driver && std::strcmp(driver, "x11") == 0) InstallDisplayLostHandler();
     std::unique_ptr<Window> window(new Window());

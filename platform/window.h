@@ -28,6 +28,7 @@
 #include <string_view>
 
 #include "platform/message_queue.h"
+#include "platform/result.h"
 #include "platform/win_types.h"
 
 namespace platform {
@@ -36,12 +37,11 @@ enum class WindowMode { FullScreen, Windowed, Hidden };
 
 class Window {
    public:
-    // Opens the window with a client area of the given logical size. Returns null and a reason
-    // when SDL's video cannot start or the window cannot be made, and ("no display: ...")
-    // when there is no display to show it on: SDL's headless drivers are used only when
-    // SDL_VIDEODRIVER names them.
-    static std::unique_ptr<Window> Create(std::wstring_view title, int width, int height, WindowMode mode,
-                                          std::string* error);
+    // Opens the window with a client area of the given logical size. Fails when SDL's video
+    // cannot start or the window cannot be made, and ("no display: ...") when there is no
+    // display to show it on: SDL's headless drivers are used only when SDL_VIDEODRIVER names
+    // them.
+    static Result<std::unique_ptr<Window>> Create(std::wstring_view title, int width, int height, WindowMode mode);
     ~Window();
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;

@@ -12,7 +12,6 @@
 #pragma once
 
 #include <cstdint>
-#include <exception>
 #include <string>
 
 #include "core/event.h"
@@ -63,10 +62,8 @@ class IMAnimationBase : public IMViewControl<V> {
         const int target = static_cast<int>(first + n % count);
         if (target == this->GetFrame()) return 0;
         Emit(OnFrame, IMEvent(this, 0));
-        try {
-            this->SetFrame(target);
-        } catch (const std::exception& error) {
-            platform::Debug::Print(std::string("film: ") + error.what());
+        if (platform::Result<void> shown = this->SetFrame(target); !shown) {
+            platform::Debug::Print("film: " + shown.why());
             this->Hide();
         }
         this->SetDirty(true);

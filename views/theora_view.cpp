@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <stdexcept>
 #include <utility>
 
 #include "engine/image_decoder.h"
@@ -42,9 +41,9 @@ void IMTheoraView::ReleaseDecoder() {
     hasPicture_ = false;
 }
 
-void IMTheoraView::Fail(const char* message) {
+platform::Error IMTheoraView::Fail(const char* message) {
     broken_ = true;
-    throw std::runtime_error(message);
+    return platform::Error::Of(platform::ErrorKind::Damaged, message);
 }
 
 int IMTheoraView::Feed() {
@@ -58,11 +57,11 @@ int IMTheoraView::Feed() {
     return n;
 }
 
-void IMTheoraView::ReadHeaders() {
+platform::Result<void> IMTheoraView::ReadHeaders() {
     int headers = 0;
     // The video stream: the stream-opening pages come first; the first Theora one is ours.
     for (bool searching = true; searching;) {
-        if (Feed() == 0) Fail("eof searched, terminate...");
+        if (Feed() == 0) return Fail("eof searched, terminate...");
         while (ogg_sync_pageout(&sync_, &page_) > 0) {
             if (!ogg_page_bos(&page_)) {
                 ogg_stream_pagein(&videoStream_, &page_);
@@ -70,15 +69,15 @@ void IMTheoraView::ReadHeaders() {
                 break;
             }
             ogg_stream_state test{};
-            if (ogg_stream_init(&test, ogg_page_serialno(&page_)) != 0) Fail("error during ogg_stream_init");
+            if (ogg_stream_init(&test, ogg_page_serialno(&page_)) != 0) return Fail("error during ogg_stream_init");
             if (ogg_stream_pagein(&test, &page_) != 0) {
                 ogg_stream_clear(&test);
-                Fail("error during ogg_stream_pagein");
+                return Fail("error during ogg_stream_pagein");
             }
             const int taken = ogg_stream_packetout(&test, &packet_);
             if (taken == -1) {
                 ogg_stream_clear(&test);
-                Fail("error during ogg_stream_packetout");
+                return Fail("error during ogg_stream_packetout");
             }
             // Only a packet just taken is offered to the decoder; an older one may point into
             // a stream already cleared.
@@ -92,16 +91,16 @@ void IMTheoraView::ReadHeaders() {
         }
     }
     // A file without a Theora stream has no headers to read on.
-    if (headers == 0) Fail("error during theora_decode_header (corrupt stream)");
+    if (headers == 0) return Fail("error during theora_decode_header (corrupt stream)");
 
     // The other two headers. Once they are read nothing more is taken in: the pages of the
     // frames stay in sync_ for NextPacket.
     while (headers < 3) {
         const int r = ogg_stream_packetout(&videoStream_, &packet_);
-        if (r < 0) Fail("error during ogg_stream_packetout");
+        if (r < 0) return Fail("error during ogg_stream_packetout");
         if (r > 0) {
             if (theora_decode_header(&info_, &comment_, &packet_) < 0)
-                Fail("error during theora_decode_header (corrupt stream)");
+                return Fail("error during theora_decode_header (corrupt stream)");
             ++headers;
         }
         if (r > 0) continue;
@@ -110,19 +109,20 @@ void IMTheoraView::ReadHeaders() {
         if (ogg_sync_pageout(&sync_, &page_) > 0)
             ogg_stream_pagein(&videoStream_, &page_);
         else if (Feed() == 0)
-            Fail("eof searched. terminate...");
+            return Fail("eof searched. terminate...");
     }
     // A frame size the engine cannot hold would only make the decoder allocate for nothing.
     if (info_.width == 0 || info_.height == 0 || info_.frame_width == 0 || info_.frame_height == 0 ||
         info_.width > static_cast<unsigned>(kMaxPictureSide) || info_.height > static_cast<unsigned>(kMaxPictureSide))
-        Fail("error during theora_decode_header (corrupt stream)");
+        return Fail("error during theora_decode_header (corrupt stream)");
+    return {};
 }
 
-void IMTheoraView::LoadFromMemory(const std::uint8_t* data, int size) {
+platform::Result<void> IMTheoraView::LoadFromMemory(const std::uint8_t* data, int size) {
     data_ = data;
     dataSize_ = data ? std::max(size, 0) : 0;
-    ReadHeaders();
-    if (theora_decode_init(&decoder_, &info_) != 0) Fail("error during theora_decode_init");
+    VORLEN_TRY(ReadHeaders());
+    if (theora_decode_init(&decoder_, &info_) != 0) return Fail("error during theora_decode_init");
     decoderReady_ = true;
 
     IMResourceManager* engine = GetResourceManager();
@@ -143,10 +143,11 @@ void IMTheoraView::LoadFromMemory(const std::uint8_t* data, int size) {
     if (!NextPacket()) {
         currentFrame_ = 0;
         lastFrame_ = decodedFrame_;
-        return;
+        return {};
     }
-    DecodePacket();
+    VORLEN_TRY(DecodePacket());
     ConvertInto(backTexture_);
+    return {};
 }
 
 bool IMTheoraView::NextPacket() {
@@ -161,23 +162,25 @@ bool IMTheoraView::NextPacket() {
     return true;
 }
 
-void IMTheoraView::DecodePacket() {
-    if (theora_decode_packetin(&decoder_, &packet_) == OC_BADPACKET) Fail("error during theora_decode_packetin...");
-    if (theora_decode_YUVout(&decoder_, &picture_) != 0) Fail("error during theora_decode_YUVout...");
+platform::Result<void> IMTheoraView::DecodePacket() {
+    if (theora_decode_packetin(&decoder_, &packet_) == OC_BADPACKET)
+        return Fail("error during theora_decode_packetin...");
+    if (theora_decode_YUVout(&decoder_, &picture_) != 0) return Fail("error during theora_decode_YUVout...");
     hasPicture_ = true;
+    return {};
 }
 
-void IMTheoraView::SetFrame(int frame) {
+platform::Result<void> IMTheoraView::SetFrame(int frame) {
     currentFrame_ = frame;
     targetFrame_ = frame;
-    if (broken_ || !decoderReady_) return;
+    if (broken_ || !decoderReady_) return {};
     if (texturesMade_) SetTextureSlot(backTexture_);
     targetFrame_ = frame + 1;
     std::swap(frontTexture_, backTexture_);
-    DecodeToTarget();
+    return DecodeToTarget();
 }
 
-void IMTheoraView::Rewind() {
+platform::Result<void> IMTheoraView::Rewind() {
     readPos_ = 0;
     ReleaseDecoder();
     videoStream_ = {};
@@ -191,24 +194,26 @@ void IMTheoraView::Rewind() {
     ogg_sync_init(&sync_);
     theora_comment_init(&comment_);
     theora_info_init(&info_);
-    ReadHeaders();
-    if (theora_decode_init(&decoder_, &info_) != 0) Fail("error during theora_decode_init");
+    VORLEN_TRY(ReadHeaders());
+    if (theora_decode_init(&decoder_, &info_) != 0) return Fail("error during theora_decode_init");
     decoderReady_ = true;
     decodedFrame_ = -1;
+    return {};
 }
 
-void IMTheoraView::DecodeToTarget() {
-    if (decodedFrame_ > targetFrame_) Rewind();
+platform::Result<void> IMTheoraView::DecodeToTarget() {
+    if (decodedFrame_ > targetFrame_) VORLEN_TRY(Rewind());
     while (decodedFrame_ < targetFrame_ && targetFrame_ <= lastFrame_) {
         if (!NextPacket()) {
             lastFrame_ = decodedFrame_;
             break;
         }
-        DecodePacket();
+        VORLEN_TRY(DecodePacket());
         ++decodedFrame_;
     }
     IMResourceManager* engine = GetResourceManager();
     if (decodedFrame_ == targetFrame_ && engine && !engine->IsDeviceLost()) ConvertInto(backTexture_);
+    return {};
 }
 
 void IMTheoraView::ConvertInto(unsigned slot) {

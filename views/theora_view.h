@@ -10,9 +10,9 @@
 //   loaded --SetFrame--> advancing --film runs out--> end known (GetLastFrame = final frame)
 //   a step back (v + 1 < decoded frame) rewinds to the start of the film and decodes again
 //
-// Malformed films raise std::runtime_error from LoadFromMemory and SetFrame with a message
-// naming the step that failed. After a failure the view is broken: it draws what it last showed
-// and SetFrame only records the frame number, so a caller that carries on is safe.
+// Malformed films fail LoadFromMemory and SetFrame with ErrorKind::Damaged and a message naming
+// the step that failed. After a failure the view is broken: it draws what it last showed and
+// SetFrame only records the frame number, so a caller that carries on is safe.
 //
 // GUI thread only. The film's bytes are not copied and must outlive the view.
 #pragma once
@@ -24,12 +24,13 @@
 #include <string>
 
 #include "gui/texture_view.h"
+#include "platform/result.h"
 
 // The frame interface of animated views.
 class IMAnimationView {
    public:
     virtual ~IMAnimationView() = default;
-    virtual void SetFrame(int frame) = 0;
+    virtual platform::Result<void> SetFrame(int frame) = 0;
     virtual int GetFrame() = 0;
     virtual int GetFirstFrame() = 0;
     virtual int GetLastFrame() = 0;
@@ -46,11 +47,11 @@ class IMTheoraView : public IMTextureView, public IMAnimationView {
     ~IMTheoraView() override;
 
     // Reads the headers, makes both textures (black), shows the front one and prepares frame 0
-    // in the back one. Called once, before anything else. Throws std::runtime_error.
-    void LoadFromMemory(const std::uint8_t* data, int size);
+    // in the back one. Called once, before anything else.
+    platform::Result<void> LoadFromMemory(const std::uint8_t* data, int size);
 
-    // Shows the prepared frame and prepares v + 1. Throws std::runtime_error.
-    void SetFrame(int frame) override;
+    // Shows the prepared frame and prepares v + 1.
+    platform::Result<void> SetFrame(int frame) override;
     int GetFrame() override { return currentFrame_; }
     int GetFirstFrame() override { return firstFrame_; }
     int GetLastFrame() override { return lastFrame_; }
@@ -67,15 +68,16 @@ class IMTheoraView : public IMTextureView, public IMAnimationView {
 
    private:
     int Feed();
-    void ReadHeaders();
-    void Rewind();
+    platform::Result<void> ReadHeaders();
+    platform::Result<void> Rewind();
     // Takes the next packet into packet_; false when the film ran out.
     bool NextPacket();
-    void DecodePacket();
-    void DecodeToTarget();
+    platform::Result<void> DecodePacket();
+    platform::Result<void> DecodeToTarget();
     void ConvertInto(unsigned slot);
     void ReleaseDecoder();
-    [[noreturn]] void Fail(const char* message);
+    // Marks the view broken and gives the error that says why.
+    platform::Error Fail(const char* message);
 
     ogg_stream_state videoStream_{};
     ogg_sync_state sync_{};

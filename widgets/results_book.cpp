@@ -183,22 +183,20 @@ class FirstFatalError : public xercesc::HandlerBase {
         if (message.empty())
             message = "line " + std::to_string(e.getLineNumber()) + ", column " + std::to_string(e.getColumnNumber()) +
                       ": " + Narrow(e.getMessage());
-        throw e;
+        throw e;  // the parser stops only when its handler throws; Parse catches it at once
     }
     void error(const xercesc::SAXParseException&) override {}
     void warning(const xercesc::SAXParseException&) override {}
     std::string message;
 };
 
-enum class ParseStatus { Ok, NotAWorkbook, OutOfMemory };
-struct Parsed {
-    ParseStatus status = ParseStatus::NotAWorkbook;
-    DocumentPtr document;
-    std::string why;
-};
+platform::Error NotAWorkbook(std::string why) {
+    return platform::Error::Of(platform::ErrorKind::Damaged, std::move(why));
+}
 
-Parsed Parse(const std::string& bytes) {
-    Parsed result;
+// The workbook's document; ErrorKind::Damaged when the bytes are no workbook, Failed when the
+// library ran out of memory reading them.
+platform::Result<DocumentPtr> Parse(const std::string& bytes) {
     try {
         NothingOutside resolver;
         FirstFatalError errors;
@@ -227,40 +225,25 @@ Parsed Parse(const std::string& bytes) {
             // a damaged file declares (a version such as "1.0>"): that file is no workbook either.
             if (errors.message.empty()) errors.message = Narrow(e.getMessage());
         }
-        if (!errors.message.empty()) {
-            result.why = errors.message;
-            return result;
-        }
-        result.document.reset(parser.adoptDocument());
-        DOMElement* root = result.document ? result.document->getDocumentElement() : nullptr;
-        if (!root) {
-            result.why = "it holds no XML element";
-            result.document.reset();
-            return result;
-        }
-        if (std::u16string_view(root->getTagName()) != u"Workbook") {
-            result.why = "its root element is <" + Narrow(root->getTagName()) + ">, not <Workbook>";
-            result.document.reset();
-            return result;
-        }
+        if (!errors.message.empty()) return NotAWorkbook(errors.message);
+        DocumentPtr document(parser.adoptDocument());
+        DOMElement* root = document ? document->getDocumentElement() : nullptr;
+        if (!root) return NotAWorkbook("it holds no XML element");
+        if (std::u16string_view(root->getTagName()) != u"Workbook")
+            return NotAWorkbook("its root element is <" + Narrow(root->getTagName()) + ">, not <Workbook>");
         // Spreadsheet workbooks are XML 1.0. An XML 1.1 document may hold control characters
         // (as references) that the XML library then refuses to write back: continuing it would
         // make every later save fail, so it is set aside like any other document.
-        const XMLCh* version = result.document->getXmlVersion();
-        if (version && std::u16string_view(version) != u"1.0") {
-            result.why = "it is XML " + Narrow(version) + ", not the XML 1.0 of a workbook";
-            result.document.reset();
-            return result;
-        }
+        const XMLCh* version = document->getXmlVersion();
+        if (version && std::u16string_view(version) != u"1.0")
+            return NotAWorkbook("it is XML " + Narrow(version) + ", not the XML 1.0 of a workbook");
         // A workbook needs no DOCTYPE; dropping it keeps entity declarations out of what we write.
-        if (DOMNode* doctype = result.document->getDoctype()) result.document->removeChild(doctype)->release();
-        result.status = ParseStatus::Ok;
+        if (DOMNode* doctype = document->getDoctype()) document->removeChild(doctype)->release();
+        return document;
     } catch (const xercesc::OutOfMemoryException&) {
-        result = Parsed{ParseStatus::OutOfMemory, nullptr, "out of memory"};
     } catch (const std::bad_alloc&) {
-        result = Parsed{ParseStatus::OutOfMemory, nullptr, "out of memory"};
     }
-    return result;
+    return platform::Error::Failed("out of memory");
 }
 
 std::string TimeStamp() {
@@ -287,8 +270,8 @@ class SerializerErrors : public xercesc::DOMErrorHandler {
 };
 
 // The document as UTF-8 with its XML declaration, exactly as it is in memory (no indentation
-// added). Nothing with `why` when the library refuses.
-std::optional<std::string> Serialize(const DOMDocument& document, std::string* why) {
+// added), or what the library said when it refuses.
+platform::Result<std::string> Serialize(const DOMDocument& document) {
     auto* implementation =
         static_cast<xercesc::DOMImplementationLS*>(xercesc::DOMImplementationRegistry::getDOMImplementation(u"LS"));
     std::unique_ptr<xercesc::DOMLSSerializer, Releaser> serializer(implementation->createLSSerializer());
@@ -301,10 +284,8 @@ std::optional<std::string> Serialize(const DOMDocument& document, std::string* w
     xercesc::MemBufFormatTarget target(1 << 16);
     output->setByteStream(&target);
     output->setEncoding(u"UTF-8");
-    if (!serializer->write(&document, output.get())) {
-        *why = errors.message.empty() ? "the XML library could not write it" : errors.message;
-        return std::nullopt;
-    }
+    if (!serializer->write(&document, output.get()))
+        return platform::Error::Failed(errors.message.empty() ? "the XML library could not write it" : errors.message);
     return std::string(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen());
 }
 
@@ -316,57 +297,41 @@ std::optional<std::string> Serialize(const DOMDocument& document, std::string* w
 const std::string& NewWorkbookBytes() {
     static const std::string bytes = [] {
         XercesSession xerces;
-        Parsed parsed = Parse(TemplateText());
-        std::string why;
-        std::optional<std::string> written =
-            parsed.document ? Serialize(*parsed.document, &why) : std::optional<std::string>();
-        VORLEN_VERIFY(written.has_value(), "the workbook template must parse and write");
-        return written.value_or(std::string());
+        platform::Result<DocumentPtr> parsed = Parse(TemplateText());
+        VORLEN_VERIFY(parsed.ok(), "the workbook template must parse");
+        platform::Result<std::string> written = Serialize(**parsed);
+        VORLEN_VERIFY(written.ok(), "the workbook template must write");
+        return std::move(written).value();
     }();
     return bytes;
 }
 
 // A workbook the scanner does not follow (a DOCTYPE, another encoding) as the XML library reads
-// and writes it again: a form the scanner follows. Nothing, with `why`, when the library cannot;
-// `notAWorkbook` says whether that is because the file is no workbook (a reason to set it aside)
-// rather than the library failing (a reason to leave it alone).
-std::optional<std::string> Rewritten(const std::string& bytes, std::string* why, bool* notAWorkbook) {
-    *notAWorkbook = false;
+// and writes it again: a form the scanner follows. ErrorKind::Damaged when the file is no
+// workbook (a reason to set it aside); any other kind is the library failing (a reason to leave
+// it alone).
+platform::Result<std::string> Rewritten(const std::string& bytes) {
     XercesSession xerces;
-    if (!xerces.Started()) {
-        *why = "the XML library cannot start";
-        return std::nullopt;
-    }
+    if (!xerces.Started()) return platform::Error::Failed("the XML library cannot start");
     try {
-        Parsed parsed = Parse(bytes);
-        if (parsed.status != ParseStatus::Ok) {
-            *notAWorkbook = parsed.status == ParseStatus::NotAWorkbook;
-            *why = parsed.why;
-            return std::nullopt;
-        }
-        return Serialize(*parsed.document, why);
+        VORLEN_TRY_ASSIGN(document, Parse(bytes));
+        return Serialize(*document);
     }
     CATCH_XML_ERRORS("cannot read the results workbook")
-    *why = "the XML library failed";
-    return std::nullopt;
+    return platform::Error::Failed("the XML library failed");
 }
 
 // `passes` appended to the workbook in `bytes`, which the result's pieces point into; a workbook
-// the scanner does not follow is written again by the XML library first (into `bytes`). Nothing,
-// with `why` and `notAWorkbook` as Rewritten gives them, when that cannot be done.
-std::optional<workbook::AppendResult> AppendToWorkbook(std::string& bytes, const std::vector<workbook::Pass>& passes,
-                                                       std::string* why, bool* notAWorkbook) {
-    *notAWorkbook = false;
-    workbook::AppendResult appended = workbook::AppendPasses(bytes, passes);
-    if (!appended.failure) return appended;
-    std::optional<std::string> rewritten = Rewritten(bytes, why, notAWorkbook);
-    if (!rewritten) return std::nullopt;
-    bytes = std::move(*rewritten);
+// the scanner does not follow is written again by the XML library first (into `bytes`). The
+// error as Rewritten gives it when that cannot be done.
+platform::Result<workbook::Appended> AppendToWorkbook(std::string& bytes, const std::vector<workbook::Pass>& passes) {
+    platform::Result<workbook::Appended> appended = workbook::AppendPasses(bytes, passes);
+    if (appended) return appended;
+    VORLEN_TRY_ASSIGN(rewritten, Rewritten(bytes));
+    bytes = std::move(rewritten);
     appended = workbook::AppendPasses(bytes, passes);
-    if (appended.failure) {
-        *why = "its contents cannot be followed: " + appended.failure->why;
-        return std::nullopt;
-    }
+    // The library wrote it, so it is a workbook: the scanner's refusal is no reason to set it aside.
+    if (!appended) return platform::Error::Failed("its contents cannot be followed: " + appended.why());
     return appended;
 }
 
@@ -391,53 +356,33 @@ bool IsFolder(const std::string& path) {
 
 }  // namespace
 
-MergeOutcome MergePassesInto(const std::string& file, const std::vector<workbook::Pass>& passes, int lockWaitMs) {
-    MergeOutcome outcome;
+platform::Result<void> MergePassesInto(const std::string& file, const std::vector<workbook::Pass>& passes,
+                                       int lockWaitMs) {
     // A network folder that is not mounted leaves its empty mount point, or nothing: writing
     // there would hide the pupil's rows under the share once it is back.
     const std::string folder = FolderOf(file);
-    if (!IsFolder(folder)) {
-        outcome.why = "its folder " + folder + " is not there";
-        return outcome;
-    }
-    std::optional<platform::files::FileLock> lock =
-        platform::files::FileLock::Acquire(LockFileOf(file), lockWaitMs, &outcome.why);
-    if (!lock) {
-        outcome.busy = outcome.why.rfind("another program", 0) == 0;
-        return outcome;
-    }
-    platform::files::ReadResult read = platform::files::ReadAll(file);
-    if (read.status == platform::files::ReadStatus::Unreadable) {
-        outcome.why = "it cannot be read (" + read.why + "), so it is left as it is";
-        return outcome;
-    }
-    const bool existed = read.status == platform::files::ReadStatus::Ok;
-    std::string bytes = existed ? std::move(read.bytes) : NewWorkbookBytes();
-    bool notAWorkbook = false;
-    std::optional<workbook::AppendResult> appended = AppendToWorkbook(bytes, passes, &outcome.why, &notAWorkbook);
-    const bool setAside = !appended && notAWorkbook;
+    if (!IsFolder(folder)) return platform::Error::Failed("its folder " + folder + " is not there");
+    VORLEN_TRY_ASSIGN(lock, platform::files::FileLock::Acquire(LockFileOf(file), lockWaitMs));
+    platform::Result<std::string> read = platform::files::ReadAll(file);
+    if (!read && !read.Is(platform::ErrorKind::Missing))
+        return platform::Error::Failed("it cannot be read (" + read.why() + "), so it is left as it is");
+    const bool existed = read.ok();
+    std::string bytes = existed ? std::move(read).value() : NewWorkbookBytes();
+    platform::Result<workbook::Appended> appended = AppendToWorkbook(bytes, passes);
+    const bool setAside = appended.Is(platform::ErrorKind::Damaged);
     if (setAside) {
         // Not a workbook: it goes aside whole, and a new workbook takes its place.
-        std::string asideWhy;
-        auto aside = platform::files::MoveAside(file, ".damaged-" + TimeStamp(), &asideWhy);
-        if (!aside) {
-            outcome.why = "it is not a results workbook (" + outcome.why + ") and " + asideWhy;
-            return outcome;
-        }
-        platform::Debug::Print(file + " is not a results workbook (" + outcome.why + "); it is kept as " + *aside +
+        const std::string why = appended.why();
+        platform::Result<std::string> aside = platform::files::MoveAside(file, ".damaged-" + TimeStamp());
+        if (!aside) return platform::Error::Failed("it is not a results workbook (" + why + ") and " + aside.why());
+        platform::Debug::Print(file + " is not a results workbook (" + why + "); it is kept as " + *aside +
                                " and a new workbook starts");
         bytes = NewWorkbookBytes();
-        appended = AppendToWorkbook(bytes, passes, &outcome.why, &notAWorkbook);
+        appended = AppendToWorkbook(bytes, passes);
     }
-    if (!appended) return outcome;
-    if (existed && !setAside && appended->added.empty()) {
-        outcome.ok = true;  // every pass is there already
-        return outcome;
-    }
-    platform::files::Outcome written = platform::files::Replace(file, appended->pieces);
-    outcome.ok = written.ok;
-    outcome.why = written.why;
-    return outcome;
+    if (!appended) return std::move(appended).error();
+    if (existed && !setAside && appended->added.empty()) return {};  // every pass is there already
+    return platform::files::Replace(file, appended->pieces);
 }
 
 // ============================================================================================
@@ -485,18 +430,15 @@ ResultsBook::State::View ResultsBook::State::Read() const {
     const std::wstring key = workbook::SheetKey(pupil);
     for (workbook::Pass& pass : Pending())
         if (workbook::SheetKey(pass.pupil) == key) view.pending.push_back(std::move(pass));
-    platform::files::ReadResult read = platform::files::ReadAll(file);
-    if (read.status == platform::files::ReadStatus::Ok) {
-        workbook::SheetResult found = workbook::ReadSheet(read.bytes, pupil);
-        if (found.failure) {
-            bool notAWorkbook = false;
-            std::string why;
-            if (std::optional<std::string> rewritten = Rewritten(read.bytes, &why, &notAWorkbook))
+    if (platform::Result<std::string> read = platform::files::ReadAll(file)) {
+        platform::Result<std::optional<workbook::Sheet>> found = workbook::ReadSheet(*read, pupil);
+        if (!found) {
+            if (platform::Result<std::string> rewritten = Rewritten(*read))
                 found = workbook::ReadSheet(*rewritten, pupil);
             else
-                platform::Debug::Print("the rows of " + file + " cannot be read: " + why);
+                platform::Debug::Print("the rows of " + file + " cannot be read: " + rewritten.why());
         }
-        view.sheet = std::move(found.sheet);
+        if (found) view.sheet = std::move(found).value();
     }
     if (view.sheet) {
         const std::set<std::string>& merged = view.sheet->passIds;
@@ -509,21 +451,19 @@ ResultsBook::State::View ResultsBook::State::Read() const {
 
 std::optional<std::string> ResultsBook::State::Copy() const {
     const std::vector<workbook::Pass> pending = Pending();
-    platform::files::ReadResult read = platform::files::ReadAll(file);
-    if (read.status == platform::files::ReadStatus::Unreadable)
-        platform::Debug::Print(read.why + "; the copy holds only this computer's rows not yet in it");
-    std::string bytes = read.status == platform::files::ReadStatus::Ok ? std::move(read.bytes) : NewWorkbookBytes();
-    std::string why;
-    bool notAWorkbook = false;
-    std::optional<workbook::AppendResult> appended = AppendToWorkbook(bytes, pending, &why, &notAWorkbook);
+    platform::Result<std::string> read = platform::files::ReadAll(file);
+    if (!read && !read.Is(platform::ErrorKind::Missing))
+        platform::Debug::Print(read.why() + "; the copy holds only this computer's rows not yet in it");
+    std::string bytes = read ? std::move(read).value() : NewWorkbookBytes();
+    platform::Result<workbook::Appended> appended = AppendToWorkbook(bytes, pending);
     if (!appended) {
-        platform::Debug::Print(file + " cannot be read (" + why +
+        platform::Debug::Print(file + " cannot be read (" + appended.why() +
                                "); the copy holds only this computer's rows not yet in it");
         bytes = NewWorkbookBytes();
-        appended = AppendToWorkbook(bytes, pending, &why, &notAWorkbook);
+        appended = AppendToWorkbook(bytes, pending);
     }
     if (!appended) {
-        platform::Debug::Print("results not copied: " + why);
+        platform::Debug::Print("results not copied: " + appended.why());
         return std::nullopt;
     }
     return appended->Bytes();
@@ -534,14 +474,16 @@ std::optional<std::string> ResultsBook::State::Copy() const {
 static bool WriteCopy(const std::string& bytes, const std::string& file) {
     const std::string folder = FolderOf(file);
     struct stat info {};
-    if (stat(folder.c_str(), &info) != 0 && errno == ENOENT &&
-        !platform::Folders::Create(platform::text::FromUtf8(folder), 0777)) {
-        platform::Debug::Print("results not saved to " + file + ": its folder cannot be created");
-        return false;
+    if (stat(folder.c_str(), &info) != 0 && errno == ENOENT) {
+        if (platform::Result<void> made = platform::Folders::Create(platform::text::FromUtf8(folder), 0777); !made) {
+            platform::Debug::Print(made.why());
+            platform::Debug::Print("results not saved to " + file + ": its folder cannot be created");
+            return false;
+        }
     }
-    platform::files::Outcome written = platform::files::Replace(file, bytes);
-    if (!written.ok) {
-        platform::Debug::Print("results not saved to " + file + ": " + written.why);
+    platform::Result<void> written = platform::files::Replace(file, bytes);
+    if (!written) {
+        platform::Debug::Print("results not saved to " + file + ": " + written.why());
         return false;
     }
     return true;
@@ -597,10 +539,10 @@ bool ResultsBook::Save(const std::wstring& path) {
         state_->NextPass();
         return true;
     }
-    const MergeOutcome outcome = MergePassesInto(state_->file, passes, kLockWaitMs);
-    if (!outcome.ok) {
-        platform::Debug::Print("results not saved to " + state_->file + ": " + outcome.why +
-                               (outcome.busy ? "; they are kept for the next save" : ""));
+    const platform::Result<void> merged = MergePassesInto(state_->file, passes, kLockWaitMs);
+    if (!merged) {
+        platform::Debug::Print("results not saved to " + state_->file + ": " + merged.why() +
+                               (merged.Is(platform::ErrorKind::Busy) ? "; they are kept for the next save" : ""));
         return false;
     }
     state_->NextPass();
@@ -657,15 +599,15 @@ std::optional<std::vector<std::vector<std::wstring>>> ResultsBook::CellTexts() c
 bool MayWriteWorkbookAt(const std::wstring& path) {
     // A workbook shows itself in its first bytes: the prolog and the root's start tag.
     constexpr std::size_t kHead = 64 * 1024;
-    const platform::files::ReadResult read = platform::files::ReadAll(platform::text::ToUtf8(path), kHead);
-    if (read.status == platform::files::ReadStatus::Missing) return true;
-    if (read.status != platform::files::ReadStatus::Ok) {
+    const platform::Result<std::string> read = platform::files::ReadAll(platform::text::ToUtf8(path), kHead);
+    if (read.Is(platform::ErrorKind::Missing)) return true;
+    if (!read) {
         // Nothing there either (a file stands where a folder of the path should be): the save
         // itself fails and says why.
         std::error_code error;
         return !std::filesystem::exists(platform::text::ToUtf8(path), error) && !error;
     }
-    return workbook::OpensAWorkbook(read.bytes);
+    return workbook::OpensAWorkbook(*read);
 }
 
 std::wstring CleanSheetName(const std::wstring& typed) { return workbook::SheetName(typed); }
@@ -684,7 +626,7 @@ std::wstring ResultsFolder(const std::wstring& chosen) {
     }
     if (!folder.empty()) {
         while (folder.size() > 1 && folder.back() == L'/') folder.pop_back();
-        platform::Folders::Create(folder);
+        if (platform::Result<void> made = platform::Folders::Create(folder); !made) platform::Debug::Print(made.why());
         return folder == L"/" ? folder : folder + L"/";
     }
     std::wstring shared = platform::Folders::SharedData();
@@ -693,5 +635,10 @@ std::wstring ResultsFolder(const std::wstring& chosen) {
         return {};
     }
     folder = shared + L"/ZEDK";
-    return platform::Folders::Create(folder) ? folder + L"/" : std::wstring();
+    platform::Result<void> made = platform::Folders::Create(folder);
+    if (!made) {
+        platform::Debug::Print(made.why());
+        return {};
+    }
+    return folder + L"/";
 }

@@ -113,16 +113,12 @@ class ResultsBook {
     std::unique_ptr<State> state_;
 };
 
-// What merging passes into a workbook's file came to.
-struct MergeOutcome {
-    bool ok = false;
-    bool busy = false;  // another program held the lock all the while
-    std::string why;
-};
 // Merges `passes` into the workbook at `file` (UTF-8 path) under its lock, waiting at most
 // `lockWaitMs` for it, as ResultsBook::Save describes; passes whose identifiers the file already
-// holds are not added again. Any thread.
-MergeOutcome MergePassesInto(const std::string& file, const std::vector<workbook::Pass>& passes, int lockWaitMs);
+// holds are not added again. ErrorKind::Busy when another program held the lock all the while.
+// Any thread.
+platform::Result<void> MergePassesInto(const std::string& file, const std::vector<workbook::Pass>& passes,
+                                       int lockWaitMs);
 
 // The worksheet name for a typed pupil name. A double quotation mark becomes an apostrophe;
 // tabs and line breaks become spaces; other control characters are dropped; each of

@@ -108,9 +108,8 @@ void ResultsForwarder::WriteJournal() {
         }
     }
     for (const JournalEntry& entry : fresh) {
-        std::string why;
-        if (!journal_.Write(entry, &why))
-            platform::Debug::Print("a pass for " + entry.workbook + " is not in the results journal (" + why +
+        if (platform::Result<void> written = journal_.Write(entry); !written)
+            platform::Debug::Print("a pass for " + entry.workbook + " is not in the results journal (" + written.why() +
                                    "); it is kept in memory until it is merged");
     }
 }
@@ -134,15 +133,15 @@ bool ResultsForwarder::MergeRound() {
             std::lock_guard<std::mutex> lock(mutex_);
             if (stop_) return false;
         }
-        const MergeOutcome outcome = MergePassesInto(file, passes, kLockSliceMs);
-        if (!outcome.ok) {
+        const platform::Result<void> merged = MergePassesInto(file, passes, kLockSliceMs);
+        if (!merged) {
             // A busy lock is a classroom taking turns, not news.
-            if (outcome.busy) continue;
+            if (merged.Is(platform::ErrorKind::Busy)) continue;
             settled = false;
-            if (outcome.why != lastFailure_)
-                platform::Debug::Print("results not yet in " + file + " (" + outcome.why +
+            if (merged.why() != lastFailure_)
+                platform::Debug::Print("results not yet in " + file + " (" + merged.why() +
                                        "); they are kept in the results journal and tried again");
-            lastFailure_ = outcome.why;
+            lastFailure_ = merged.why();
             continue;
         }
         lastFailure_.clear();

@@ -114,14 +114,12 @@ std::string ResultsJournal::DefaultFolder() {
     return data + "/vorlen/journal";
 }
 
-bool ResultsJournal::Write(const JournalEntry& entry, std::string* why) const {
-    if (folder_.empty()) {
-        *why = "no folder for the journal (neither HOME nor XDG_DATA_HOME is set)";
-        return false;
-    }
-    if (!platform::Folders::Create(platform::text::FromUtf8(folder_))) {
-        *why = "the journal's folder " + folder_ + " cannot be made";
-        return false;
+platform::Result<void> ResultsJournal::Write(const JournalEntry& entry) const {
+    if (folder_.empty())
+        return platform::Error::Failed("no folder for the journal (neither HOME nor XDG_DATA_HOME is set)");
+    if (platform::Result<void> made = platform::Folders::Create(platform::text::FromUtf8(folder_)); !made) {
+        platform::Debug::Print(made.why());  // said here: the error below names only the folder
+        return platform::Error::Failed("the journal's folder " + folder_ + " cannot be made");
     }
     std::string text = std::string(kHeader) + "\npass\t" + Escape(entry.pass.id) + "\nworkbook\t" +
                        Escape(entry.workbook) + "\npupil\t" + Escape(platform::text::ToUtf8(entry.pass.pupil)) + "\n";
@@ -134,9 +132,7 @@ bool ResultsJournal::Write(const JournalEntry& entry, std::string* why) const {
                 Escape(platform::text::ToUtf8(row.value)) + "\t" + Escape(platform::text::ToUtf8(row.type)) + "\n";
     }
     text += "end\n";
-    platform::files::Outcome written = platform::files::Replace(folder_ + "/" + entry.pass.id + kSuffix, text);
-    if (!written.ok) *why = written.why;
-    return written.ok;
+    return platform::files::Replace(folder_ + "/" + entry.pass.id + kSuffix, text);
 }
 
 void ResultsJournal::Remove(const std::string& passId) const {
@@ -156,16 +152,14 @@ std::vector<JournalEntry> ResultsJournal::Load() const {
             name[0] == '.')
             continue;
         const std::string path = folder_ + "/" + name;
-        platform::files::ReadResult read = platform::files::ReadAll(path);
-        if (read.status == platform::files::ReadStatus::Missing) continue;  // merged by another program
+        platform::Result<std::string> read = platform::files::ReadAll(path);
+        if (read.Is(platform::ErrorKind::Missing)) continue;  // merged by another program
         std::optional<JournalEntry> entry;
-        if (read.status == platform::files::ReadStatus::Ok)
-            entry = Parse(read.bytes, name.substr(0, name.size() - suffix.size()));
+        if (read) entry = Parse(*read, name.substr(0, name.size() - suffix.size()));
         if (!entry) {
-            std::string why;
-            auto aside = platform::files::MoveAside(path, ".damaged", &why);
+            platform::Result<std::string> aside = platform::files::MoveAside(path, ".damaged");
             platform::Debug::Print("the results journal's file " + path + " is not a pass; " +
-                                   (aside ? "it is kept as " + *aside : why));
+                                   (aside ? "it is kept as " + *aside : aside.why()));
             continue;
         }
         struct stat info {};

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/result.h"
 #include "widgets/workbook_stream.h"
 
 // A pass and the workbook it belongs to.
@@ -33,9 +34,8 @@ class ResultsJournal {
 
     const std::string& Folder() const { return folder_; }
 
-    // Writes the entry to the disk. False with `why` (the folder cannot be made, the disk is
-    // full).
-    bool Write(const JournalEntry& entry, std::string* why) const;
+    // Writes the entry to the disk. Fails when the folder cannot be made or the disk is full.
+    platform::Result<void> Write(const JournalEntry& entry) const;
     // Forgets the pass: the workbook holds it.
     void Remove(const std::string& passId) const;
     // Every entry in the journal, oldest first. A file that is not an entry is renamed aside

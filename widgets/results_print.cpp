@@ -24,7 +24,10 @@ void ResultsBook::Print(platform::PrintSurface* surface, const std::map<std::wst
         return;
     }
     int y = step;
-    if (surface->StartDoc(L"Print1: Printing") <= 0) return;
+    if (platform::Result<void> started = surface->StartDoc(L"Print1: Printing"); !started) {
+        platform::Debug::Print("printing: " + started.why());
+        return;
+    }
     surface->StartPage();
 
     // A value stands at the middle of the page, or one margin after a caption wider than half
@@ -53,5 +56,8 @@ void ResultsBook::Print(platform::PrintSurface* surface, const std::map<std::wst
         }
     }
     surface->EndPage();
-    if (!surface->EndDoc()) platform::Debug::Print("the results were not printed");
+    if (platform::Result<void> ended = surface->EndDoc(); !ended) {
+        platform::Debug::Print("printing: " + ended.why());
+        platform::Debug::Print("the results were not printed");
+    }
 }

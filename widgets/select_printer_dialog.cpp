@@ -3,6 +3,7 @@
 #include <boost/bind/bind.hpp>
 
 #include "gui/creation.h"
+#include "platform/debug.h"
 #include "platform/printing.h"
 #include "views/static_text.h"
 #include "widgets/framed_dialog.h"
@@ -38,5 +39,10 @@ IMSelectPrinterDialog::~IMSelectPrinterDialog() = default;
 std::unique_ptr<platform::PrintSurface> IMSelectPrinterDialog::CreatePrinterDC() const {
     IMStaticText* line = list_->Selected();
     if (!line) return nullptr;
-    return platform::PrintSurface::ForPrinter(line->GetText());
+    auto surface = platform::PrintSurface::ForPrinter(line->GetText());
+    if (!surface) {
+        platform::Debug::Print("printing: " + surface.why());
+        return nullptr;
+    }
+    return std::move(surface).value();
 }

@@ -44,9 +44,11 @@ constexpr NameBytes kNameBytes;
 bool IsNameStart(unsigned char c) { return kNameBytes.start[c]; }
 bool IsNameChar(unsigned char c) { return kNameBytes.part[c]; }
 
+platform::Error NotText(std::string why) { return platform::Error::Of(platform::ErrorKind::Damaged, std::move(why)); }
+
 // Valid UTF-8 holding only characters XML 1.0 allows. Eight bytes at a time while they are
 // printable ASCII, which is nearly all of a workbook's markup.
-bool IsXmlText(std::string_view bytes, std::string* why) {
+platform::Result<void> IsXmlText(std::string_view bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = bytes.size();
     std::size_t i = 0;
@@ -64,10 +66,8 @@ bool IsXmlText(std::string_view bytes, std::string* why) {
         }
         const unsigned c = p[i];
         if (c < 0x80) {
-            if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
-                *why = "a control character at byte " + std::to_string(i);
-                return false;
-            }
+            if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+                return NotText("a control character at byte " + std::to_string(i));
             ++i;
             continue;
         }
@@ -92,13 +92,10 @@ bool IsXmlText(std::string_view bytes, std::string* why) {
         }
         if (valid && length == 3) valid = code >= 0x800 && (code < 0xD800 || code > 0xDFFF) && code < 0xFFFE;
         if (valid && length == 4) valid = code >= 0x10000 && code <= 0x10FFFF;
-        if (!valid) {
-            *why = "bytes that are not UTF-8 text at byte " + std::to_string(i);
-            return false;
-        }
+        if (!valid) return NotText("bytes that are not UTF-8 text at byte " + std::to_string(i));
         i += length;
     }
-    return true;
+    return {};
 }
 
 bool IsXmlCharacter(unsigned long code) {
@@ -658,35 +655,19 @@ std::string NewPassId() {
 
 std::wstring SheetKey(std::wstring_view name) { return FoldCase(SheetName(name)); }
 
-SheetResult ReadSheet(std::string_view file, const std::wstring& pupil) {
-    SheetResult result;
-    std::string why;
-    if (!IsXmlText(file, &why)) {
-        result.failure = NotFollowed{why};
-        return result;
-    }
+platform::Result<std::optional<Sheet>> ReadSheet(std::string_view file, const std::wstring& pupil) {
+    VORLEN_TRY(IsXmlText(file));
     const std::wstring key = SheetKey(pupil);
     Follower follower(file, &key);
-    if (!follower.Run()) {
-        result.failure = NotFollowed{follower.why};
-        return result;
-    }
-    result.sheet = std::move(follower.wanted);
-    return result;
+    if (!follower.Run()) return NotText(follower.why);
+    return std::move(follower.wanted);
 }
 
-AppendResult AppendPasses(std::string_view file, const std::vector<Pass>& passes) {
-    AppendResult result;
-    std::string why;
-    if (!IsXmlText(file, &why)) {
-        result.failure = NotFollowed{why};
-        return result;
-    }
+platform::Result<Appended> AppendPasses(std::string_view file, const std::vector<Pass>& passes) {
+    VORLEN_TRY(IsXmlText(file));
     Follower follower(file, nullptr);
-    if (!follower.Run()) {
-        result.failure = NotFollowed{follower.why};
-        return result;
-    }
+    if (!follower.Run()) return NotText(follower.why);
+    Appended result;
 
     // The passes by worksheet, in the order they came: an existing sheet by its index, a new
     // one by its key.
@@ -772,7 +753,7 @@ AppendResult AppendPasses(std::string_view file, const std::vector<Pass>& passes
     return result;
 }
 
-std::string AppendResult::Bytes() const {
+std::string Appended::Bytes() const {
     std::size_t size = 0;
     for (std::string_view piece : pieces) size += piece.size();
     std::string bytes;
@@ -785,8 +766,7 @@ bool OpensAWorkbook(std::string_view head) {
     Follower follower(head, nullptr);
     if (!follower.Run(true) || follower.rootName != "Workbook") return false;
     // Only what was read must be text: the head ends wherever it was cut.
-    std::string why;
-    return IsXmlText(head.substr(0, follower.rootStartEnd), &why);
+    return IsXmlText(head.substr(0, follower.rootStartEnd)).ok();
 }
 
 }  // namespace workbook

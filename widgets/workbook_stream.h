@@ -23,6 +23,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace workbook {
 
 // One row of a pass: a caption, and a value of a type ("Number" or "String"); a row with an
@@ -58,36 +60,26 @@ struct Sheet {
     std::set<std::string> passIds;
 };
 
-// What ReadSheet and AppendPasses found when they could not follow the file.
-struct NotFollowed {
-    std::string why;
-};
-
 // The first worksheet of `file` whose key is `pupil`'s; nullopt inside the result when there is
-// none. The error when the scanner does not follow the file.
-struct SheetResult {
-    std::optional<Sheet> sheet;
-    std::optional<NotFollowed> failure;
-};
-SheetResult ReadSheet(std::string_view file, const std::wstring& pupil);
+// none. ErrorKind::Damaged, saying where and what, when the scanner does not follow the file.
+platform::Result<std::optional<Sheet>> ReadSheet(std::string_view file, const std::wstring& pupil);
 
-// `file` with every pass of `passes` whose identifier it does not hold appended to its pupil's
-// worksheet (made, with its table, after the others when missing), each pass's rows after the
-// rows already there. The error when the scanner does not follow the file. `added` gets the
-// identifiers of the passes it added.
-struct AppendResult {
-    // The new file, in pieces: parts of `file` (which must outlive the result) and the new
-    // rows between them, so that a large file is written without being copied.
+// A file with passes appended. The new file is kept in pieces: parts of the old file (which
+// must outlive this) and the new rows between them, so that a large file is written without
+// being copied.
+struct Appended {
     std::vector<std::string_view> pieces;
-    std::vector<std::string> added;
-    std::optional<NotFollowed> failure;
+    std::vector<std::string> added;  // the identifiers of the passes added
     std::string Bytes() const;
 
    private:
-    friend AppendResult AppendPasses(std::string_view, const std::vector<Pass>&);
+    friend platform::Result<Appended> AppendPasses(std::string_view, const std::vector<Pass>&);
     std::deque<std::string> texts_;  // what the pieces between the file's parts point into
 };
-AppendResult AppendPasses(std::string_view file, const std::vector<Pass>& passes);
+// `file` with every pass of `passes` whose identifier it does not hold appended to its pupil's
+// worksheet (made, with its table, after the others when missing), each pass's rows after the
+// rows already there. ErrorKind::Damaged when the scanner does not follow the file.
+platform::Result<Appended> AppendPasses(std::string_view file, const std::vector<Pass>& passes);
 
 // True when `head`, the beginning of a file, opens a results workbook: an XML prolog and a
 // root element named Workbook. Reads no further than the root's start tag.

@@ -23,6 +23,11 @@ class DecoderTest : public EngineTest {
     TextureAllocator Allocator() {
         return [this](int w, int h) { return engine->AllocateTexture(w, h, platform::PixelFormat::A8R8G8B8); };
     }
+    // The decoded picture into `image`, or an empty one when decoding failed.
+    static bool Into(platform::Result<DecodedImage> decoded, DecodedImage* image) {
+        *image = decoded ? std::move(decoded).value() : DecodedImage{};
+        return decoded.ok();
+    }
     // The decoded picture's pixels as ARGB rows of its own width.
     static Pixels Read(DecodedImage& image) {
         Pixels out(static_cast<std::size_t>(image.width * image.height));
@@ -39,11 +44,7 @@ class DecoderTest : public EngineTest {
 
 const fs::path kPngSuite = VORLEN_PNGSUITE_DIR;
 
-std::vector<std::uint8_t> Bytes(const fs::path& p) {
-    std::vector<std::uint8_t> out;
-    ReadWholeFile(p.string(), &out);
-    return out;
-}
+std::vector<std::uint8_t> Bytes(const fs::path& p) { return ReadWholeFile(p.string()).value_or({}); }
 
 void PutBigEndian(std::vector<std::uint8_t>* bytes, std::size_t at, std::uint32_t value, int count) {
     for (int i = 0; i < count; ++i)
@@ -81,7 +82,7 @@ std::vector<std::uint8_t> WithJpegSize(std::vector<std::uint8_t> jpeg, std::uint
 TEST_F(DecoderTest, LargeRgbPictureFillsTheTopLeftOfAPowerOfTwoTextureOpaque) {
     auto png = EncodePng(Pattern(800, 600), 800, 600, PNG_FORMAT_RGB);
     DecodedImage image;
-    ASSERT_TRUE(DecodePng(png, Allocator(), &image));
+    ASSERT_TRUE(Into(DecodePng(png, Allocator()), &image));
     EXPECT_EQ(image.width, 800);
     EXPECT_EQ(image.height, 600);
     EXPECT_EQ(image.texture->Width(), 1024);
@@ -104,7 +105,7 @@ TEST_F(DecoderTest, GreyWithAlphaGivesGreyColourAndItsOwnAlpha) {
     for (int i = 0; i < 64; ++i)
         grey[static_cast<std::size_t>(i)] = (DWORD(i * 4) << 24) | 0x00505050u | (DWORD(i) << 8);
     DecodedImage image;
-    ASSERT_TRUE(DecodePng(EncodePng(grey, 16, 4, PNG_FORMAT_GA), Allocator(), &image));
+    ASSERT_TRUE(Into(DecodePng(EncodePng(grey, 16, 4, PNG_FORMAT_GA), Allocator()), &image));
     Pixels got = Read(image);
     for (int i = 0; i < 64; ++i) {
         DWORD p = got[static_cast<std::size_t>(i)];
@@ -117,7 +118,7 @@ TEST_F(DecoderTest, GreyWithAlphaGivesGreyColourAndItsOwnAlpha) {
 TEST_F(DecoderTest, ColourAndGreyJpegsAreOpaque) {
     for (int components : {3, 1}) {
         DecodedImage image;
-        ASSERT_TRUE(DecodeJpeg(EncodeJpeg(Solid(40, 30, 0xFF2080C0), 40, 30, components), Allocator(), &image));
+        ASSERT_TRUE(Into(DecodeJpeg(EncodeJpeg(Solid(40, 30, 0xFF2080C0), 40, 30, components), Allocator()), &image));
         EXPECT_EQ(image.width, 40);
         EXPECT_EQ(image.height, 30);
         Pixels got = Read(image);
@@ -131,12 +132,30 @@ TEST_F(DecoderTest, BytesThatAreNeitherPngNorJpegFailWithAMessageAndTheProgramGo
     const std::vector<std::uint8_t> junk = {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', 0xFF, 0xD8};
     DecodedImage image;
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(DecodePng(junk, Allocator(), &image));
-    EXPECT_FALSE(DecodeJpeg(junk, Allocator(), &image));
-    EXPECT_FALSE(DecodeJpeg({}, Allocator(), &image));
+    EXPECT_FALSE(Into(DecodePng(junk, Allocator()), &image));
+    EXPECT_FALSE(Into(DecodeJpeg(junk, Allocator()), &image));
+    EXPECT_FALSE(Into(DecodeJpeg({}, Allocator()), &image));
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("libjpeg error: "), std::string::npos) << err;
     EXPECT_EQ(image.texture, nullptr);
+    EXPECT_EQ(engine->Device()->LiveTextureCount(), 0);
+}
+
+// A full device is no damage in the picture: both decoders pass the allocator's own error up, so
+// that the engine makes room and tries again, and keep nothing they made.
+TEST_F(DecoderTest, AFullDeviceIsPassedUpAsItsOwnErrorNotAsDamage) {
+    const TextureAllocator full = [](int, int) -> platform::Result<std::unique_ptr<platform::Texture>> {
+        return platform::Error::Of(platform::ErrorKind::OutOfMemory, "out of texture memory");
+    };
+    const platform::Result<DecodedImage> png = DecodePng(EncodePng(Solid(8, 8, 0xFF102030), 8, 8), full);
+    EXPECT_TRUE(png.Is(platform::ErrorKind::OutOfMemory)) << png.why();
+    const platform::Result<DecodedImage> jpeg = DecodeJpeg(EncodeJpeg(Solid(8, 8, 0xFF102030), 8, 8, 3), full);
+    EXPECT_TRUE(jpeg.Is(platform::ErrorKind::OutOfMemory)) << jpeg.why();
+    testing::internal::CaptureStderr();
+    const std::vector<std::uint8_t> junk = {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c'};
+    EXPECT_TRUE(DecodePng(junk, Allocator()).Is(platform::ErrorKind::Damaged));
+    EXPECT_TRUE(DecodeJpeg(junk, Allocator()).Is(platform::ErrorKind::Damaged));
+    testing::internal::GetCapturedStderr();
     EXPECT_EQ(engine->Device()->LiveTextureCount(), 0);
 }
 
@@ -162,7 +181,7 @@ TEST_F(DecoderTest, PngLargerThanTheSideLimitIsRefusedForItsSize) {
     constexpr int kCap = kMaxPictureSide;
     for (auto [w, h] : {std::pair{kCap, 1}, std::pair{1, kCap}}) {
         DecodedImage image;
-        EXPECT_TRUE(DecodePng(EncodePng(Pattern(w, h), w, h), Allocator(), &image)) << w << "x" << h;
+        EXPECT_TRUE(Into(DecodePng(EncodePng(Pattern(w, h), w, h), Allocator()), &image)) << w << "x" << h;
         EXPECT_EQ(image.width, w);
     }
     std::vector<std::vector<std::uint8_t>> tooLarge = {
@@ -174,7 +193,7 @@ TEST_F(DecoderTest, PngLargerThanTheSideLimitIsRefusedForItsSize) {
     for (std::size_t i = 0; i < tooLarge.size(); ++i) {
         DecodedImage image;
         testing::internal::CaptureStderr();
-        EXPECT_FALSE(DecodePng(tooLarge[i], Allocator(), &image)) << i;
+        EXPECT_FALSE(Into(DecodePng(tooLarge[i], Allocator()), &image)) << i;
         const std::string err = testing::internal::GetCapturedStderr();
         EXPECT_NE(err.find("exceeds user limit"), std::string::npos) << i << ": " << err;
         EXPECT_EQ(err.find("CRC"), std::string::npos) << i << ": " << err;
@@ -194,7 +213,7 @@ TEST_F(DecoderTest, PngChunkLongerThanTheFileIsRefusedUnread) {
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(DecodePng(png, Allocator(), &image));
+    EXPECT_FALSE(Into(DecodePng(png, Allocator()), &image));
     const std::string err = testing::internal::GetCapturedStderr();
     getrusage(RUSAGE_SELF, &after);
     EXPECT_NE(err.find("libpng error: "), std::string::npos) << err;
@@ -207,7 +226,7 @@ TEST_F(DecoderTest, JpegLargerThanTheSideLimitIsRefusedForItsSize) {
     constexpr int kCap = kMaxPictureSide;
     for (auto [w, h] : {std::pair{kCap, 1}, std::pair{1, kCap}}) {
         DecodedImage image;
-        EXPECT_TRUE(DecodeJpeg(EncodeJpeg(Pattern(w, h), w, h), Allocator(), &image)) << w << "x" << h;
+        EXPECT_TRUE(Into(DecodeJpeg(EncodeJpeg(Pattern(w, h), w, h), Allocator()), &image)) << w << "x" << h;
         EXPECT_EQ(image.width, w);
     }
     std::vector<std::vector<std::uint8_t>> tooLarge = {
@@ -219,7 +238,7 @@ TEST_F(DecoderTest, JpegLargerThanTheSideLimitIsRefusedForItsSize) {
     for (std::size_t i = 0; i < tooLarge.size(); ++i) {
         DecodedImage image;
         testing::internal::CaptureStderr();
-        EXPECT_FALSE(DecodeJpeg(tooLarge[i], Allocator(), &image)) << i;
+        EXPECT_FALSE(Into(DecodeJpeg(tooLarge[i], Allocator()), &image)) << i;
         const std::string err = testing::internal::GetCapturedStderr();
         EXPECT_NE(err.find("is too large"), std::string::npos) << i << ": " << err;
         EXPECT_EQ(image.texture, nullptr);
@@ -242,7 +261,7 @@ TEST_F(DecoderTest, PngHeaderSizeIsTheDecodedSize) {
         int w = 0, h = 0;
         ASSERT_TRUE(ReadPngSize(bytes, &w, &h));
         DecodedImage image;
-        ASSERT_TRUE(DecodePng(bytes, Allocator(), &image));
+        ASSERT_TRUE(Into(DecodePng(bytes, Allocator()), &image));
         EXPECT_EQ(w, image.width);
         EXPECT_EQ(h, image.height);
         ++checked;
@@ -286,7 +305,7 @@ TEST_F(DecoderTest, PngSuiteMatchesAnIndependentDecoderAndBrokenFilesFail) {
         const std::vector<std::uint8_t> bytes = Bytes(item.path());
         DecodedImage image;
         testing::internal::CaptureStderr();
-        bool ok = DecodePng(bytes, Allocator(), &image);
+        bool ok = Into(DecodePng(bytes, Allocator()), &image);
         testing::internal::GetCapturedStderr();
         if (name[0] == 'x') {
             EXPECT_FALSE(ok);
@@ -333,7 +352,7 @@ TEST_F(DecoderTest, PngSuiteEdgeCasesKeepTheirAlpha) {
     ASSERT_TRUE(fs::is_directory(suite)) << "the PNG suite belongs at " << suite;
     auto decode = [&](const char* file) {
         DecodedImage image;
-        EXPECT_TRUE(DecodePng(Bytes(suite / file), Allocator(), &image)) << file;
+        EXPECT_TRUE(Into(DecodePng(Bytes(suite / file), Allocator()), &image)) << file;
         return image.texture ? Read(image) : Pixels{};
     };
     // 16-bit RGBA: alpha survives the cut to 8 bits (the picture's alpha is a gradient).

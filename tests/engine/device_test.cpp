@@ -238,7 +238,7 @@ TEST(EngineLife, InitRegistersTheSkinAndShutdownPrintsTheFrameRate) {
         << "data/skin/DefaultBackGround.png is missing";
     setenv("VORLEN_DEBUG", "1", 1);
     testing::internal::CaptureStderr();
-    InitEngine(true);
+    ASSERT_TRUE(InitEngine(true).ok());
     IMResourceManager* engine = GetResourceManager();
     ASSERT_NE(engine, nullptr);
     EXPECT_EQ(engine->BackBufferWidth, 800);
@@ -264,7 +264,7 @@ TEST(EngineLife, InitRegistersTheSkinAndShutdownPrintsTheFrameRate) {
 TEST(EngineLife, ShutdownRightAfterStartReportsZeroFramesPerSecond) {
     setenv("VORLEN_DEBUG", "1", 1);
     testing::internal::CaptureStderr();
-    InitEngine(true);
+    ASSERT_TRUE(InitEngine(true).ok());
     ShutdownEngine();
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("FPS: 0\n"), std::string::npos) << err;
@@ -272,7 +272,7 @@ TEST(EngineLife, ShutdownRightAfterStartReportsZeroFramesPerSecond) {
     // Without the debug switch the frame rate stays out of the pupil's session log.
     unsetenv("VORLEN_DEBUG");
     testing::internal::CaptureStderr();
-    InitEngine(true);
+    ASSERT_TRUE(InitEngine(true).ok());
     ShutdownEngine();
     err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(err.find("FPS: "), std::string::npos) << err;

@@ -147,7 +147,7 @@ TEST_F(EngineTest, EmbeddedBytesThatCannotBeDecodedLaterAreDecodedAtOnceRetriedO
 
 TEST(EngineSkin, TheSkinDecodesNothingUntilAPictureIsUsed) {
     testing::internal::CaptureStderr();
-    InitEngine(true);
+    ASSERT_TRUE(InitEngine(true).ok());
     IMResourceManager* engine = GetResourceManager();
     ASSERT_NE(engine, nullptr);
     EXPECT_EQ(engine->TextureCount(), kSkinNames.size());

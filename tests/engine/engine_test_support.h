@@ -130,7 +130,8 @@ class EngineTest : public ::testing::Test {
    protected:
     void SetUp() override {
         engine = std::make_unique<IMResourceManager>();
-        ASSERT_EQ(engine->CreateDevice(nullptr, true, 800, 600, 75), 0);
+        const platform::Result<void> device = engine->CreateDevice(nullptr, true, 800, 600, 75);
+        ASSERT_TRUE(device.ok()) << device.why();
     }
     void TearDown() override { engine.reset(); }
 

@@ -184,9 +184,9 @@ TEST(GlyphTexture, EdgesAreAntiAliased) {
 // glyph, in total and pixel by pixel.
 TEST(GlyphTexture, RussianMatchesFreeTypesOwnRendering) {
     const std::wstring text = L"Ворлен щука ЖЁЯ ёй";
-    auto reference =
-        platform::FontFace::Find(L"Arial", 18, platform::FontWeight::Regular, platform::FontSlant::Upright);
-    ASSERT_TRUE(reference);
+    auto found = platform::FontFace::Find(L"Arial", 18, platform::FontWeight::Regular, platform::FontSlant::Upright);
+    ASSERT_TRUE(found.ok()) << found.why();
+    auto reference = std::move(found).value();
     for (wchar_t c : text) {
         const DWORD slot = Glyph(std::wstring(L"test-ru-") + c, c, 18, false, 0x00FFFFFF);
         const platform::CoverageMap ref = reference->ReferenceCoverage(static_cast<char16_t>(c));

@@ -12,6 +12,7 @@
 #include "engine/skin.h"
 #include "engine_test_support.h"
 #include "platform/resource_module.h"
+#include "platform/text.h"
 
 using namespace enginetest;
 namespace fs = std::filesystem;
@@ -61,9 +62,11 @@ TEST_F(EngineTest, ResourceNumbersAreReadAsWholeDecimalIntegers) {
     EXPECT_NE(plain, padded);  // same picture, different names
     EXPECT_NE(padded, sign);
     EXPECT_EQ(engine->GetTextureEntry(plain)->image.right, engine->GetTextureEntry(padded)->image.right);
-    // With spaces it is not a number but a (missing) file.
+    // With spaces, two signs, a sign after the digits, or beyond an int's range it is not a number
+    // but a (missing) file; 4294967397 would otherwise wrap round to 101.
     testing::internal::CaptureStderr();
-    EXPECT_EQ(engine->LoadTexture(L" 101"), IMResourceManager::kNoTexture);
+    for (const wchar_t* name : {L" 101", L"+-101", L"101-", L"++101", L"4294967397", L"101.0"})
+        EXPECT_EQ(engine->LoadTexture(name), IMResourceManager::kNoTexture) << platform::text::ToUtf8(name);
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(engine->TextureCount(), 3u);
 }
@@ -79,8 +82,8 @@ TEST_F(EngineTest, ARegisteredNameIsFoundWithoutLookingAnywhereElse) {
 
 TEST_F(EngineTest, TheCompanionModuleIsConsultedOnlyForNumbersTheProgramLacks) {
     auto companion = platform::ResourceModule::OpenCompanion();
-    ASSERT_NE(companion, nullptr) << "the test companion module should sit beside the test";
-    ASSERT_TRUE(companion->FindNumber(9001));
+    ASSERT_TRUE(companion.ok()) << "the test companion module should sit beside the test";
+    ASSERT_TRUE((*companion)->FindNumber(9001));
     EXPECT_FALSE(platform::ResourceModule::Program().FindNumber(9001));
     DWORD fromModule = engine->LoadTexture(L"9001");
     ASSERT_NE(fromModule, IMResourceManager::kNoTexture);
@@ -202,8 +205,8 @@ TEST_F(EngineTest, SidesOutsideOneToTheLimitAreRefusedWherever) {
     for (int side : {0, -1, kCap + 1, (1 << 30) + 1, INT_MAX}) {
         SCOPED_TRACE(side);
         testing::internal::CaptureStderr();
-        EXPECT_EQ(engine->AllocateTexture(side, 1, platform::PixelFormat::A8R8G8B8), nullptr);
-        EXPECT_EQ(engine->AllocateTexture(1, side, platform::PixelFormat::A8R8G8B8), nullptr);
+        EXPECT_FALSE(engine->AllocateTexture(side, 1, platform::PixelFormat::A8R8G8B8).ok());
+        EXPECT_FALSE(engine->AllocateTexture(1, side, platform::PixelFormat::A8R8G8B8).ok());
         EXPECT_EQ(engine->CreateBlankTexture(L"wide", side, 1, platform::PixelFormat::A8R8G8B8),
                   IMResourceManager::kNoTexture);
         EXPECT_EQ(engine->CreateBlankTexture(L"tall", 1, side, platform::PixelFormat::X8R8G8B8),
@@ -250,7 +253,7 @@ TEST(EngineSkin, TheSkinIsRegisteredInTableOrderAndReleasedAtShutdown) {
     for (const wchar_t* name : kSkinNames)
         ASSERT_TRUE(program.FindName(std::wstring_view(name))) << "data/skin is missing " << name;
     testing::internal::CaptureStderr();
-    InitEngine(true);
+    ASSERT_TRUE(InitEngine(true).ok());
     IMResourceManager* engine = GetResourceManager();
     for (DWORD i = 0; i < kSkinNames.size(); ++i) EXPECT_EQ(engine->FindTexture(kSkinNames[i]), i) << kSkinNames[i];
     EXPECT_EQ(engine->TextureCount(), kSkinNames.size());

@@ -22,9 +22,8 @@ class TruncationTest : public EngineTest {
         TextureAllocator allocate = [this](int w, int h) {
             return engine->AllocateTexture(w, h, platform::PixelFormat::A8R8G8B8);
         };
-        DecodedImage image;
-        int ok = DecodePng(bytes, allocate, &image) ? 1 : 0;
-        if (!ok) ok = DecodeJpeg(bytes, allocate, &image) ? 2 : 0;
+        int ok = DecodePng(bytes, allocate).ok() ? 1 : 0;
+        if (!ok) ok = DecodeJpeg(bytes, allocate).ok() ? 2 : 0;
         return ok;
     }
     void EveryLength(const std::vector<std::uint8_t>& file, int expectWhole) {
@@ -45,9 +44,9 @@ TEST_F(TruncationTest, PngCutAtEveryLength) {
     EveryLength(EncodePng(Pattern(40, 30, 0xC0), 40, 30), 1);
     // An interlaced 16-bit picture with alpha takes libpng through its most involved paths.
     const std::filesystem::path interlaced = std::filesystem::path(VORLEN_PNGSUITE_DIR) / "basi6a16.png";
-    std::vector<std::uint8_t> bytes;
-    ASSERT_TRUE(ReadWholeFile(interlaced.string(), &bytes)) << interlaced;
-    EveryLength(bytes, 1);
+    const platform::Result<std::vector<std::uint8_t>> bytes = ReadWholeFile(interlaced.string());
+    ASSERT_TRUE(bytes.ok()) << bytes.why();
+    EveryLength(*bytes, 1);
 }
 
 TEST_F(TruncationTest, JpegCutAtEveryLength) { EveryLength(EncodeJpeg(Pattern(48, 32), 48, 32), 2); }

@@ -27,7 +27,7 @@ inline constexpr std::size_t kTextureBudget = std::size_t{160} << 20;
 inline IMResourceManager* Engine() {
     static IMResourceManager* engine = [] {
         UseHeadlessDrivers();
-        InitEngine(true);
+        (void)InitEngine(true);  // checked by what follows
         IMResourceManager* made = GetResourceManager();
         if (!made || !made->Device()) std::abort();
         made->Device()->SetTextureMemoryBudget(kTextureBudget);

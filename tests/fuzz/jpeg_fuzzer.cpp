@@ -18,17 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const TextureAllocator allocate = [engine](int w, int h) {
         return engine->AllocateTexture(w, h, platform::PixelFormat::A8R8G8B8);
     };
-    DecodedImage image;
-    bool decoded = false;
-    try {
-        decoded = DecodeJpeg(std::span<const std::uint8_t>(data, size), allocate, &image);
-    } catch (const VideoMemoryExhausted&) {
-        return 0;
-    }
-    if (!decoded) {
-        if (image.texture || image.width != 0 || image.height != 0) std::abort();
-        return 0;
-    }
+    const platform::Result<DecodedImage> decoded = DecodeJpeg(std::span<const std::uint8_t>(data, size), allocate);
+    if (!decoded) return 0;
+    const DecodedImage& image = *decoded;
     if (!image.texture || image.width < 1 || image.height < 1 || image.width > kMaxPictureSide ||
         image.height > kMaxPictureSide)
         std::abort();

@@ -20,20 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const TextureAllocator allocate = [engine](int w, int h) {
         return engine->AllocateTexture(w, h, platform::PixelFormat::A8R8G8B8);
     };
-    DecodedImage image;
-    bool decoded = false;
-    try {
-        decoded = DecodePng(bytes, allocate, &image);
-    } catch (const VideoMemoryExhausted&) {
-        // The budget above is the device being full: the decoder must let that through.
-        return 0;
-    }
+    // The budget above is the device being full: the decoder must pass that up as it is.
+    const platform::Result<DecodedImage> decoded = DecodePng(bytes, allocate);
     int headerWidth = 0, headerHeight = 0;
     const bool header = ReadPngSize(bytes, &headerWidth, &headerHeight);
-    if (!decoded) {
-        if (image.texture || image.width != 0 || image.height != 0) std::abort();  // a failure leaves nothing
-        return 0;
-    }
+    if (!decoded) return 0;
+    const DecodedImage& image = *decoded;
     if (!image.texture || image.width < 1 || image.height < 1 || image.width > kMaxPictureSide ||
         image.height > kMaxPictureSide)
         std::abort();

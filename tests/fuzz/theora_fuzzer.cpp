@@ -1,11 +1,10 @@
 // The film view on arbitrary bytes, with the engine's headless device behind it, played as
 // the praise animation plays it: frame after frame, then a step back that rewinds. A broken
-// film raises std::runtime_error; anything else (a crash, a sanitizer report, another
+// film fails a call and leaves the view broken; anything else (a crash, a sanitizer report, an
 // exception) is a fault. Once broken, the view must keep taking frame numbers quietly.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <stdexcept>
 
 #include "tests/fuzz/fuzz_support.h"
 #include "views/theora_view.h"
@@ -29,15 +28,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t texturesBefore = engine->TextureCount();
     {
         IMTheoraView view;
-        try {
-            view.LoadFromMemory(data, static_cast<int>(size));
-            for (int frame = 0; frame < kFramesPlayed && frame <= view.GetLastFrame(); ++frame) view.SetFrame(frame);
-            view.SetFrame(1);  // back: rewinds and decodes again from the start
-        } catch (const std::runtime_error&) {
+        platform::Result<void> played = view.LoadFromMemory(data, static_cast<int>(size));
+        for (int frame = 0; played && frame < kFramesPlayed && frame <= view.GetLastFrame(); ++frame)
+            played = view.SetFrame(frame);
+        if (played) played = view.SetFrame(1);  // back: rewinds and decodes again from the start
+        if (!played) {
             if (!view.IsBroken()) std::abort();
             // A broken view only records frame numbers from now on.
-            view.SetFrame(0);
-            view.SetFrame(kFramesPlayed);
+            if (!view.SetFrame(0) || !view.SetFrame(kFramesPlayed)) std::abort();
         }
     }
     // The view gave back both of its textures.

@@ -14,24 +14,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view file(reinterpret_cast<const char*>(data), size);
     const workbook::Pass pass{"fuzz-pass", L"Иван", {{L"Попытка", L"3", L"Number"}, {L"a<&>\"b", L"", L"String"}, {}}};
 
-    const workbook::SheetResult before = workbook::ReadSheet(file, L"иван");
+    const platform::Result<std::optional<workbook::Sheet>> before = workbook::ReadSheet(file, L"иван");
     workbook::OpensAWorkbook(file);
-    const workbook::AppendResult merged = workbook::AppendPasses(file, {pass});
-    if (merged.failure != std::nullopt) {
-        if (!before.failure) std::abort();  // one scanner, one verdict
+    const platform::Result<workbook::Appended> merged = workbook::AppendPasses(file, {pass});
+    if (!merged) {
+        if (before) std::abort();  // one scanner, one verdict
         return 0;
     }
-    const std::string bytes = merged.Bytes();
-    const workbook::SheetResult after = workbook::ReadSheet(bytes, L"ИВАН");
-    if (after.failure || !after.sheet || !after.sheet->passIds.count(pass.id)) std::abort();
-    const std::size_t had = before.sheet ? before.sheet->pairs.size() : 0;
-    const bool wasMerged = before.sheet && before.sheet->passIds.count(pass.id);
+    const std::string bytes = merged->Bytes();
+    const platform::Result<std::optional<workbook::Sheet>> after = workbook::ReadSheet(bytes, L"ИВАН");
+    if (!after || !*after || !(*after)->passIds.count(pass.id)) std::abort();
+    const std::optional<workbook::Sheet> had = before ? *before : std::nullopt;
+    const std::size_t rowsHad = had ? had->pairs.size() : 0;
+    const bool wasMerged = had && had->passIds.count(pass.id);
     if (!wasMerged) {
-        const auto& pairs = after.sheet->pairs;
-        if (pairs.size() != had + 3 || pairs[had].first != L"Попытка" || pairs[had + 1].first != L"a<&>\"b")
+        const auto& pairs = (*after)->pairs;
+        if (pairs.size() != rowsHad + 3 || pairs[rowsHad].first != L"Попытка" || pairs[rowsHad + 1].first != L"a<&>\"b")
             std::abort();
     }
-    const workbook::AppendResult again = workbook::AppendPasses(bytes, {pass});
-    if (again.failure || !again.added.empty() || again.Bytes() != bytes) std::abort();
+    const platform::Result<workbook::Appended> again = workbook::AppendPasses(bytes, {pass});
+    if (!again || !again->added.empty() || again->Bytes() != bytes) std::abort();
     return 0;
 }

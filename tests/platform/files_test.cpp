@@ -21,34 +21,34 @@ namespace files = platform::files;
 TEST(Files, ReadAllTellsMissingFromUnreadableAndNeverWaitsOnAFifo) {
     ScratchFolder folder;
     WriteBytes(folder / "a", std::string("x\0y", 3));
-    files::ReadResult read = files::ReadAll(folder / "a");
-    EXPECT_EQ(read.status, files::ReadStatus::Ok);
-    EXPECT_EQ(read.bytes, std::string("x\0y", 3));
+    platform::Result<std::string> read = files::ReadAll(folder / "a");
+    ASSERT_TRUE(read.ok()) << read.why();
+    EXPECT_EQ(*read, std::string("x\0y", 3));
 
-    EXPECT_EQ(files::ReadAll(folder / "none").status, files::ReadStatus::Missing);
+    EXPECT_TRUE(files::ReadAll(folder / "none").Is(platform::ErrorKind::Missing));
     read = files::ReadAll(folder.Path());
-    EXPECT_EQ(read.status, files::ReadStatus::Unreadable);
-    EXPECT_NE(read.why.find("is a folder"), std::string::npos) << read.why;
+    EXPECT_TRUE(read.Is(platform::ErrorKind::Failed));
+    EXPECT_NE(read.why().find("is a folder"), std::string::npos) << read.why();
 
     // Opening a FIFO for reading would wait for a writer that never comes.
     ASSERT_EQ(mkfifo((folder / "fifo").c_str(), 0600), 0);
-    EXPECT_EQ(files::ReadAll(folder / "fifo").status, files::ReadStatus::Unreadable);
+    EXPECT_TRUE(files::ReadAll(folder / "fifo").Is(platform::ErrorKind::Failed));
 }
 
 TEST(Files, ReplaceKeepsModeAndLinksAndLeavesNoTemporaryFiles) {
     ScratchFolder folder;
     const std::string file = folder / "book.xls";
-    ASSERT_TRUE(files::Replace(file, "one").ok);
+    ASSERT_TRUE(files::Replace(file, "one").ok());
     EXPECT_EQ(ReadBytes(file), "one");
 
     chmod(file.c_str(), 0604);
-    ASSERT_TRUE(files::Replace(file, "two").ok);
+    ASSERT_TRUE(files::Replace(file, "two").ok());
     EXPECT_EQ(ReadBytes(file), "two");
     EXPECT_EQ(ModeOf(file), 0604u);
 
     // Through a link: the file it points to changes, the link stays a link.
     ASSERT_EQ(symlink("book.xls", (folder / "link.xls").c_str()), 0);
-    ASSERT_TRUE(files::Replace(folder / "link.xls", "three").ok);
+    ASSERT_TRUE(files::Replace(folder / "link.xls", "three").ok());
     EXPECT_EQ(ReadBytes(file), "three");
     struct stat info {};
     ASSERT_EQ(lstat((folder / "link.xls").c_str(), &info), 0);
@@ -64,12 +64,12 @@ TEST(Files, AKilledSaveLeavesAWholeFileAndItsDebrisIsClearedLater) {
     ScratchFolder folder;
     const std::string file = folder / "book.xls";
     const std::string a(4 << 20, 'a'), b(4 << 20, 'b');
-    ASSERT_TRUE(files::Replace(file, a).ok);
+    ASSERT_TRUE(files::Replace(file, a).ok());
     for (int round = 0; round < 8; ++round) {
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            for (int i = 0;; ++i) files::Replace(file, i % 2 ? a : b);
+            for (int i = 0;; ++i) (void)files::Replace(file, i % 2 ? a : b);
         }
         usleep(static_cast<useconds_t>(3000 + 7000 * round));
         kill(child, SIGKILL);
@@ -89,16 +89,16 @@ TEST(Files, AKilledSaveLeavesAWholeFileAndItsDebrisIsClearedLater) {
         EXPECT_NE(name.find(".xls.tmp-"), std::string::npos) << name;
         utimes((folder / name).c_str(), twoHoursAgo);
     }
-    ASSERT_TRUE(files::Replace(file, "after").ok);
+    ASSERT_TRUE(files::Replace(file, "after").ok());
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"book.xls", "book.xls.tmp-99999-0", "other.xls.tmp-1-0"}));
 }
 
 TEST(Files, NewFilesGetTheUmasksPermissionsButAllWritableInASharedFolder) {
     ScratchFolder folder;
     mode_t previous = umask(027);
-    ASSERT_TRUE(files::Replace(folder / "a", "a").ok);
+    ASSERT_TRUE(files::Replace(folder / "a", "a").ok());
     umask(002);
-    ASSERT_TRUE(files::Replace(folder / "b", "b").ok);
+    ASSERT_TRUE(files::Replace(folder / "b", "b").ok());
     umask(previous);
     EXPECT_EQ(ModeOf(folder / "a"), 0640u);
     EXPECT_EQ(ModeOf(folder / "b"), 0664u);
@@ -107,9 +107,9 @@ TEST(Files, NewFilesGetTheUmasksPermissionsButAllWritableInASharedFolder) {
     // the lock beside it are made writable by all, so that the next user's program can save.
     ScratchFolder shared(true);
     previous = umask(022);
-    ASSERT_TRUE(files::Replace(shared / "results.xls", "x").ok);
-    std::string why;
-    EXPECT_TRUE(files::FileLock::Acquire(shared / ".results.xls.lock", 100, &why).has_value()) << why;
+    ASSERT_TRUE(files::Replace(shared / "results.xls", "x").ok());
+    platform::Result<files::FileLock> lock = files::FileLock::Acquire(shared / ".results.xls.lock", 100);
+    EXPECT_TRUE(lock.ok()) << lock.why();
     umask(previous);
     EXPECT_EQ(ModeOf(shared / "results.xls"), 0666u);
     EXPECT_EQ(ModeOf(shared / ".results.xls.lock"), 0666u);
@@ -117,20 +117,20 @@ TEST(Files, NewFilesGetTheUmasksPermissionsButAllWritableInASharedFolder) {
 
 TEST(Files, AFailedReplaceLeavesTheOldFileAndNoDebris) {
     ScratchFolder folder;
-    files::Outcome outcome = files::Replace(folder / "missing/book.xls", "x");
-    EXPECT_FALSE(outcome.ok);
-    EXPECT_NE(outcome.why.find(folder / "missing"), std::string::npos) << outcome.why;
+    platform::Result<void> outcome = files::Replace(folder / "missing/book.xls", "x");
+    EXPECT_FALSE(outcome.ok());
+    EXPECT_NE(outcome.why().find(folder / "missing"), std::string::npos) << outcome.why();
 
     // Not regular files: a folder and a FIFO are never replaced.
     mkdir((folder / "dir").c_str(), 0700);
-    EXPECT_FALSE(files::Replace(folder / "dir", "x").ok);
+    EXPECT_FALSE(files::Replace(folder / "dir", "x").ok());
     mkfifo((folder / "fifo").c_str(), 0600);
-    EXPECT_FALSE(files::Replace(folder / "fifo", "x").ok);
+    EXPECT_FALSE(files::Replace(folder / "fifo", "x").ok());
 
     // A name so long that the temporary file beside it cannot be made: the file stays whole.
     const std::string longName = folder / std::string(250, 'n');
     WriteBytes(longName, "old");
-    EXPECT_FALSE(files::Replace(longName, "new").ok);
+    EXPECT_FALSE(files::Replace(longName, "new").ok());
     EXPECT_EQ(ReadBytes(longName), "old");
 
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"dir", "fifo", std::string(250, 'n')}));
@@ -147,9 +147,9 @@ TEST(Files, ReadOnlyFilesAndFoldersAreNotReplaced) {
     chmod((folder / "locked").c_str(), 0555);
 
     std::string failure = AsUnprivilegedUser([&]() -> std::string {
-        if (files::Replace(readOnlyFile, "new").ok) return "a read-only file was replaced";
-        if (files::Replace(folder / "locked/book.xls", "new").ok) return "a file in a read-only folder was replaced";
-        if (files::Replace(folder / "locked/new.xls", "new").ok) return "a file was made in a read-only folder";
+        if (files::Replace(readOnlyFile, "new").ok()) return "a read-only file was replaced";
+        if (files::Replace(folder / "locked/book.xls", "new").ok()) return "a file in a read-only folder was replaced";
+        if (files::Replace(folder / "locked/new.xls", "new").ok()) return "a file was made in a read-only folder";
         return "";
     });
     EXPECT_EQ(failure, "");
@@ -160,15 +160,15 @@ TEST(Files, ReadOnlyFilesAndFoldersAreNotReplaced) {
 TEST(Files, MoveAsideNeverReplacesAnything) {
     ScratchFolder folder;
     WriteBytes(folder / "a", "first");
-    std::string why;
-    EXPECT_EQ(files::MoveAside(folder / "a", ".old", &why), folder / "a.old");
+    EXPECT_EQ(files::MoveAside(folder / "a", ".old").value_or(""), folder / "a.old");
     WriteBytes(folder / "a", "second");
-    EXPECT_EQ(files::MoveAside(folder / "a", ".old", &why), folder / "a.old-2");
+    EXPECT_EQ(files::MoveAside(folder / "a", ".old").value_or(""), folder / "a.old-2");
     EXPECT_EQ(ReadBytes(folder / "a.old"), "first");
     EXPECT_EQ(ReadBytes(folder / "a.old-2"), "second");
 
-    EXPECT_EQ(files::MoveAside(folder / "a", ".old", &why), std::nullopt);
-    EXPECT_NE(why.find(folder / "a"), std::string::npos) << why;
+    platform::Result<std::string> gone = files::MoveAside(folder / "a", ".old");
+    EXPECT_FALSE(gone.ok());
+    EXPECT_NE(gone.why().find(folder / "a"), std::string::npos) << gone.why();
 }
 
 // HOME and XDG_DATA_HOME as the test sets them, put back afterwards.
@@ -218,13 +218,13 @@ TEST_F(SharedDataFolder, MachineFolderWhenItsZedkIsWritableElseTheUsersDataFolde
 }
 
 TEST_F(SharedDataFolder, CreateMakesEveryMissingFolderOnTheWay) {
-    EXPECT_TRUE(platform::Folders::Create(folder_.Wide("a/b/c")));
+    EXPECT_TRUE(platform::Folders::Create(folder_.Wide("a/b/c")).ok());
     EXPECT_TRUE(std::filesystem::is_directory(folder_ / "a/b/c"));
     EXPECT_EQ(ModeOf(folder_ / "a/b"), 0700u);
-    EXPECT_TRUE(platform::Folders::Create(folder_.Wide("a/b/c")));  // already there
+    EXPECT_TRUE(platform::Folders::Create(folder_.Wide("a/b/c")).ok());  // already there
 
     WriteBytes(folder_ / "file", "");
-    ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(platform::Folders::Create(folder_.Wide("file/below")));
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find(folder_ / "file"), std::string::npos);
+    const platform::Result<void> below = platform::Folders::Create(folder_.Wide("file/below"));
+    EXPECT_FALSE(below.ok());
+    EXPECT_NE(below.why().find(folder_ / "file"), std::string::npos) << below.why();
 }

@@ -13,8 +13,8 @@ namespace {
 
 std::unique_ptr<FontFace> Arial(int height, FontWeight weight = FontWeight::Regular) {
     auto face = FontFace::Find(L"Arial", height, weight, FontSlant::Upright);
-    EXPECT_TRUE(face) << "no face for Arial " << height;
-    return face;
+    EXPECT_TRUE(face.ok()) << "no face for Arial " << height << ": " << face.why();
+    return face ? std::move(face).value() : nullptr;
 }
 
 // Arial's vertical metrics and advance widths in font units (2048 to the em); any
@@ -39,7 +39,7 @@ TEST(FontFace, ArialResolvesToAMetricCompatibleFace) {
     auto bold = Arial(16, FontWeight::Bold);
     ASSERT_TRUE(bold);
     EXPECT_NE(face->FilePath(), bold->FilePath()) << "bold must come from the family's bold face";
-    EXPECT_FALSE(FontFace::Find(L"Arial", 0, FontWeight::Regular, FontSlant::Upright));
+    EXPECT_FALSE(FontFace::Find(L"Arial", 0, FontWeight::Regular, FontSlant::Upright).ok());
 }
 
 // The start screen's texts use sizes 14 to 25 in both weights: the cell and every advance must
@@ -57,8 +57,9 @@ TEST(FontFace, StartScreenSizesHaveArialMetrics) {
             EXPECT_NEAR(m.tmHeight, height, 1);
             EXPECT_GT(m.tmAveCharWidth, 0);
             for (const Advance& a : kArialAdvances) {
-                platform::CharWidths w;
-                ASSERT_TRUE(face->Widths(a.c, &w));
+                const platform::Result<platform::CharWidths> widths = face->Widths(a.c);
+                ASSERT_TRUE(widths.ok());
+                const platform::CharWidths& w = *widths;
                 const int units = weight == FontWeight::Bold ? a.bold : a.regular;
                 EXPECT_EQ(w.Advance(), std::lround(units * scale))
                     << "char " << char(a.c) << " height " << height << " weight " << int(weight);
@@ -71,14 +72,17 @@ TEST(FontFace, WidthsFrameTheInk) {
     auto face = Arial(18);
     ASSERT_TRUE(face);
     platform::CharWidths space, o, j;
-    ASSERT_TRUE(face->Widths(u' ', &space));
+    ASSERT_TRUE(face->Widths(u' ').ok());
+    space = *face->Widths(u' ');
     EXPECT_EQ(space.abcB, 0u);
-    ASSERT_TRUE(face->Widths(u'о', &o));  // Cyrillic o
+    ASSERT_TRUE(face->Widths(u'о').ok());  // Cyrillic o
+    o = *face->Widths(u'о');
     EXPECT_GE(o.abcA, 0);
     EXPECT_GT(o.abcB, 0u);
     EXPECT_GE(o.abcC, 0);
     EXPECT_LE(o.abcB, static_cast<unsigned>(o.Advance()));
-    ASSERT_TRUE(face->Widths(u'j', &j));
+    ASSERT_TRUE(face->Widths(u'j').ok());
+    j = *face->Widths(u'j');
     EXPECT_LE(j.abcA, 0) << "j reaches left of the pen";
 }
 
@@ -87,8 +91,9 @@ TEST(FontFace, OutlinesAreClosedAndSitInTheCell) {
     ASSERT_TRUE(face);
     const platform::TextMetrics& m = face->Metrics();
     for (char16_t c : std::u16string(u"OgЖщ")) {
-        platform::GlyphShape shape;
-        ASSERT_TRUE(face->Outline(c, &shape));
+        const platform::Result<platform::GlyphShape> outline = face->Outline(c);
+        ASSERT_TRUE(outline.ok());
+        const platform::GlyphShape& shape = *outline;
         ASSERT_FALSE(shape.contours.empty());
         double minY = 1e9, maxY = -1e9;
         bool curved = false;
@@ -113,19 +118,20 @@ TEST(FontFace, OutlinesAreClosedAndSitInTheCell) {
             EXPECT_GT(minY, m.tmDescent - 1.0) << "O sits on the baseline";
         }
     }
-    platform::GlyphShape space;
-    ASSERT_TRUE(face->Outline(u' ', &space));
-    EXPECT_TRUE(space.contours.empty());
+    const platform::Result<platform::GlyphShape> space = face->Outline(u' ');
+    ASSERT_TRUE(space.ok());
+    EXPECT_TRUE(space->contours.empty());
 }
 
 TEST(FontFace, ItalicComesFromTheFamily) {
-    auto upright = FontFace::Find(L"Arial", 18, FontWeight::Regular, FontSlant::Upright);
-    auto italic = FontFace::Find(L"Arial", 18, FontWeight::Regular, FontSlant::Italic);
-    ASSERT_TRUE(upright && italic);
+    auto upright = Arial(18);
+    auto found = FontFace::Find(L"Arial", 18, FontWeight::Regular, FontSlant::Italic);
+    ASSERT_TRUE(upright && found);
+    auto italic = std::move(found).value();
     EXPECT_TRUE(italic->Metrics().tmItalic);
-    platform::GlyphShape a, b;
-    ASSERT_TRUE(upright->Outline(u'l', &a));
-    ASSERT_TRUE(italic->Outline(u'l', &b));
+    platform::GlyphShape a = upright->Outline(u'l').value_or({}), b = italic->Outline(u'l').value_or({});
+    ASSERT_FALSE(a.contours.empty());
+    ASSERT_FALSE(b.contours.empty());
     auto topX = [](const platform::GlyphShape& s) {
         double y = -1e9, x = 0;
         for (const auto& c : s.contours)

@@ -22,8 +22,9 @@ namespace {
 // A texture of `w` x `h` opaque pixels from `colour(x, y)`.
 template <class Colour>
 std::unique_ptr<Texture> MakeTexture(GraphicsDevice& device, int w, int h, Colour colour) {
-    std::unique_ptr<Texture> t;
-    if (device.CreateTexture(w, h, PixelFormat::X8R8G8B8, &t) != platform::AllocResult::Ok) return nullptr;
+    auto made = device.CreateTexture(w, h, PixelFormat::X8R8G8B8);
+    if (!made) return nullptr;
+    std::unique_ptr<Texture> t = std::move(made).value();
     std::uint8_t* bits = nullptr;
     int pitch = 0;
     if (!t->Lock(&bits, &pitch)) return nullptr;
@@ -67,9 +68,9 @@ TEST(Present, OnlyTheChangedPartIsNeededForTheWholeWindowToBeRight) {
     for (const auto& [w, h] :
          {std::pair{1024, 768}, std::pair{1920, 1080}, std::pair{1366, 768}, std::pair{800, 600}}) {
         SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
-        std::string error;
-        auto device = GraphicsDevice::Create(nullptr, &error, w, h);
-        ASSERT_NE(device, nullptr) << error;
+        auto created = GraphicsDevice::Create(nullptr, w, h);
+        ASSERT_TRUE(created.ok()) << created.why();
+        auto device = std::move(created).value();
         // A busy background (every neighbour differs) and two small things that move on it.
         auto background = MakeTexture(*device, 800, 600, [](int x, int y) {
             return 0xFF000000u | static_cast<DWORD>((x * 7 + y * 3) & 0xFF) << 16 |
@@ -137,9 +138,9 @@ TEST(Present, ThePictureIsScaledIntoTheWindowAndLetterboxed) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.w) + " x " + std::to_string(c.h));
-        std::string error;
-        auto device = GraphicsDevice::Create(nullptr, &error, c.w, c.h);
-        ASSERT_NE(device, nullptr) << error;
+        auto created = GraphicsDevice::Create(nullptr, c.w, c.h);
+        ASSERT_TRUE(created.ok()) << created.why();
+        auto device = std::move(created).value();
         auto white = MakeTexture(*device, 800, 600, [](int, int) { return 0xFFFFFFFFu; });
         ASSERT_TRUE(white);
         Draw(*device, *white, 0, 0, 800, 600);

@@ -17,9 +17,9 @@ namespace {
 
 struct WindowInput : ::testing::Test {
     void SetUp() override {
-        std::string error;
-        window = Window::Create(L"input", 800, 600, WindowMode::Hidden, &error);
-        ASSERT_NE(window, nullptr) << error;
+        auto created = Window::Create(L"input", 800, 600, WindowMode::Hidden);
+        ASSERT_TRUE(created.ok()) << created.why();
+        window = std::move(created).value();
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     }
     // Everything SDL has queued, as one pump of the main loop sees it.
@@ -140,9 +140,8 @@ TEST(WindowStart, RefusesToRunInvisiblyWithoutADisplay) {
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    std::string error;
-    auto window = Window::Create(L"nowhere", 800, 600, WindowMode::FullScreen, &error);
-    EXPECT_EQ(window, nullptr);
-    EXPECT_EQ(error.rfind("no display: ", 0), 0u) << error;
+    auto window = Window::Create(L"nowhere", 800, 600, WindowMode::FullScreen);
+    EXPECT_FALSE(window.ok());
+    EXPECT_EQ(window.why().rfind("no display: ", 0), 0u) << window.why();
     if (!saved.empty()) setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
 }

@@ -20,9 +20,9 @@ namespace {
 
 struct X11Window : ::testing::Test {
     void SetUp() override {
-        std::string error;
-        window = Window::Create(L"x11", 800, 600, WindowMode::Windowed, &error);
-        ASSERT_NE(window, nullptr) << error;
+        auto created = Window::Create(L"x11", 800, 600, WindowMode::Windowed);
+        ASSERT_TRUE(created.ok()) << created.why();
+        window = std::move(created).value();
         // Let the server map the window, then park the pointer at a known place.
         Collect(std::chrono::milliseconds(300));
         ASSERT_EQ(std::system("xdotool search --name '^x11$' windowfocus mousemove --window %1 10 10"), 0);

@@ -10,7 +10,7 @@ namespace texttest {
 
 class EngineEnvironment : public ::testing::Environment {
    public:
-    void SetUp() override { InitEngine(true); }
+    void SetUp() override { ASSERT_TRUE(InitEngine(true).ok()); }
     void TearDown() override { ShutdownEngine(); }
 };
 

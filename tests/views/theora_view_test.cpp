@@ -81,7 +81,7 @@ TEST(YuvToRgb, RaggedSizesAndStridesConvertAlike) {
 
 class EngineEnvironment : public ::testing::Environment {
    public:
-    void SetUp() override { InitEngine(true); }
+    void SetUp() override { ASSERT_TRUE(InitEngine(true).ok()); }
     void TearDown() override { ShutdownEngine(); }
 };
 const auto* const kEngine = ::testing::AddGlobalTestEnvironment(new EngineEnvironment);
@@ -129,7 +129,7 @@ double MeanError(unsigned slot, int frame) {
 
 TEST(TheoraView, ShowsEachRequestedFrameCloseToItsSource) {
     IMTheoraView view;
-    view.LoadFromMemory(Film26().data(), static_cast<int>(Film26().size()));
+    ASSERT_TRUE(view.LoadFromMemory(Film26().data(), static_cast<int>(Film26().size())).ok());
     EXPECT_EQ(view.GetLastFrame(), IMTheoraView::kEndNotKnown);
     EXPECT_EQ(view.Slot(), view.FrontTexture());
     EXPECT_EQ(Texel(view.Slot(), 100, 100), 0u) << "black until the first frame is due";
@@ -139,10 +139,10 @@ TEST(TheoraView, ShowsEachRequestedFrameCloseToItsSource) {
     EXPECT_EQ(source.bottom, 240);
 
     // SetFrame(1) shows frame 0 (frame 1 is passed on the way to 2); from then on frame k.
-    view.SetFrame(1);
+    ASSERT_TRUE(view.SetFrame(1).ok());
     EXPECT_EQ(FrameShown(view.Slot()), 0);
     for (int k = 2; k <= 25; ++k) {
-        view.SetFrame(k);
+        ASSERT_TRUE(view.SetFrame(k).ok());
         ASSERT_EQ(FrameShown(view.Slot()), k);
         EXPECT_LT(MeanError(view.Slot(), k), 4.0) << "frame " << k;
     }
@@ -151,15 +151,15 @@ TEST(TheoraView, ShowsEachRequestedFrameCloseToItsSource) {
 
 TEST(TheoraView, StepBackRewindsToTheStart) {
     IMTheoraView view;
-    view.LoadFromMemory(Film26().data(), static_cast<int>(Film26().size()));
-    for (int k = 1; k <= 10; ++k) view.SetFrame(k);
+    ASSERT_TRUE(view.LoadFromMemory(Film26().data(), static_cast<int>(Film26().size())).ok());
+    for (int k = 1; k <= 10; ++k) ASSERT_TRUE(view.SetFrame(k).ok());
     EXPECT_EQ(view.DecodedFrame(), 11);
-    view.SetFrame(3);  // shows frame 11, prepared last; frame 4 is decoded from the start
+    ASSERT_TRUE(view.SetFrame(3).ok());  // shows frame 11, prepared last; frame 4 is decoded from the start
     EXPECT_EQ(view.DecodedFrame(), 4);
-    view.SetFrame(4);
+    ASSERT_TRUE(view.SetFrame(4).ok());
     EXPECT_EQ(FrameShown(view.Slot()), 4);
     // The next frame needs no rewind.
-    view.SetFrame(5);
+    ASSERT_TRUE(view.SetFrame(5).ok());
     EXPECT_EQ(FrameShown(view.Slot()), 5);
     EXPECT_EQ(view.DecodedFrame(), 6);
 }
@@ -180,12 +180,12 @@ TEST(TheoraView, EveryFrameOfSmallAndLongHeaderedFilmsPlays) {
         const std::vector<std::uint8_t> film = testfilm::Make(c.frames, -1, false, c.shape);
         const bool framesShowWhich = c.shape.width == testfilm::kWidth;
         IMTheoraView view;
-        view.LoadFromMemory(film.data(), static_cast<int>(film.size()));
+        ASSERT_TRUE(view.LoadFromMemory(film.data(), static_cast<int>(film.size())).ok());
         for (int pass = 0; pass < 2; ++pass) {
             SCOPED_TRACE(pass == 0 ? "first pass" : "after a rewind");
-            view.SetFrame(0);  // the second pass rewinds here
+            ASSERT_TRUE(view.SetFrame(0).ok());  // the second pass rewinds here
             for (int k = 1; k < c.frames; ++k) {
-                view.SetFrame(k);
+                ASSERT_TRUE(view.SetFrame(k).ok());
                 ASSERT_EQ(view.DecodedFrame(), k + 1 < c.frames ? k + 1 : k) << "frame " << k;
                 if (framesShowWhich) {
                     ASSERT_EQ(FrameShown(view.Slot()), k);
@@ -202,8 +202,8 @@ TEST(TheoraView, TexturesAreNamedPerFilmAndReleasedWithTheView) {
     const int k = IMTheoraView::FilmCount();
     {
         IMTheoraView first, second;
-        first.LoadFromMemory(Film26().data(), static_cast<int>(Film26().size()));
-        second.LoadFromMemory(Film26().data(), static_cast<int>(Film26().size()));
+        ASSERT_TRUE(first.LoadFromMemory(Film26().data(), static_cast<int>(Film26().size())).ok());
+        ASSERT_TRUE(second.LoadFromMemory(Film26().data(), static_cast<int>(Film26().size())).ok());
         EXPECT_EQ(engine->FindTexture(L"IMTheoraView1" + std::to_wstring(k)), first.FrontTexture());
         EXPECT_EQ(engine->FindTexture(L"IMTheoraView2" + std::to_wstring(k)), first.BackTexture());
         EXPECT_EQ(engine->FindTexture(L"IMTheoraView1" + std::to_wstring(k + 1)), second.FrontTexture());
@@ -249,7 +249,7 @@ TEST(TheoraAnimation, PlaysTheFilmAtTwelveFramesASecondAndStopsAfterTwentySixFra
     IMDialog root(nullptr, nullptr, 0);
     auto* film = new IMAnimationBase<IMTheoraView>(&root);
     EXPECT_EQ(film->frameTime, 2400);
-    film->LoadFromMemory(Film26().data(), static_cast<int>(Film26().size()));
+    ASSERT_TRUE(film->LoadFromMemory(Film26().data(), static_cast<int>(Film26().size())).ok());
     film->frameTime = 5000;
     int plays = 0;
     film->OnPlay.connect([&](const IMEvent&) { return static_cast<long>(++plays); });
@@ -271,7 +271,7 @@ TEST(TheoraAnimation, FilmWithoutFramesStillStops) {
     IMDialog root(nullptr, nullptr, 0);
     auto* film = new IMAnimationBase<IMTheoraView>(&root);
     const std::vector<std::uint8_t> headersOnly = testfilm::Make(0);
-    film->LoadFromMemory(headersOnly.data(), static_cast<int>(headersOnly.size()));
+    ASSERT_TRUE(film->LoadFromMemory(headersOnly.data(), static_cast<int>(headersOnly.size())).ok());
     EXPECT_EQ(film->GetFrame(), 0);
     EXPECT_EQ(film->GetLastFrame(), 0);
     EXPECT_EQ(Texel(film->BackTexture(), 10, 10), 0u);
@@ -296,24 +296,23 @@ const std::set<std::string> kMessages = {"eof searched, terminate...",
 // Loads and plays a film through; returns the message raised, or "" when none was.
 std::string LoadAndPlay(const std::vector<std::uint8_t>& bytes) {
     IMTheoraView view;
-    try {
-        view.LoadFromMemory(bytes.data(), static_cast<int>(bytes.size()));
-        for (int k = 1; k <= 30; ++k) view.SetFrame(k);
-        view.SetFrame(2);  // and a rewind
-        view.SetFrame(3);
-    } catch (const std::runtime_error& e) {
-        EXPECT_TRUE(kMessages.count(e.what())) << e.what();
-        // A broken view takes further requests quietly.
-        view.SetFrame(7);
-        return e.what();
-    }
-    return "";
+    platform::Result<void> played = view.LoadFromMemory(bytes.data(), static_cast<int>(bytes.size()));
+    for (int k = 1; played && k <= 30; ++k) played = view.SetFrame(k);
+    if (played) played = view.SetFrame(2);  // and a rewind
+    if (played) played = view.SetFrame(3);
+    if (played) return "";
+    EXPECT_TRUE(kMessages.count(played.why())) << played.why();
+    EXPECT_TRUE(played.Is(platform::ErrorKind::Damaged));
+    EXPECT_TRUE(view.IsBroken());
+    // A broken view takes further requests quietly.
+    EXPECT_TRUE(view.SetFrame(7).ok());
+    return played.why();
 }
 
 TEST(TheoraView, EmptyAndTruncatedFilmsRaiseTheirMessages) {
     EXPECT_EQ(LoadAndPlay({}), "eof searched, terminate...");
     IMTheoraView nothing;
-    EXPECT_THROW(nothing.LoadFromMemory(nullptr, 100), std::runtime_error);
+    EXPECT_FALSE(nothing.LoadFromMemory(nullptr, 100).ok());
 
     const std::vector<std::uint8_t>& film = Film26();
     std::set<std::string> seen;
@@ -377,7 +376,7 @@ TEST(TheoraAnimation, FilmThatFailsWhilePlayingStillStops) {
     IMDialog root(nullptr, nullptr, 0);
     auto* film = new IMAnimationBase<IMTheoraView>(&root);
     const std::vector<std::uint8_t> broken = testfilm::Make(26, 12);
-    film->LoadFromMemory(broken.data(), static_cast<int>(broken.size()));
+    ASSERT_TRUE(film->LoadFromMemory(broken.data(), static_cast<int>(broken.size())).ok());
     film->SetLastFrame(25);
     film->frameTime = 5000;
     const Played played = Play(film);
@@ -388,13 +387,9 @@ TEST(TheoraAnimation, FilmThatFailsWhilePlayingStillStops) {
 
     // The same damage raises its message straight from SetFrame.
     IMTheoraView view;
-    view.LoadFromMemory(broken.data(), static_cast<int>(broken.size()));
+    ASSERT_TRUE(view.LoadFromMemory(broken.data(), static_cast<int>(broken.size())).ok());
     std::string message;
-    try {
-        for (int k = 1; k <= 25; ++k) view.SetFrame(k);
-    } catch (const std::runtime_error& e) {
-        message = e.what();
-    }
+    for (int k = 1; k <= 25 && message.empty(); ++k) message = view.SetFrame(k).why();
     EXPECT_EQ(message, "error during theora_decode_packetin...");
 }
 
@@ -407,7 +402,7 @@ TEST(TheoraAnimation, FilmThatFailsToLoadKeepsItsLength) {
     IMDialog root(nullptr, nullptr, 0);
     auto* film = new IMAnimationBase<IMTheoraView>(&root);
     const std::vector<std::uint8_t> noise(3000, 0x5A);
-    EXPECT_THROW(film->LoadFromMemory(noise.data(), static_cast<int>(noise.size())), std::runtime_error);
+    EXPECT_FALSE(film->LoadFromMemory(noise.data(), static_cast<int>(noise.size())).ok());
     film->SetLastFrame(25);
     film->frameTime = 5000;
     const Played played = Play(film);

@@ -127,8 +127,7 @@ TEST(SharedResults, ALockHeldElsewhereDelaysTheRowsAndLosesNone) {
     ASSERT_EQ(pipe(ready), 0);
     const pid_t holder = fork();
     if (holder == 0) {
-        std::string why;
-        auto lock = platform::files::FileLock::Acquire(folder / ".results.xls.lock", 1000, &why);
+        auto lock = platform::files::FileLock::Acquire(folder / ".results.xls.lock", 1000);
         (void)!write(ready[1], lock ? "y" : "n", 1);
         pause();
         _exit(0);

@@ -357,12 +357,12 @@ TEST(ResultsBook, AMergeWritesWhatTheXmlLibraryWould) {
         {"pass-1", L"пётр", {{L"Время", L"15:44", L"String"}, {L"a < b & c > d", L"", L"String"}, {}}},
         {"pass-2", L"Новая > ученица & Ко", {{L"Эпизод 1: ошибок", L"2", L"Number"}, {}}},
         {"pass-3", L"маша & <ко> 'ромашка'", {{L"Время", L"09:00", L"String"}, {}}}};
-    ASSERT_TRUE(MergePassesInto(folder / "a.xls", passes, 1000).ok);
-    ASSERT_TRUE(MergePassesInto(folder / "b.xls", passes, 1000).ok);
+    ASSERT_TRUE(MergePassesInto(folder / "a.xls", passes, 1000).ok());
+    ASSERT_TRUE(MergePassesInto(folder / "b.xls", passes, 1000).ok());
     EXPECT_EQ(ReadBytes(folder / "a.xls"), ReadBytes(folder / "b.xls"));
     // And once more: nothing is added twice.
     const std::string once = ReadBytes(folder / "a.xls");
-    ASSERT_TRUE(MergePassesInto(folder / "a.xls", passes, 1000).ok);
+    ASSERT_TRUE(MergePassesInto(folder / "a.xls", passes, 1000).ok());
     EXPECT_EQ(ReadBytes(folder / "a.xls"), once);
     EXPECT_EQ(ResultsBook(path, L"Пётр").Rows(), (Rows{PassPairs({3})[0],
                                                        PassPairs({3})[1],

@@ -44,8 +44,7 @@ class LockHolder {
         if (pipe(ready) != 0 || pipe(release_) != 0) return;
         pid_ = fork();
         if (pid_ == 0) {
-            std::string why;
-            auto lock = platform::files::FileLock::Acquire(lockFile, 1000, &why);
+            auto lock = platform::files::FileLock::Acquire(lockFile, 1000);
             (void)!write(ready[1], lock ? "y" : "n", 1);
             char c;
             (void)!read(release_[0], &c, 1);
@@ -130,10 +129,10 @@ TEST(ResultsForwarder, APassAlreadyMergedIsNotAddedAgain) {
     ScratchFolder home;
     const std::string file = share / "results.xls";
     const workbook::Pass pass = APass(L"Иван", L"1");
-    ASSERT_TRUE(MergePassesInto(file, {pass}, 1000).ok);
+    ASSERT_TRUE(MergePassesInto(file, {pass}, 1000).ok());
     const ResultsJournal journal(home / "journal");
-    std::string why;
-    ASSERT_TRUE(journal.Write({file, pass}, &why)) << why;
+    const platform::Result<void> written = journal.Write({file, pass});
+    ASSERT_TRUE(written.ok()) << written.why();
     WriteBytes(home / "journal/torn.pass", "vorlen results journal 1\npass\ttorn\nrow\tcut sh");
 
     ::testing::internal::CaptureStderr();

@@ -142,13 +142,19 @@ TEST_F(ResultsPrint, NothingIsPrintedWithoutAUsableSurface) {
     auto surface = platform::PrintSurface::ToFile(nowhere);
     book.Print(surface.get(), kHeader);
     EXPECT_FALSE(std::filesystem::exists(nowhere));
-    EXPECT_FALSE(surface->TextOut(10, 10, "x"));  // and drawing outside a page is refused
-    EXPECT_FALSE(surface->EndDoc());
+    // Drawing outside a page is misuse: said and ignored.
+    ::testing::internal::CaptureStderr();
+    surface->TextOut(10, 10, "x");
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("printing: text outside a page"), std::string::npos) << said;
+    const platform::Result<void> ended = surface->EndDoc();
+    EXPECT_FALSE(ended.ok());
+    EXPECT_EQ(ended.why(), "end of a document that was not started");
 }
 
 TEST(Printers, UnknownPrinterGivesNoSurface) {
-    EXPECT_EQ(platform::PrintSurface::ForPrinter(L"no-such-printer-here"), nullptr);
-    EXPECT_EQ(platform::PrintSurface::ForPrinter(L""), nullptr);
+    EXPECT_TRUE(platform::PrintSurface::ForPrinter(L"no-such-printer-here").Is(platform::ErrorKind::Missing));
+    EXPECT_TRUE(platform::PrintSurface::ForPrinter(L"").Is(platform::ErrorKind::Missing));
 }
 
 }  // namespace
