@@ -25,7 +25,7 @@
 
 class VorlenDlg : public IMDialog {
    public:
-    VorlenDlg(IMContainer* parent, const RECT& rect);
+    VorlenDlg(IMParent parent, const RECT& rect);
     ~VorlenDlg() override;
 
     // The board picture at (0, 0) on the base layer.

@@ -27,7 +27,7 @@
 class IMEditBar : public IMDialog {
    public:
     // The caller sets the size and position with SetRect and, where wanted, the focus.
-    explicit IMEditBar(IMContainer* parent);
+    explicit IMEditBar(IMParent parent);
     ~IMEditBar() override;
 
     // Lays out the frame, the background and the edit for the new rectangle.

@@ -13,7 +13,7 @@
 
 class IMSaveAsDialog : public IMDialog {
    public:
-    explicit IMSaveAsDialog(IMContainer* parent);
+    explicit IMSaveAsDialog(IMParent parent);
     ~IMSaveAsDialog() override;
 
     // Replaces the file name; the caret stands after it and its end is in view.

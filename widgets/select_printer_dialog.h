@@ -16,7 +16,7 @@ class PrintSurface;
 
 class IMSelectPrinterDialog : public IMDialog {
    public:
-    explicit IMSelectPrinterDialog(IMContainer* parent);
+    explicit IMSelectPrinterDialog(IMParent parent);
     ~IMSelectPrinterDialog() override;
 
     // A surface for the selected printer; null when no line is selected or the printer has

@@ -247,7 +247,7 @@ Played Play(IMAnimationBase<IMTheoraView>* film, std::int64_t limitMs = 10'000) 
 
 TEST(TheoraAnimation, PlaysTheFilmAtTwelveFramesASecondAndStopsAfterTwentySixFrameTimes) {
     IMDialog root(nullptr, nullptr, 0);
-    auto* film = new IMAnimationBase<IMTheoraView>(&root);
+    auto* film = &root.Add<IMAnimationBase<IMTheoraView>>();
     EXPECT_EQ(film->frameTime, 2400);
     film->LoadFromMemory(Film26().data(), static_cast<int>(Film26().size()));
     film->frameTime = 5000;
@@ -269,7 +269,7 @@ TEST(TheoraAnimation, PlaysTheFilmAtTwelveFramesASecondAndStopsAfterTwentySixFra
 // screen for ever.
 TEST(TheoraAnimation, FilmWithoutFramesStillStops) {
     IMDialog root(nullptr, nullptr, 0);
-    auto* film = new IMAnimationBase<IMTheoraView>(&root);
+    auto* film = &root.Add<IMAnimationBase<IMTheoraView>>();
     const std::vector<std::uint8_t> headersOnly = testfilm::Make(0);
     film->LoadFromMemory(headersOnly.data(), static_cast<int>(headersOnly.size()));
     EXPECT_EQ(film->GetFrame(), 0);
@@ -375,7 +375,7 @@ TEST(TheoraView, DamagedAndGarbageFilmsNeverCrash) {
 // A control whose film breaks while it plays is hidden and still stops on time.
 TEST(TheoraAnimation, FilmThatFailsWhilePlayingStillStops) {
     IMDialog root(nullptr, nullptr, 0);
-    auto* film = new IMAnimationBase<IMTheoraView>(&root);
+    auto* film = &root.Add<IMAnimationBase<IMTheoraView>>();
     const std::vector<std::uint8_t> broken = testfilm::Make(26, 12);
     film->LoadFromMemory(broken.data(), static_cast<int>(broken.size()));
     film->SetLastFrame(25);
@@ -405,7 +405,7 @@ namespace {
 // A film that does not even load: with its length set, the control still keeps time and stops.
 TEST(TheoraAnimation, FilmThatFailsToLoadKeepsItsLength) {
     IMDialog root(nullptr, nullptr, 0);
-    auto* film = new IMAnimationBase<IMTheoraView>(&root);
+    auto* film = &root.Add<IMAnimationBase<IMTheoraView>>();
     const std::vector<std::uint8_t> noise(3000, 0x5A);
     EXPECT_THROW(film->LoadFromMemory(noise.data(), static_cast<int>(noise.size())), std::runtime_error);
     film->SetLastFrame(25);
