@@ -43,6 +43,7 @@ class IMEditBar : public IMDialog {
     IMTextEdit* Edit() const { return edit_; }
 
    private:
+    // The bar's own children, which it never closes one by one: they go with it.
     IMTextEdit* edit_ = nullptr;
     IMPicture* background_ = nullptr;
     std::array<IMPicture*, 4> corners_{};  // top-left, top-right, bottom-left, bottom-right

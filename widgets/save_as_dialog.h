@@ -28,6 +28,7 @@ class IMSaveAsDialog : public IMDialog {
     IMStaticText* Message() const { return message_; }
 
    private:
+    // The dialog's own children, which it never closes one by one: they go with it.
     IMButton* saveButton_ = nullptr;
     IMButton* closeButton_ = nullptr;
     IMEditBar* editBar_ = nullptr;

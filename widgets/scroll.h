@@ -89,6 +89,7 @@ class IMScroll : public IMDialog {
     int Thickness();
     int Length();
 
+    // The bar's own children, which it never closes one by one: they go with it.
     IMButton* upButton_ = nullptr;
     IMButton* downButton_ = nullptr;
     IMButton* pageUpArea_ = nullptr;

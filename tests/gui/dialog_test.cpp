@@ -279,30 +279,24 @@ TEST_F(DialogTest, AChildClosedBeforeJoiningTakesItsFocusWithIt) {
 TEST_F(DialogTest, AHandleEmptiesWhenTheParentReleasesTheControlNotBefore) {
     IMDialog root(nullptr, &screen, 0);
     Box& box = root.Add<Box>(RECT{0, 0, 10, 10}, 0, "box", &log);
-    ControlRef<Box> handle = &box;
-    ControlRef<IMControl> asControl = handle;
-    const ControlRef<Box> copy = handle;
+    const ControlRef<Box> handle = &box;
+    const ControlRef<IMControl> asControl = handle;
     Pass(root);
     box.Close();
     ASSERT_EQ(handle.Get(), &box);  // closed, but there until the update
-    EXPECT_TRUE(handle.Get()->IsDisposed());
     Pass(root);
-    EXPECT_EQ(handle.Get(), nullptr);
-    EXPECT_FALSE(asControl);
-    EXPECT_FALSE(copy);
+    EXPECT_FALSE(handle || asControl);
     EXPECT_EQ(Box::alive, 0);
-    EXPECT_FALSE(ControlRef<Box>());
 }
 
-// Handlers may close the very control that is being dispatched to, and others: the dispatch
-// runs to its end over controls that are still there (the sanitized run checks it).
-TEST_F(DialogTest, ControlsClosedDuringTheParentsDispatchStayValidUntilTheUpdate) {
+// Handlers may close the control being dispatched to, and others, during input or the update:
+// the dispatch runs to its end over controls that are still there (the sanitized run checks).
+TEST_F(DialogTest, ControlsClosedWhileTheParentDispatchesStayValidUntilTheUpdate) {
     IMDialog root(nullptr, &screen, 0);
     Box& button = root.Add<Box>(RECT{0, 0, 100, 100}, 0, "button", &log);
     Box& neighbour = root.Add<Box>(RECT{200, 0, 300, 100}, 0, "neighbour", &log);
+    Box& last = root.Add<Box>(RECT{200, 0, 300, 100}, 0, "last", &log);
     Pass(root);
-    const ControlRef<Box> watchedButton = &button;
-    const ControlRef<Box> watchedNeighbour = &neighbour;
     button.OnMouseButton.connect([&](const IMMouseEvent&) {
         neighbour.Close();
         button.Close();
@@ -311,44 +305,25 @@ TEST_F(DialogTest, ControlsClosedDuringTheParentsDispatchStayValidUntilTheUpdate
     root.MouseMove(Move(10, 10));
     root.MouseButton(Press(10, 10));
     EXPECT_TRUE(button.IsPressed());  // set after the handlers ran
-    EXPECT_EQ(root.HoverChild(), &button);
     EXPECT_EQ(root.PendingDeleteCount(), 2u);
-    root.MouseButton(Release(10, 10));
-    EXPECT_FALSE(button.IsPressed());
-    EXPECT_TRUE(watchedButton && watchedNeighbour);
-
     Pass(root);
-    EXPECT_FALSE(watchedButton || watchedNeighbour);
     EXPECT_EQ(root.HoverChild(), nullptr);
-    EXPECT_EQ(Box::alive, 0);
-}
-
-// A child that closes itself while the parent updates its children: the later children still
-// get their update, and it goes at the end of that same update.
-TEST_F(DialogTest, AChildClosingItselfDuringTheUpdateGoesAtTheUpdatesEnd) {
-    IMDialog root(nullptr, &screen, 0);
-    Box& first = root.Add<Box>(RECT{0, 0, 10, 10}, 0, "first", &log);
-    Box& second = root.Add<Box>(RECT{0, 0, 10, 10}, 0, "second", &log);
-    Pass(root);
-    int secondUpdates = 0;
-    first.OnUpdate.connect([&](const IMEvent&) {
-        first.Close();
-        return 0L;
-    });
-    second.OnUpdate.connect([&](const IMEvent&) {
-        ++secondUpdates;
-        return 0L;
-    });
-    Pass(root);
-    EXPECT_EQ(secondUpdates, 1);
     EXPECT_EQ(Box::alive, 1);
-    EXPECT_EQ(root.LiveChildCount(), 1u);
+
+    Box& closing = root.Add<Box>(RECT{0, 0, 10, 10}, 0, "closing", &log);
+    Pass(root);
+    closing.OnUpdate.connect([&](const IMEvent&) { return closing.Close(); });
+    int updates = 0;
+    last.OnUpdate.connect([&](const IMEvent&) { return ++updates; });
+    root.SetLayer(&last, 1);  // updated after the one that closes itself
+    Pass(root);
+    EXPECT_EQ(updates, 1);
+    EXPECT_EQ(Box::alive, 1);  // gone at the end of that same update
 }
 
 TEST_F(DialogTest, ASiblingMadeInAConstructorJoinsAfterItsMaker) {
     IMDialog root(nullptr, &screen, 0);
     root.Add<WithSibling>(RECT{0, 0, 50, 50}, &log);
-    EXPECT_EQ(root.PendingAddCount(), 2u);
     Pass(root);
     root.Draw(IMEvent(&root, EV_DRAW));
     EXPECT_EQ(log, (std::vector<std::string>{"draw maker", "draw sibling"}));
@@ -356,36 +331,29 @@ TEST_F(DialogTest, ASiblingMadeInAConstructorJoinsAfterItsMaker) {
     EXPECT_EQ(log.back(), "enter sibling");  // the later one covers the maker
 }
 
-// Closing a screen releases its whole tree at the next updates, whatever state its parts were
-// in: live, still joining, focused, hovered. The fixture counts the boxes; LSan sees the rest.
+// Closing a screen releases its whole tree, whatever state its parts were in: live, joining,
+// focused, hovered. The fixture counts the boxes; the leak checker of the sanitized run the rest.
 TEST_F(DialogTest, ClosingAScreenReleasesItsWholeTree) {
     IMDialog root(nullptr, &screen, 0);
     IMDialog& page = root.Add<IMDialog>(&screen, 0);
-    const RECT panelRect{100, 100, 400, 400};
-    IMDialog& panel = page.Add<IMDialog>(&panelRect, 0);
+    IMDialog& panel = page.Add<IMDialog>(&screen, 0);
     Box& edit = panel.Add<Box>(RECT{10, 10, 110, 110}, 0, "edit", &log);
     edit.SetFocusable(true);
-    page.Add<Box>(RECT{0, 0, 50, 50}, 1, "button", &log);
-    Pass(root);
-    Pass(page);
-    Pass(panel);
-    root.MouseMove(Move(150, 150));
-    root.MouseButton(Press(150, 150));
+    for (IMDialog* d : {&root, &page, &panel}) Pass(*d);
+    root.MouseMove(Move(50, 50));
+    root.MouseButton(Press(50, 50));
     ASSERT_TRUE(edit.HasFocus());
     panel.Add<Box>(RECT{0, 0, 10, 10}, 0, "joining", &log);
-    const ControlRef<IMDialog> watchedPage = &page;
-    const ControlRef<Box> watchedEdit = &edit;
-
+    const ControlRef<Box> watched = &edit;
     page.Close();
     Pass(root);
-    EXPECT_FALSE(watchedPage || watchedEdit);
-    EXPECT_EQ(root.LiveChildCount(), 0u);
+    EXPECT_FALSE(watched);
     EXPECT_EQ(root.FocusChild(), nullptr);
     EXPECT_EQ(Box::alive, 0);
 }
 
-// A destructor that closes a sibling, during an update and at the container's own end: each
-// child goes exactly once, and a handle to one already gone is simply empty.
+// A destructor that closes a sibling, at an update and at the container's own end: each child
+// goes exactly once, and a handle to one already gone is simply empty.
 TEST_F(DialogTest, AChildThatClosesAnotherAsItGoesLeavesNothingBehind) {
     IMDialog root(nullptr, &screen, 0);
     Closer& closer = root.Add<Closer>(RECT{0, 0, 10, 10}, 0, "closer", &log);
@@ -394,14 +362,11 @@ TEST_F(DialogTest, AChildThatClosesAnotherAsItGoesLeavesNothingBehind) {
     closer.Close();
     Pass(root);
     EXPECT_EQ(Box::alive, 0);
-
     for (int order = 0; order < 2; ++order) {
         IMDialog end(nullptr, &screen, 0);
         Box& early = end.Add<Box>(RECT{0, 0, 10, 10}, 0, "early", &log);
         Closer& late = end.Add<Closer>(RECT{0, 0, 10, 10}, 0, "late", &log);
-        Box& after = end.Add<Box>(RECT{0, 0, 10, 10}, 0, "after", &log);
-        late.partner = order == 0 ? &early : &after;
+        late.partner = order == 0 ? &early : &end.Add<Box>(RECT{0, 0, 10, 10}, 0, "after", &log);
         Pass(end);
     }
-    EXPECT_EQ(Box::alive, 0);
 }

@@ -82,17 +82,13 @@ TEST_F(WidgetTest, AListAndAnEditCarryOnWhenTheirSiblingPartsHaveGone) {
     list->Panel()->Close();
     edit->CaretPicture()->Close();
     Settle();
-    EXPECT_EQ(list->Panel(), nullptr);
     EXPECT_EQ(list->AddItem(L"Учительская"), nullptr);
     EXPECT_TRUE(list->Items().empty());
-    list->Select(nullptr);
     list->SetRect(RECT{0, 0, 100, 100});
     EXPECT_EQ(edit->CaretPicture(), nullptr);
     edit->SetFocus(true);
     edit->SetText(L"ab");
     edit->SetCaret(1);
-    EXPECT_EQ(edit->Caret(), 1);
-    Settle();
     list->Close();
     edit->Close();
     Settle();
