@@ -6,9 +6,10 @@
 //
 // Ownership: a control with a parent is made by the parent's Add<T>(...) and owned by it from
 // the first moment (gui/container.h). It ends with Close() (or Dispose()) and stays valid until
-// the parent's next update, which releases it; nothing else deletes it. Whoever only watches a
-// control keeps a ControlRef (gui/control_ref.h), which reads as null once the control is gone.
-// A control without a parent (the top-level window) belongs to whoever made it. GUI thread only.
+// the parent's next update, which releases it (a parent that goes takes all its children along);
+// nothing else deletes it. Whoever only watches a control keeps a ControlRef
+// (gui/control_ref.h), which reads as null once the control is gone. A control without a
+// parent (the top-level window) belongs to whoever made it. GUI thread only.
 //
 // Order of flag change and emission, which handlers rely on:
 //   Disable, Enable, Hide, Show          emit first, then change the flag (handlers see the old state)
