@@ -27,7 +27,7 @@ void App::BuildExercise(IMDialog* dialog) {
     counters_ = exercise::ExerciseCounters{};
     exerciseDialog_ = dialog;
     dialog->OnClose.connect([this, dialog](const IMEvent&) {
-        if (exerciseDialog_ == dialog) exerciseDialog_ = nullptr;
+        if (exerciseDialog_ == dialog) exerciseDialog_.Reset();
         return 0L;
     });
     BuildBoards(dialog, &counters_);

@@ -26,14 +26,14 @@ class App : public IMApp<App> {
     void FinishExercise();
 
     const exercise::ExerciseCounters& Counters() const { return counters_; }
-    IMDialog* ExerciseDialog() const { return exerciseDialog_; }
-    IMDialog* InstructionDialog() const { return instructionDialog_; }
+    IMDialog* ExerciseDialog() const { return exerciseDialog_.Get(); }
+    IMDialog* InstructionDialog() const { return instructionDialog_.Get(); }
     bool PromptShown() const { return promptShown_; }
 
    private:
     exercise::ExerciseCounters counters_;
-    IMDialog* exerciseDialog_ = nullptr;
-    IMDialog* instructionDialog_ = nullptr;
+    ControlRef<IMDialog> exerciseDialog_;
+    ControlRef<IMDialog> instructionDialog_;
     bool promptShown_ = false;
     // The speech's notifications and the prompt's Space key, for the running demonstration.
     IMConnection speechEnded_;

@@ -60,7 +60,7 @@ long IMAppBase::OnCreditsKey(const IMKeyboardEvent& e) {
     for (int count = native->ShowCursor(true); count <= 1; count = native->ShowCursor(true)) ++extraShows;
 
     const POINT size{native->LogicalWidth(), native->LogicalHeight()};
-    IMDialog* credits = CreateDialog(window_, 0, 0, size.x, size.y, kCreditsLayer);
+    IMDialog* credits = CreateDialog(window_.get(), 0, 0, size.x, size.y, kCreditsLayer);
     credits_ = credits;
     IMPicture* background = CreatePicture(credits, 0, 0, L"DefaultBackGround", 0, 0xFFFFFFFF);
     background->SetRect(RECT{0, 0, size.x, size.y});
@@ -71,7 +71,7 @@ long IMAppBase::OnCreditsKey(const IMKeyboardEvent& e) {
     credits->OnClose.connect([this, credits, extraShows](const IMEvent&) {
         if (window_ && window_->NativeWindow())
             for (int i = 0; i <= extraShows; ++i) window_->NativeWindow()->ShowCursor(false);
-        if (credits_ == credits) credits_ = nullptr;
+        if (credits_ == credits) credits_.Reset();
         return 0L;
     });
     return 0;

@@ -106,8 +106,7 @@ void IMAppBase::Shutdown() {
     // The process ends here, so the object goes whoever else once asked for it (the boards
     // do, on this thread, and run no more): the sound threads and the engine stop with the
     // window instead of playing on into the process's exit.
-    delete app->window_;
-    app->window_ = nullptr;
+    app->window_.reset();
     delete app;
 }
 
@@ -145,7 +144,7 @@ void IMAppBase::NextScreen() {
         extraInstructionCalls_ = 0;
         auto it = screens_.find(nextScreen_);
         if (it == screens_.end() || !window_) return;
-        auto* screen = new IMDialog(window_, nullptr, 0);
+        IMDialog* screen = &window_->Add<IMDialog>(nullptr, 0);
         currentScreen_ = screen;
         screen->SetFocus(true);
         // The screen is gone once it closed: a later Retry must not close it again.
@@ -176,11 +175,11 @@ void IMAppBase::NextScreen() {
 
 int IMAppBase::Restart() {
     CloseExitMenu();
-    if (!currentScreen_) return 1;
-    IMDialog* screen = currentScreen_;
+    IMDialog* screen = currentScreen_.Get();
+    if (!screen) return 1;
     screen->Close();
     nextScreen_ = screens_.empty() ? std::wstring() : screens_.begin()->first;
-    currentScreen_ = nullptr;
+    currentScreen_.Reset();
     ShowStartScreen();
     return 0;
 }
@@ -209,7 +208,7 @@ bool IMAppBase::FinishSaving(std::chrono::milliseconds bound, bool notice) {
     if (notice && window_) {
         // Over whatever the window still shows: the screens are closed by now.
         const POINT screen = engine_link::BackBufferSize();
-        IMDialog* panel = CreateDialog(window_, 0, 0, screen.x, screen.y, 1200);
+        IMDialog* panel = CreateDialog(window_.get(), 0, 0, screen.x, screen.y, 1200);
         IMPicture* background = CreatePicture(panel, 0, 0, L"DefaultBackGround", 0, 0xFFFFFFFF);
         background->SetRect(RECT{0, 0, screen.x, screen.y});
         screen_text::MakeCentred(panel, screen.x, screen.y / 2 - 12, L"Результаты сохраняются…", 20, true, 1);
@@ -240,10 +239,11 @@ long IMAppBase::OnHelpKey(const IMKeyboardEvent& e) {
     if (overlayCloseConnection_.connected() && g_overlayBlock.blocking()) g_overlayBlock.unblock();
     if (instructionShown_ || e.wParam != VK_F1 || !window_) return 0;
     ++extraInstructionCalls_;
-    auto* overlay = new IMDialog(window_, nullptr, 0);
+    IMDialog* overlay = &window_->Add<IMDialog>(nullptr, 0);
     overlayCloseConnection_.disconnect();
     g_overlayBlock = boost::signals2::shared_connection_block();
-    // Bound to the overlay itself, so the slot dies with it whichever way it ends.
+    // Bound to the overlay itself (a trackable control), so the slot dies with it whichever way
+    // it ends.
     overlayCloseConnection_ = window_->OnKeyDown.connect(boost::bind(&IMAppBase::CloseHelpOverlay, this, overlay));
     g_overlayBlock = boost::signals2::shared_connection_block(overlayCloseConnection_);
     instructionShown_ = true;
@@ -267,13 +267,14 @@ void IMAppBase::ShowExitMenu() {
     if (exitMenu_ || !window_) return;
     ShowCursor();
     const POINT screen = engine_link::BackBufferSize();
-    exitMenu_ = CreateDialog(window_, 0, 0, screen.x, screen.y, 1099);
-    IMPicture* veil = CreatePicture(exitMenu_, 0, 0, L"EditBarKaretka", 0, 0x4B000096);
+    IMDialog* menu = CreateDialog(window_.get(), 0, 0, screen.x, screen.y, 1099);
+    exitMenu_ = menu;
+    IMPicture* veil = CreatePicture(menu, 0, 0, L"EditBarKaretka", 0, 0x4B000096);
     veil->SetRect(RECT{0, 0, screen.x, screen.y});
 
     constexpr int kWidth = 136;
     constexpr int kHeight = 200;
-    IMDialog* panel = CreateDialog(exitMenu_, (screen.x - kWidth) / 2, (screen.y - kHeight) / 2, kWidth, kHeight, 1);
+    IMDialog* panel = CreateDialog(menu, (screen.x - kWidth) / 2, (screen.y - kHeight) / 2, kWidth, kHeight, 1);
     // The background fills the panel in the panel's own coordinates.
     IMPicture* background = CreatePicture(panel, 0, 0, L"DefaultBackGround", 0, 0xFFFFFFFF);
     background->SetRect(RECT{0, 0, kWidth, kHeight});
@@ -288,7 +289,7 @@ void IMAppBase::ShowExitMenu() {
         Restart();
         return 0L;
     });
-    close->OnClick.connect(boost::bind(&IMControl::Close, window_));
+    close->OnClick.connect(boost::bind(&IMControl::Close, window_.get()));
     cancel->OnClick.connect([this](const IMMouseEvent&) {
         CloseExitMenu();
         return 0L;
@@ -303,9 +304,9 @@ void IMAppBase::ShowExitMenu() {
 }
 
 void IMAppBase::CloseExitMenu() {
-    if (!exitMenu_) return;
-    IMDialog* menu = exitMenu_;
-    exitMenu_ = nullptr;
+    IMDialog* menu = exitMenu_.Get();
+    if (!menu) return;
+    exitMenu_.Reset();
     menu->Hide();
     menu->Close();
 }

@@ -9,6 +9,10 @@
 //   start screen --Start--> instruction --closed--> "Dialog1" (the exercise) --closed-->
 //   results (no screen left) --Retry--> start screen          F12: exit menu on top of any
 //
+// The screens, overlays and dialogs belong to the window (their parent); the application only
+// watches them, through handles that read as null once a control is gone. The window itself
+// belongs to the application object.
+//
 // GUI thread only.
 #pragma once
 
@@ -20,6 +24,7 @@
 #include <string>
 
 #include "core/signal.h"
+#include "gui/control_ref.h"
 #include "gui/dialog.h"
 
 class IMWindow;
@@ -92,9 +97,9 @@ class IMAppBase {
     // releases the surface.
     void PrintResults(std::unique_ptr<platform::PrintSurface> surface);
     void ShowSaveAsDialog();
-    IMDialog* ResultsScreen() const { return resultsScreen_; }
-    IMSelectPrinterDialog* PrintDialog() const { return printDialog_; }
-    IMSaveAsDialog* SaveAsDialog() const { return saveAsDialog_; }
+    IMDialog* ResultsScreen() const { return resultsScreen_.Get(); }
+    IMSelectPrinterDialog* PrintDialog() const { return printDialog_.Get(); }
+    IMSaveAsDialog* SaveAsDialog() const { return saveAsDialog_.Get(); }
 
     // The instruction on the way from the start screen into the exercise: Esc closes it at any
     // time, and its closing starts the next screen.
@@ -106,9 +111,9 @@ class IMAppBase {
     void ShowExitMenu();
     void CloseExitMenu();
 
-    IMWindow* Window() const { return window_; }
-    IMDialog* CurrentScreen() const { return currentScreen_; }
-    IMDialog* ExitMenu() const { return exitMenu_; }
+    IMWindow* Window() const { return window_.get(); }
+    IMDialog* CurrentScreen() const { return currentScreen_.Get(); }
+    IMDialog* ExitMenu() const { return exitMenu_.Get(); }
     ResultsBook* Workbook() const { return workbook_.get(); }
     ResultsForwarder* Forwarder() const { return forwarder_.get(); }
     const std::wstring& NextScreenName() const { return nextScreen_; }
@@ -120,21 +125,21 @@ class IMAppBase {
     int ExtraInstructionCalls() const { return extraInstructionCalls_; }
     bool InstructionShown() const { return instructionShown_; }
     // The overlay opened by ShowInstructionOverlay while it is open, else null.
-    IMDialog* InstructionOverlay() const { return instructionOverlay_; }
-    IMDialog* StartScreen() const { return startScreen_; }
+    IMDialog* InstructionOverlay() const { return instructionOverlay_.Get(); }
+    IMDialog* StartScreen() const { return startScreen_.Get(); }
     // The praise overlay while its film plays, and the credits while they are open.
-    IMDialog* PraiseOverlay() const { return praiseOverlay_; }
-    IMDialog* Credits() const { return credits_; }
-    IMEditBar* NameBar() const { return startScreen_ ? nameBar_ : nullptr; }
-    IMScroll* DescriptionScroll() const { return startScreen_ ? descriptionScroll_ : nullptr; }
-    IMDialog* DescriptionContent() const { return startScreen_ ? descriptionContent_ : nullptr; }
+    IMDialog* PraiseOverlay() const { return praiseOverlay_.Get(); }
+    IMDialog* Credits() const { return credits_.Get(); }
+    IMEditBar* NameBar() const { return startScreen_ ? nameBar_.Get() : nullptr; }
+    IMScroll* DescriptionScroll() const { return startScreen_ ? descriptionScroll_.Get() : nullptr; }
+    IMDialog* DescriptionContent() const { return startScreen_ ? descriptionContent_.Get() : nullptr; }
     const boost::function<void()>& OptionsCallback() const { return optionsCallback_; }
 
     // The application object, or null before the first Instance.
     static IMAppBase* Current();
     static int UseCount();
-    // The end of the program: saves the workbook, closes the window (which stops sound and
-    // engine) and deletes the application object.
+    // The end of the program: saves the workbook, drops the window (which releases every
+    // control and stops sound and engine) and deletes the application object.
     static void Shutdown();
     // Tests: the next first Instance opens a hidden window.
     static void UseHiddenWindow(bool hidden);
@@ -157,15 +162,16 @@ class IMAppBase {
     long CloseHelpOverlay(IMDialog* overlay);
     // Start or Enter on the start screen.
     void BeginPass(IMDialog* startScreen, const std::wstring& pupil);
-    // Closes the overlay by Esc or, once the prompt is there, by Space.
+    // Closes the overlay by Esc or, once the prompt is there, by Space; nothing for another
+    // overlay, one already closed, or null (one that is gone).
     void CloseInstructionOverlay(IMDialog* overlay);
 
     boost::function<void()> optionsCallback_;
-    IMDialog* exitMenu_ = nullptr;
-    IMWindow* window_ = nullptr;
+    ControlRef<IMDialog> exitMenu_;
+    std::unique_ptr<IMWindow> window_;
     std::wstring nextScreen_;
     std::map<std::wstring, ScreenBuilder> screens_;
-    IMDialog* currentScreen_ = nullptr;
+    ControlRef<IMDialog> currentScreen_;
     IMConnection overlayCloseConnection_;
     // Before the workbook, which hands its passes to it: it goes after the workbook.
     std::unique_ptr<ResultsForwarder> forwarder_;
@@ -180,17 +186,17 @@ class IMAppBase {
     std::wstring pupil_;
 
     bool cursorHidden_ = false;
-    IMDialog* startScreen_ = nullptr;
-    IMEditBar* nameBar_ = nullptr;
-    IMScroll* descriptionScroll_ = nullptr;
-    IMDialog* descriptionContent_ = nullptr;
-    IMDialog* instructionOverlay_ = nullptr;
+    ControlRef<IMDialog> startScreen_;
+    ControlRef<IMEditBar> nameBar_;
+    ControlRef<IMScroll> descriptionScroll_;
+    ControlRef<IMDialog> descriptionContent_;
+    ControlRef<IMDialog> instructionOverlay_;
     IMConnection escapeConnection_;
-    IMDialog* resultsScreen_ = nullptr;
-    IMSelectPrinterDialog* printDialog_ = nullptr;
-    IMSaveAsDialog* saveAsDialog_ = nullptr;
-    IMDialog* praiseOverlay_ = nullptr;
-    IMDialog* credits_ = nullptr;
+    ControlRef<IMDialog> resultsScreen_;
+    ControlRef<IMSelectPrinterDialog> printDialog_;
+    ControlRef<IMSaveAsDialog> saveAsDialog_;
+    ControlRef<IMDialog> praiseOverlay_;
+    ControlRef<IMDialog> credits_;
 };
 
 template <class T>

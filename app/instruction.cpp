@@ -12,6 +12,7 @@
 #include "app/app.h"
 #include "app/screen_text.h"
 #include "engine/resource_manager.h"
+#include "gui/control_ref.h"
 #include "gui/creation.h"
 #include "gui/window.h"
 #include "platform/resource_module.h"
@@ -21,11 +22,12 @@ using exercise::ResourceName;
 namespace {
 
 // A picture toggled by a window timer every `period` ms: `toggles` times and then closed, or,
-// with toggles < 0, for as long as its dialog lives. The timer goes when the dialog closes.
+// with toggles < 0, for as long as its dialog lives. The timer goes when the dialog closes, or
+// at the first tick after the picture has gone however it went. The window outlives it.
 class Blinker : public std::enable_shared_from_this<Blinker> {
    public:
     static void Start(IMWindow* window, IMDialog* dialog, IMPicture* picture, unsigned period, int toggles) {
-        auto blinker = std::shared_ptr<Blinker>(new Blinker(window, picture, period, toggles));
+        auto blinker = std::make_shared<Blinker>(window, picture, period, toggles);
         blinker->dialogClosed_ = dialog->OnClose.connect([blinker](const IMEvent&) {
             blinker->Stop();
             return 0L;
@@ -33,10 +35,10 @@ class Blinker : public std::enable_shared_from_this<Blinker> {
         blinker->Arm();
     }
 
-   private:
     Blinker(IMWindow* window, IMPicture* picture, unsigned period, int toggles)
         : window_(window), picture_(picture), period_(period), toggles_(toggles) {}
 
+   private:
     void Arm() {
         timer_ = window_->AddTimer(period_);
         window_->ConnectTimer(timer_, [self = shared_from_this()](const IMEvent&) { return self->Tick(); });
@@ -45,16 +47,21 @@ class Blinker : public std::enable_shared_from_this<Blinker> {
         window_->RemoveTimer(timer_);
         timer_ = 0;
         if (stopped_) return 0;
+        IMPicture* picture = picture_.Get();
+        if (!picture) {
+            Stop();
+            return 0;
+        }
         if (toggles_ == 0) {
             Stop();
-            picture_->Close();
+            picture->Close();
             return 0;
         }
         if (toggles_ > 0) --toggles_;
-        if (picture_->IsHidden())
-            picture_->Show();
+        if (picture->IsHidden())
+            picture->Show();
         else
-            picture_->Hide();
+            picture->Hide();
         Arm();
         return 0;
     }
@@ -66,7 +73,7 @@ class Blinker : public std::enable_shared_from_this<Blinker> {
     }
 
     IMWindow* window_;
-    IMPicture* picture_;
+    ControlRef<IMPicture> picture_;
     unsigned period_;
     int toggles_;
     unsigned timer_ = 0;
@@ -106,15 +113,16 @@ constexpr int kPromptLayer = 1000;
 void IMAppBase::ShowInstructionOverlay() {
     if (!window_) return;
     instructionShown_ = true;
-    auto* overlay = new IMDialog(window_, nullptr, 0);
+    IMDialog* overlay = &window_->Add<IMDialog>(nullptr, 0);
     instructionOverlay_ = overlay;
-    escapeConnection_ = window_->OnKeyDown.connect([this, overlay](const IMKeyboardEvent& e) {
-        if (e.wParam == VK_ESCAPE) CloseInstructionOverlay(overlay);
+    // The window's slots watch the overlay through a handle; the overlay's own slots go with it.
+    escapeConnection_ = window_->OnKeyDown.connect([this, watched = ControlRef(overlay)](const IMKeyboardEvent& e) {
+        if (e.wParam == VK_ESCAPE) CloseInstructionOverlay(watched.Get());
         return 0L;
     });
     overlay->OnClose.connect([this, overlay](const IMEvent&) {
         if (instructionOverlay_ == overlay) {
-            instructionOverlay_ = nullptr;
+            instructionOverlay_.Reset();
             instructionShown_ = false;
             escapeConnection_.disconnect();
         }
@@ -128,7 +136,7 @@ void IMAppBase::ShowInstructionOverlay() {
 }
 
 void IMAppBase::CloseInstructionOverlay(IMDialog* overlay) {
-    if (overlay != instructionOverlay_ || overlay->IsDisposed()) return;
+    if (!overlay || overlay != instructionOverlay_.Get() || overlay->IsDisposed()) return;
     instructionShown_ = false;
     overlay->Close();
 }
@@ -143,10 +151,10 @@ void IMAppBase::ShowInstruction(IMDialog* overlay) {
     screen_text::MakeCentred(overlay, width, 100, L"Справка", 24, false);
     if (!window_) return;
     const unsigned timer = window_->AddTimer(5000);
-    IMWindow* window = window_;
-    window->ConnectTimer(timer, [window, timer, overlay](const IMEvent&) {
+    IMWindow* window = window_.get();
+    window->ConnectTimer(timer, [window, timer, watched = ControlRef(overlay)](const IMEvent&) {
         window->RemoveTimer(timer);
-        overlay->Close();
+        if (IMDialog* o = watched.Get()) o->Close();
         return 0L;
     });
     overlay->OnClose.connect([window, timer](const IMEvent&) {
@@ -160,6 +168,8 @@ void IMAppBase::ShowInstruction(IMDialog* overlay) {
 void App::ShowInstruction(IMDialog* overlay) {
     promptShown_ = false;
     instructionDialog_ = overlay;
+    // The sound's and the window's slots below watch the overlay through a handle.
+    const ControlRef<IMDialog> watched = overlay;
     HideCursor();
     overlay->OnClose.connect([this, overlay](const IMEvent&) {
         if (instructionDialog_ == overlay) {
@@ -180,12 +190,13 @@ void App::ShowInstruction(IMDialog* overlay) {
     IMResourceManager* engine = GetResourceManager();
     const DWORD speech = engine ? engine->CreateSound(ResourceName(exercise::kInstructionSound)) : 0;
     if (speech) {
-        speechEnded_ = engine->ConnectEnded(speech, [this, overlay](DWORD) {
-            EndOfInstruction(overlay, false);
+        speechEnded_ = engine->ConnectEnded(speech, [this, watched](DWORD) {
+            EndOfInstruction(watched.Get(), false);
             return 0L;
         });
-        speechLabel_ = engine->ConnectLabel(speech, [this, overlay](DWORD, DWORD) {
-            if (window_) Blink(window_, ResourceName(kDemoBellPressed), kBlinkCount, kBlinkDurationMs, overlay);
+        speechLabel_ = engine->ConnectLabel(speech, [this, watched](DWORD, DWORD) {
+            IMDialog* o = watched.Get();
+            if (o && window_) Blink(window_.get(), ResourceName(kDemoBellPressed), kBlinkCount, kBlinkDurationMs, o);
             return 0L;
         });
         // Without a sound card the speech still runs its course silently; only a speech that
@@ -203,7 +214,7 @@ void App::ShowInstruction(IMDialog* overlay) {
 }
 
 void App::EndOfInstruction(IMDialog* overlay, bool closing) {
-    if (promptShown_ || overlay != instructionDialog_) return;
+    if (promptShown_ || !overlay || overlay != instructionDialog_.Get()) return;
     promptShown_ = true;
     speechEnded_.disconnect();
     speechLabel_.disconnect();
@@ -238,12 +249,12 @@ void App::ShowEndPrompt(IMDialog* overlay) {
         engine->ReleaseTexture(slot);
         if (std::wstring(p.name) == L"KEYSPACE") space = picture;
     }
-    if (space && window_) Blinker::Start(window_, overlay, space, kSpaceBlinkMs, -1);
+    if (space && window_) Blinker::Start(window_.get(), overlay, space, kSpaceBlinkMs, -1);
 
     // From the start screen Space ends the instruction; after F1 any key does already.
-    if (overlay == instructionOverlay_ && window_) {
-        spaceKey_ = window_->OnKeyDown.connect([this, overlay](const IMKeyboardEvent& e) {
-            if (e.wParam == VK_SPACE) CloseInstructionOverlay(overlay);
+    if (overlay == instructionOverlay_.Get() && window_) {
+        spaceKey_ = window_->OnKeyDown.connect([this, watched = ControlRef(overlay)](const IMKeyboardEvent& e) {
+            if (e.wParam == VK_SPACE) CloseInstructionOverlay(watched.Get());
             return 0L;
         });
     }

@@ -20,7 +20,7 @@ using PraiseFilm = IMAnimationBase<IMTheoraView>;
 
 void IMAppBase::ShowPraise() {
     ShowPraiseAt(praise::kCloudCorner.x, praise::kCloudCorner.y);
-    IMDialog* overlay = praiseOverlay_;
+    IMDialog* overlay = praiseOverlay_.Get();
     if (!overlay) return;
     IMPicture* exit = CreatePicture(overlay, 770, 10, L"ExitButton", 901, 0xFFFFFFFF);
     exit->SetRect(RECT{740, 10, 780, 50});
@@ -32,10 +32,10 @@ void IMAppBase::ShowPraiseAt(int x, int y) {
     const platform::ResourceModule& program = platform::ResourceModule::Program();
     IMResourceManager* engine = GetResourceManager();
 
-    auto* overlay = new IMDialog(window_, nullptr, 0);
+    IMDialog* overlay = &window_->Add<IMDialog>(nullptr, 0);
     praiseOverlay_ = overlay;
     overlay->OnClose.connect([this, overlay](const IMEvent&) {
-        if (praiseOverlay_ == overlay) praiseOverlay_ = nullptr;
+        if (praiseOverlay_ == overlay) praiseOverlay_.Reset();
         return 0L;
     });
 
@@ -46,7 +46,7 @@ void IMAppBase::ShowPraiseAt(int x, int y) {
         CreatePicture(overlay, x, y, L"oblako_png", 0, 0xFFFFFFFF);
         engine->ReleaseTexture(slot);
     }
-    auto* film = new PraiseFilm(overlay);
+    PraiseFilm* film = &overlay->Add<PraiseFilm>();
 
     const praise::Pair& pair = praise::kPairs[praise::PairIndex(std::rand())];
     if (auto word = program.FindName(pair.sound); word && engine) {
@@ -70,16 +70,9 @@ void IMAppBase::ShowPraiseAt(int x, int y) {
 
     // The screen under the praise may have closed already by the time the film ends (Retry in
     // the exit menu): it is closed once, and never after it is gone.
-    auto screenOpen = std::make_shared<bool>(currentScreen_ != nullptr);
-    IMDialog* screen = currentScreen_;
-    if (screen)
-        screen->OnClose.connect([screenOpen](const IMEvent&) {
-            *screenOpen = false;
-            return 0L;
-        });
     film->OnStop.connect(boost::bind(&IMControl::Close, overlay));
-    film->OnStop.connect([screen, screenOpen](const IMEvent&) {
-        if (*screenOpen) screen->Close();
+    film->OnStop.connect([screen = currentScreen_](const IMEvent&) {
+        if (IMDialog* s = screen.Get(); s && !s->IsDisposed()) s->Close();
         return 0L;
     });
     film->Play();

@@ -13,10 +13,10 @@
 
 void IMAppBase::ShowPrintDialog() {
     if (!workbook_ || !window_) return;
-    auto* dialog = new IMSelectPrinterDialog(window_);
+    auto* dialog = &window_->Add<IMSelectPrinterDialog>();
     printDialog_ = dialog;
     dialog->OnClose.connect([this, dialog](const IMEvent&) {
-        if (printDialog_ == dialog) printDialog_ = nullptr;
+        if (printDialog_ == dialog) printDialog_.Reset();
         return 0L;
     });
     dialog->PrintButton()->OnClick.connect([this, dialog](const IMMouseEvent&) {
@@ -43,10 +43,10 @@ void IMAppBase::PrintResults(std::unique_ptr<platform::PrintSurface> surface) {
 
 void IMAppBase::ShowSaveAsDialog() {
     if (!workbook_ || !window_) return;
-    auto* dialog = new IMSaveAsDialog(window_);
+    auto* dialog = &window_->Add<IMSaveAsDialog>();
     saveAsDialog_ = dialog;
     dialog->OnClose.connect([this, dialog](const IMEvent&) {
-        if (saveAsDialog_ == dialog) saveAsDialog_ = nullptr;
+        if (saveAsDialog_ == dialog) saveAsDialog_.Reset();
         return 0L;
     });
     dialog->SetFileName(workbook_->GetFileName());

@@ -24,7 +24,7 @@ void Grey(IMButton* button) {
 
 void IMAppBase::ShowResults() {
     if (!window_) return;
-    IMDialog* dialog = screen_text::OpenScreen(window_, &resultsScreen_);
+    IMDialog* dialog = screen_text::OpenScreen(window_.get(), &resultsScreen_);
     const int width = dialog->GetWidth();
 
     using screen_text::Make;
@@ -69,12 +69,12 @@ void IMAppBase::ShowResults() {
         dialog->Close();
         return 0L;
     });
-    close->OnClick.connect(boost::bind(&IMControl::Close, window_));
-    exit->OnClick.connect(boost::bind(&IMControl::Close, window_));
+    close->OnClick.connect(boost::bind(&IMControl::Close, window_.get()));
+    exit->OnClick.connect(boost::bind(&IMControl::Close, window_.get()));
     dialog->OnKey.connect([this, dialog](const IMKeyboardEvent& e) {
         // Enter held down repeats: only the first one, while this screen is still up, counts.
         if (e.wParam != VK_RETURN || dialog->IsDisposed() || resultsScreen_ != dialog) return 0L;
-        resultsScreen_ = nullptr;
+        resultsScreen_.Reset();
         NextScreen();
         dialog->Close();
         return 0L;

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "gui/control_ref.h"
 #include "gui/creation.h"
 #include "views/static_text.h"
 
@@ -22,7 +23,7 @@ inline IMStaticText* Style(IMStaticText* text, int size, bool bold) {
 // A text at (x, y), as large as its extent.
 inline IMStaticText* Make(IMContainer* parent, int x, int y, const std::wstring& s, int size, bool bold,
                           int layer = 0) {
-    IMStaticText* text = Style(new IMStaticText(parent, layer), size, bold);
+    IMStaticText* text = Style(&parent->Add<IMStaticText>(layer), size, bold);
     text->SetText(s);
     text->SetRect(text->GetSourceRect());
     text->SetPosition(x, y);
@@ -38,13 +39,13 @@ inline IMStaticText* MakeCentred(IMContainer* parent, int width, int y, const st
 }
 
 // A full-window screen in `window`: the background and the two heading lines that every screen
-// of the program starts with. `tracked` points at the screen while it is open and is cleared
-// when it closes.
-inline IMDialog* OpenScreen(IMContainer* window, IMDialog** tracked) {
-    auto* dialog = new IMDialog(window, nullptr, 0);
+// of the program starts with. `tracked` watches the screen while it is open and is cleared
+// when it closes; it must outlive the screen (a member of the application object does).
+inline IMDialog* OpenScreen(IMContainer* window, ControlRef<IMDialog>* tracked) {
+    IMDialog* dialog = &window->Add<IMDialog>(nullptr, 0);
     *tracked = dialog;
     dialog->OnClose.connect([tracked, dialog](const IMEvent&) {
-        if (*tracked == dialog) *tracked = nullptr;
+        if (*tracked == dialog) tracked->Reset();
         return 0L;
     });
     IMPicture* background = CreatePicture(dialog, 0, 0, L"DefaultBackGround", 0, 0xFFFFFFFF);

@@ -32,7 +32,7 @@ constexpr int kLegendGap = 10;        // from the end of a text to the next key
 
 void IMAppBase::ShowStartScreen() {
     if (!window_) return;
-    IMDialog* dialog = screen_text::OpenScreen(window_, &startScreen_);
+    IMDialog* dialog = screen_text::OpenScreen(window_.get(), &startScreen_);
 
     using screen_text::Make;
     Make(dialog, 30, 115, L"Номер ЦОР:", 18, true);
@@ -45,7 +45,7 @@ void IMAppBase::ShowStartScreen() {
     const int boxWidth = kDescriptionBox.right - kDescriptionBox.left;
     IMDialog* box = CreateDialog(dialog, kDescriptionBox.left, kDescriptionBox.top, boxWidth, kDescriptionPage, 0);
     IMDialog* content = CreateDialog(box, 0, 0, boxWidth, kDescriptionPage, 0);
-    IMStaticText* description = screen_text::Style(new IMStaticText(content, 0), 18, false);
+    IMStaticText* description = screen_text::Style(&content->Add<IMStaticText>(0), 18, false);
     description->SetRect(RECT{0, 0, boxWidth, kDescriptionLayoutHeight});
     description->SetWordWrap(true);
     description->SetText(description_);
@@ -54,13 +54,16 @@ void IMAppBase::ShowStartScreen() {
     description->SetRect(RECT{0, 0, boxWidth, std::max(textHeight, kDescriptionLayoutHeight)});
     content->SetRect(RECT{0, 0, boxWidth, textHeight});
 
-    auto* scroll = new IMScroll(dialog, &kDescriptionScroll);
+    auto* scroll = &dialog->Add<IMScroll>(&kDescriptionScroll);
     scroll->SetRect(kDescriptionScroll);
     if (textHeight <= kDescriptionPage) scroll->Hide();
     scroll->SetRange(0, textHeight);
     scroll->SetPage(kDescriptionPage);
     scroll->SetValue(0);
-    scroll->OnPosition.connect([content](const IMEvent&, int value) {
+    // The box is the bar's sibling, not its child: the bar watches it through a handle.
+    scroll->OnPosition.connect([box = ControlRef<IMDialog>(content)](const IMEvent&, int value) {
+        IMDialog* content = box.Get();
+        if (!content) return 0L;
         RECT r = content->GetRect();
         const int height = r.bottom - r.top;
         r.top = -value;
@@ -72,13 +75,15 @@ void IMAppBase::ShowStartScreen() {
     descriptionContent_ = content;
 
     Make(dialog, 30, 460, L"Ученик:", 18, true);
-    auto* nameBar = new IMEditBar(dialog);
+    auto* nameBar = &dialog->Add<IMEditBar>();
     nameBar->SetRect(RECT{135, 460, 135 + 520, 460 + 20});
     nameBar->SetFocus(true);
     nameBar_ = nameBar;
 
     IMButton* start = CreateButton(dialog, 690, 450, L"StartPopStartButton", L"StartPopStartButton",
                                    L"StartPopStartButtonNuv", L"StartPopStartButtonKlick", 0);
+    // The bar is closed only with the screen, which disconnects these slots first: while they
+    // can run, it is there.
     start->OnClick.connect([this, nameBar, dialog](const IMMouseEvent&) {
         BeginPass(dialog, nameBar->GetText());
         return 0L;
@@ -89,7 +94,7 @@ void IMAppBase::ShowStartScreen() {
     });
 
     IMButton* exit = CreateButton(dialog, 755, 22, L"ExitButton", L"", L"", L"", 0);
-    exit->OnClick.connect(boost::bind(&IMControl::Close, window_));
+    exit->OnClick.connect(boost::bind(&IMControl::Close, window_.get()));
 
     // The key legend along one row: each key's picture, then what it does. How wide a text is
     // depends on the face the system found, so each key follows the measured text before it.
@@ -114,7 +119,7 @@ void IMAppBase::ShowStartScreen() {
 void IMAppBase::BeginPass(IMDialog* startScreen, const std::wstring& pupil) {
     // Start and Enter in one frame, or Enter held down: the first one starts.
     if (startScreen->IsDisposed() || startScreen_ != startScreen) return;
-    startScreen_ = nullptr;
+    startScreen_.Reset();
     OpenResultsBook(pupil);
     SetPupilName(pupil);
     ShowInstructionOverlay();

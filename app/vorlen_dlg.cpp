@@ -29,7 +29,7 @@ void SeedFromTickCount() {
 
 // [SECTION] The board
 
-VorlenDlg::VorlenDlg(IMContainer* parent, const RECT& rect)
+VorlenDlg::VorlenDlg(IMParent parent, const RECT& rect)
     : IMDialog(parent, &rect, 0),
       slots_{SlotPositions[0], SlotPositions[1], SlotPositions[2], SlotPositions[3]},
       dropArea_(rect) {
@@ -138,7 +138,7 @@ void BuildBoards(IMDialog* dialog, ExerciseCounters* counters) {
     std::array<VorlenDlg*, 4> boards{};
     for (int episode : kBuildOrder) {
         const int b = kEpisodes[episode].base;
-        auto* board = new VorlenDlg(dialog, BoardRect);
+        VorlenDlg* board = &dialog->Add<VorlenDlg>(BoardRect);
         board->SetCounters(counters);
         IMPicture* background = board->AddBackground(ResourceName(BoardPicture(b)));
         background->OnClick.connect([counters](const IMMouseEvent&) {

@@ -25,7 +25,7 @@
 
 class VorlenDlg : public IMDialog {
    public:
-    VorlenDlg(IMContainer* parent, const RECT& rect);
+    VorlenDlg(IMParent parent, const RECT& rect);
     ~VorlenDlg() override;
 
     // The board picture at (0, 0) on the base layer.
@@ -50,6 +50,8 @@ class VorlenDlg : public IMDialog {
     IMControl* CardPicture(int cardNumber) const;
 
    private:
+    // The cards, the dragged card and the bell are the board's own children, which it never
+    // closes one by one: plain pointers, good as long as the board is.
     std::array<POINT, 4> slots_;
     std::vector<exercise::Card> cards_;  // newest first
     std::vector<int> cardNumbers_;       // beside cards_, same order

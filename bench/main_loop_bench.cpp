@@ -64,7 +64,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--summary") == 0) summaryPath = argv[i + 1];
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    IMWindow* window = CreateMainWindow(L"bench", RECT{0, 0, 800, 600}, true, true);
+    std::unique_ptr<IMWindow> owner = CreateMainWindow(L"bench", RECT{0, 0, 800, 600}, true, true);
+    IMWindow* window = owner.get();
     if (!window) return 1;
     ShowBoard(window);
 
@@ -133,7 +134,7 @@ int main(int argc, char** argv) {
     });
     RunMessageLoop(window);
     const Spread step = Percentiles("drag step, post to presented frame", drag);
-    delete window;
+    owner.reset();
     if (summaryPath) {
         std::FILE* out = std::fopen(summaryPath, "w");
         if (!out) return 1;

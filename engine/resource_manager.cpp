@@ -17,7 +17,8 @@
 #include "platform/window.h"
 
 namespace {
-IMResourceManager* g_engine = nullptr;
+// The engine of the process and its owner, from InitEngine to ShutdownEngine.
+std::unique_ptr<IMResourceManager> g_engine;
 }  // namespace
 
 // Only for checked sides: above 2^30 the result would not fit an int.
@@ -26,7 +27,7 @@ int IMResourceManager::TextureSide(int side) {
     return static_cast<int>(std::bit_ceil(static_cast<unsigned>(side)));
 }
 
-IMResourceManager* GetResourceManager() { return g_engine; }
+IMResourceManager* GetResourceManager() { return g_engine.get(); }
 
 IMResourceManager::IMResourceManager() = default;
 
@@ -65,8 +66,9 @@ platform::Result<void> InitEngine(bool windowed) {
         platform::Debug::Print("InitEngine called twice; the running engine is kept");
         return {};
     }
-    auto engine = std::make_unique<IMResourceManager>();
-    g_engine = engine.get();
+    // Reachable while it starts, as while it runs.
+    g_engine = std::make_unique<IMResourceManager>();
+    IMResourceManager* engine = g_engine.get();
     engine->startTime_ = platform::Clock::Milliseconds();
     engine->frames_ = 0;
     platform::Window* main = platform::MainWindow();
@@ -78,24 +80,23 @@ platform::Result<void> InitEngine(bool windowed) {
         engine->CreateDevice(window, windowed, platform::GraphicsDevice::kBackBufferWidth,
                              platform::GraphicsDevice::kBackBufferHeight, IMResourceManager::kRefreshRate);
     if (!device) {
-        g_engine = nullptr;
+        g_engine.reset();
         return device;
     }
     engine->RegisterSkin();
-    engine.release();
     return {};
 }
 
 void ShutdownEngine() {
-    IMResourceManager* engine = g_engine;
+    IMResourceManager* engine = g_engine.get();
     if (!engine) return;
     for (const wchar_t* name : kSkinNames) engine->ReleaseTextureByName(name);
     DWORD elapsed = platform::Clock::Milliseconds() - engine->startTime_;
     // Shutting down within the first millisecond must not divide by zero.
     DWORD fps = elapsed ? engine->frames_ * 1000u / elapsed : 0u;
     platform::Debug::Trace("FPS: " + std::to_string(fps));
-    delete engine;
-    g_engine = nullptr;
+    // GetResourceManager() reads null while the engine is destroyed.
+    g_engine.reset();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -2,7 +2,7 @@
 
 #include <boost/bind/bind.hpp>
 
-IMButtonBase<IMStateView>::IMButtonBase(IMContainer* parent, int layer) : IMViewControl<IMStateView>(parent, layer) {
+IMButtonBase<IMStateView>::IMButtonBase(IMParent parent, int layer) : IMViewControl<IMStateView>(parent, layer) {
     auto rule = boost::bind(&IMButtonBase::UpdateState, this);
     OnMouseButton.connect(rule);
     OnMouseEnter.connect(rule);

@@ -20,7 +20,7 @@ template <>
 class IMButtonBase<IMStateView> : public IMViewControl<IMStateView> {
    public:
     // The state rule runs before any handler the application connects later.
-    IMButtonBase(IMContainer* parent, int layer);
+    IMButtonBase(IMParent parent, int layer);
 
     int Disable() override;
     int Enable() override;

@@ -1,8 +1,6 @@
 #include "gui/control.h"
 
-IMControl::IMControl(IMContainer* parent, int layer) : parent_(parent) {
-    if (parent_) parent_->AddChild(this, layer);
-}
+IMControl::IMControl(IMParent parent, int layer) : parent_(parent.Get()), joinLayer_(layer) {}
 
 IMControl::~IMControl() = default;
 
@@ -189,8 +187,7 @@ int IMControl::Dispose() {
     for (IMKeyboardSignal* s : {&OnKey, &OnKeyDown, &OnKeyUp}) s->disconnect_all_slots();
     OnInvalidate.disconnect_all_slots();
 
-    // Handing the control to its parent twice would delete it twice. The parent may delete it
-    // at once (a child that never joined), so nothing below the hand-over may touch `this`.
+    // The parent is asked once; it releases the control at its next update, not before.
     if (disposed_) return 0;
     disposed_ = true;
     if (parent_) parent_->RemoveChild(this);

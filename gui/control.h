@@ -4,9 +4,12 @@
 // application change, and nineteen signals. Position, size, the dirty flag and drawing come
 // from a view joined to the control (IMViewControl); children come from the dialog container.
 //
-// Ownership: a control is created with new, always with its parent, and ends with Close()
-// (or Dispose()); its parent deletes it at the parent's next update. Never delete a control
-// that has a parent yourself. GUI thread only.
+// Ownership: a control with a parent is made by the parent's Add<T>(...) and owned by it from
+// the first moment (gui/container.h). It ends with Close() (or Dispose()) and stays valid until
+// the parent's next update, which releases it (a parent that goes takes all its children along);
+// nothing else deletes it. Whoever only watches a control keeps a ControlRef
+// (gui/control_ref.h), which reads as null once the control is gone. A control without a
+// parent (the top-level window) belongs to whoever made it. GUI thread only.
 //
 // Order of flag change and emission, which handlers rely on:
 //   Disable, Enable, Hide, Show          emit first, then change the flag (handlers see the old state)
@@ -15,16 +18,22 @@
 //   MouseButton                          click first, then pressed, then OnMouseButton
 #pragma once
 
+#include <memory>
+
 #include "core/event.h"
 #include "core/signal.h"
 #include "gui/container.h"
 #include "platform/win_types.h"
 
+class IMEmptyView;
+template <class V>
+class IMDialogBase;
+
 class IMControl : public IMTrackable {
    public:
-    // Files the control with its parent under `layer` (a larger layer is drawn later and hit
-    // first). parent is null only for the top-level window.
-    IMControl(IMContainer* parent, int layer);
+    // `layer` is where the parent files the control (a larger layer is drawn later and hit
+    // first). parent is null only for a control without one (the top-level window).
+    IMControl(IMParent parent, int layer);
     IMControl(const IMControl&) = delete;
     IMControl& operator=(const IMControl&) = delete;
 
@@ -68,8 +77,9 @@ class IMControl : public IMTrackable {
     // The control's rectangle in its parent's coordinates.
     virtual RECT GetRect() = 0;
     // Disconnects every signal but OnFocus and OnBlur (the parent's focus tracking lives there)
-    // and asks the parent to delete the control at its next update. The object stays valid
-    // until then. A second Dispose only disconnects again.
+    // and asks the parent to release the control at its next update. The object stays valid
+    // until then, whether it had joined the parent yet or not. A second Dispose only
+    // disconnects again.
     virtual int Dispose();
     virtual int DrawSelf() = 0;
     // Per-frame hook called by Update.
@@ -77,6 +87,10 @@ class IMControl : public IMTrackable {
 
     IMContainer* Parent() const { return parent_; }
     bool IsDisposed() const { return disposed_; }
+    // The layer the control was made for.
+    int JoinLayer() const { return joinLayer_; }
+    // Expires when the control goes; ControlRef watches it.
+    std::weak_ptr<const void> LifeToken() const { return life_; }
 
     IMEventSignal OnDraw;
     IMEventSignal OnClose;
@@ -112,5 +126,12 @@ class IMControl : public IMTrackable {
     bool focusable_ = false;
 
    private:
+    // The container ends the token just before it releases the control, so that no handle
+    // reaches a control whose destructors are running.
+    friend class IMDialogBase<IMEmptyView>;
+    void EndLife() { life_.reset(); }
+
     bool disposed_ = false;
+    int joinLayer_ = 0;
+    std::shared_ptr<const void> life_ = std::make_shared<char>(0);
 };

@@ -1,5 +1,6 @@
-// The creation functions every screen builds its controls with. Each creates the control with
-// new as a child of `parent` on `layer` and returns it; the parent owns it from then on.
+// The creation functions every screen builds its controls with. Each makes the control with
+// parent->Add as a child on `layer` and returns it; the parent owns it from the first moment,
+// and the pointer stays valid while the control is open (see gui/container.h).
 // Pictures are named as the texture registry names them: skin names ("DefaultBackGround",
 // "PrintButtonNuv") or resource numbers ("128").
 #pragma once

@@ -7,21 +7,21 @@
 
 namespace {
 
-bool Contains(const std::vector<IMControl*>& v, IMControl* c) { return std::find(v.begin(), v.end(), c) != v.end(); }
+using Owned = std::vector<std::unique_ptr<IMControl>>;
 
-void Erase(std::map<int, std::vector<IMControl*>>& layers, int layer, IMControl* c) {
-    auto it = layers.find(layer);
-    if (it == layers.end()) return;
-    auto& v = it->second;
-    v.erase(std::remove(v.begin(), v.end(), c), v.end());
-    if (v.empty()) layers.erase(it);
+Owned::iterator Find(Owned& v, IMControl* c) {
+    return std::find_if(v.begin(), v.end(), [c](const std::unique_ptr<IMControl>& p) { return p.get() == c; });
+}
+
+bool Contains(const Owned& v, IMControl* c) {
+    return std::any_of(v.begin(), v.end(), [c](const std::unique_ptr<IMControl>& p) { return p.get() == c; });
 }
 
 }  // namespace
 
 // [SECTION] Construction and ownership
 
-IMDialogBase<IMEmptyView>::IMDialogBase(IMContainer* parent, const RECT* rect, int layer)
+IMDialogBase<IMEmptyView>::IMDialogBase(IMParent parent, const RECT* rect, int layer)
     : IMViewControl<IMEmptyView>(parent, layer) {
     focusable_ = true;
     if (rect) {
@@ -32,20 +32,20 @@ IMDialogBase<IMEmptyView>::IMDialogBase(IMContainer* parent, const RECT* rect, i
     }
 }
 
-IMDialogBase<IMEmptyView>::~IMDialogBase() {
-    ProcessPendingDeletes();
-    DeleteChildren();
-}
+IMDialogBase<IMEmptyView>::~IMDialogBase() { ReleaseChildren(); }
 
-void IMDialogBase<IMEmptyView>::DeleteChildren() {
-    // Children that were never closed, or never merged, have no other owner.
-    std::vector<IMControl*> orphans;
-    for (auto& [layer, v] : layers_) orphans.insert(orphans.end(), v.begin(), v.end());
-    for (auto& [layer, v] : pendingAdds_) orphans.insert(orphans.end(), v.begin(), v.end());
-    layers_.clear();
-    pendingAdds_.clear();
-    hoverChild_ = focusChild_ = nullptr;
-    for (IMControl* c : orphans) delete c;
+void IMDialogBase<IMEmptyView>::ReleaseChildren() {
+    // Children that were never closed, or never joined, have no other owner. Scheduled in
+    // reverse, they go in drawing order, the joining ones last, after those already scheduled.
+    std::vector<IMControl*> rest;
+    for (auto& [layer, v] : layers_)
+        for (auto& c : v) rest.push_back(c.get());
+    for (auto& j : pendingAdds_) rest.push_back(j.control.get());
+    std::erase_if(rest, [this](IMControl* c) {
+        return std::find(pendingDeletes_.begin(), pendingDeletes_.end(), c) != pendingDeletes_.end();
+    });
+    pendingDeletes_.insert(pendingDeletes_.begin(), rest.rbegin(), rest.rend());
+    ReleaseScheduled();
 }
 
 std::size_t IMDialogBase<IMEmptyView>::LiveChildCount() const {
@@ -54,11 +54,7 @@ std::size_t IMDialogBase<IMEmptyView>::LiveChildCount() const {
     return n;
 }
 
-std::size_t IMDialogBase<IMEmptyView>::PendingAddCount() const {
-    std::size_t n = 0;
-    for (const auto& [layer, v] : pendingAdds_) n += v.size();
-    return n;
-}
+std::size_t IMDialogBase<IMEmptyView>::PendingAddCount() const { return pendingAdds_.size(); }
 
 bool IMDialogBase<IMEmptyView>::IsLive(IMControl* child) const {
     for (const auto& [layer, v] : layers_)
@@ -66,68 +62,88 @@ bool IMDialogBase<IMEmptyView>::IsLive(IMControl* child) const {
     return false;
 }
 
+bool IMDialogBase<IMEmptyView>::IsJoining(IMControl* child) const {
+    return std::any_of(pendingAdds_.begin(), pendingAdds_.end(),
+                       [child](const Joining& j) { return j.control.get() == child; });
+}
+
 std::vector<IMControl*> IMDialogBase<IMEmptyView>::LiveChildren() const {
     std::vector<IMControl*> all;
-    for (const auto& [layer, v] : layers_) all.insert(all.end(), v.begin(), v.end());
+    for (const auto& [layer, v] : layers_)
+        for (const auto& c : v) all.push_back(c.get());
     return all;
 }
 
 // [SECTION] Insertion and deletion
 
-void IMDialogBase<IMEmptyView>::AddChild(IMControl* child, int layer) {
-    if (IsLive(child)) return;
-    pendingAdds_[layer].push_back(child);
-    child->OnFocus.connect(boost::bind(&IMDialogBase::OnChildFocusEvent, this, boost::placeholders::_1));
-    child->OnBlur.connect(boost::bind(&IMDialogBase::OnChildFocusEvent, this, boost::placeholders::_1));
+void IMDialogBase<IMEmptyView>::Adopt(std::unique_ptr<IMControl> child, std::uint64_t order) {
+    IMControl* c = child.get();
+    // A child made inside another child's constructor began later and joins after it.
+    auto at = std::upper_bound(pendingAdds_.begin(), pendingAdds_.end(), order,
+                               [](std::uint64_t o, const Joining& j) { return o < j.order; });
+    pendingAdds_.insert(at, Joining{order, std::move(child)});
+    c->OnFocus.connect(boost::bind(&IMDialogBase::OnChildFocusEvent, this, boost::placeholders::_1));
+    c->OnBlur.connect(boost::bind(&IMDialogBase::OnChildFocusEvent, this, boost::placeholders::_1));
     SetDirty(true);
 }
 
 void IMDialogBase<IMEmptyView>::RemoveChild(IMControl* child) {
-    if (IsLive(child) && !Contains(pendingDeletes_, child)) {
-        pendingDeletes_.push_back(child);
+    const bool live = IsLive(child);
+    if (!live && !IsJoining(child)) return;
+    if (std::find(pendingDeletes_.begin(), pendingDeletes_.end(), child) != pendingDeletes_.end()) return;
+    pendingDeletes_.push_back(child);
+    if (live) {
         SetDirty(true);
-    }
-    for (auto it = pendingAdds_.begin(); it != pendingAdds_.end();) {
-        auto& v = it->second;
-        auto found = std::find(v.begin(), v.end(), child);
-        if (found != v.end()) {
-            v.erase(found);
-            // It may already hold the focus (or the pointer): forget it before it goes.
-            if (hoverChild_ == child) hoverChild_ = nullptr;
-            if (focusChild_ == child) focusChild_ = nullptr;
-            delete child;
-        }
-        it = v.empty() ? pendingAdds_.erase(it) : std::next(it);
+    } else {
+        // It never joins, but it may already hold the focus (or the pointer): keys and clicks
+        // must not reach it from now on.
+        if (hoverChild_ == child) hoverChild_ = nullptr;
+        if (focusChild_ == child) focusChild_ = nullptr;
     }
 }
 
-bool IMDialogBase<IMEmptyView>::ProcessPendingDeletes() {
-    bool deleted = false;
+std::unique_ptr<IMControl> IMDialogBase<IMEmptyView>::TakeOut(IMControl* child) {
+    for (auto it = layers_.begin(); it != layers_.end(); ++it) {
+        auto found = Find(it->second, child);
+        if (found == it->second.end()) continue;
+        std::unique_ptr<IMControl> taken = std::move(*found);
+        it->second.erase(found);
+        if (it->second.empty()) layers_.erase(it);
+        return taken;
+    }
+    auto j = std::find_if(pendingAdds_.begin(), pendingAdds_.end(),
+                          [child](const Joining& p) { return p.control.get() == child; });
+    if (j == pendingAdds_.end()) return nullptr;
+    std::unique_ptr<IMControl> taken = std::move(j->control);
+    pendingAdds_.erase(j);
+    return taken;
+}
+
+bool IMDialogBase<IMEmptyView>::ReleaseScheduled() {
+    bool released = false;
+    // One at a time: a destructor may schedule another child of this container.
     while (!pendingDeletes_.empty()) {
         IMControl* c = pendingDeletes_.back();
-        const int l = LayerOf(c);
-        auto it = layers_.find(l);
-        if (it != layers_.end() && Contains(it->second, c)) {
-            if (hoverChild_ == c) hoverChild_ = nullptr;
-            if (focusChild_ == c) focusChild_ = nullptr;
-            Erase(layers_, l, c);
-            pendingDeletes_.pop_back();
-            delete c;
-            deleted = true;
-        } else {
-            pendingDeletes_.pop_back();
-        }
+        pendingDeletes_.pop_back();
+        const bool live = IsLive(c);
+        std::unique_ptr<IMControl> going = TakeOut(c);
+        if (!going) continue;
+        if (hoverChild_ == c) hoverChild_ = nullptr;
+        if (focusChild_ == c) focusChild_ = nullptr;
+        going->EndLife();
+        going.reset();
+        released = released || live;
     }
-    return deleted;
+    return released;
 }
 
 // [SECTION] Update and drawing
 
 int IMDialogBase<IMEmptyView>::Update(const IMEvent& e) {
-    bool changed = ProcessPendingDeletes();
-    for (auto& [layer, v] : pendingAdds_) {
-        auto& live = layers_[layer];
-        live.insert(live.end(), v.begin(), v.end());
+    bool changed = ReleaseScheduled();
+    for (Joining& j : pendingAdds_) {
+        const int layer = j.control->JoinLayer();
+        layers_[layer].push_back(std::move(j.control));
         changed = true;
     }
     pendingAdds_.clear();
@@ -136,7 +152,7 @@ int IMDialogBase<IMEmptyView>::Update(const IMEvent& e) {
     Tick();
     Notify(OnUpdate, EV_UPDATE);
     for (IMControl* child : LiveChildren()) child->Update(IMEvent(e));
-    if (ProcessPendingDeletes()) RefreshHover();
+    if (ReleaseScheduled()) RefreshHover();
     return 0;
 }
 
@@ -166,7 +182,7 @@ int IMDialogBase<IMEmptyView>::Draw(const IMEvent& e) {
 bool IMDialogBase<IMEmptyView>::IsDirty() {
     if (dirty_) return true;
     for (const auto& [layer, v] : layers_)
-        for (IMControl* c : v)
+        for (const auto& c : v)
             if (c->IsDirty()) return true;
     return false;
 }
@@ -176,7 +192,7 @@ int IMDialogBase<IMEmptyView>::SetDirty(bool d) {
     IMControl::SetDirty(d);
     if (!d)
         for (const auto& [layer, v] : layers_)
-            for (IMControl* c : v) c->SetDirty(false);
+            for (const auto& c : v) c->SetDirty(false);
     return 0;
 }
 
@@ -218,7 +234,7 @@ long IMDialogBase<IMEmptyView>::UpdateHover(const IMMouseEvent& e) {
     for (auto layer = layers_.rbegin(); layer != layers_.rend() && !found; ++layer) {
         for (auto c = layer->second.rbegin(); c != layer->second.rend(); ++c) {
             if ((*c)->HitTest(x, y)) {
-                found = *c;
+                found = c->get();
                 break;
             }
         }
@@ -347,7 +363,11 @@ void IMDialogBase<IMEmptyView>::SetLayer(IMControl* child, int layer) {
     const int old = LayerOf(child);
     if (old == layer) return;
     auto it = layers_.find(old);
-    if (it == layers_.end() || !Contains(it->second, child)) return;
-    Erase(layers_, old, child);
-    layers_[layer].push_back(child);
+    if (it == layers_.end()) return;
+    auto found = Find(it->second, child);
+    if (found == it->second.end()) return;
+    std::unique_ptr<IMControl> moving = std::move(*found);
+    it->second.erase(found);
+    if (it->second.empty()) layers_.erase(it);
+    layers_[layer].push_back(std::move(moving));
 }

@@ -6,11 +6,20 @@
 // rectangle with the drawing origin at its top-left corner, routes mouse input to the child
 // under the pointer and keys to the child with the focus, and makes enter and leave events.
 //
-// Children join and leave only at two fixed points of Update, so handlers may create and close
-// controls of the same container while events are delivered:
+// Ownership: every child is made by Add<T>(...) (gui/container.h) and held by a unique_ptr in
+// this container from then on, first among the joining children, then in its layer. Children
+// join and leave only at two fixed points of Update, so handlers may create and close controls
+// of the same container while events are delivered, and a control that closes itself (even
+// one that never joined) stays valid until then:
 //
-//   created  --next Update-->  live  --Dispose-->  scheduled  --next Update-->  deleted
-//   (not drawn, hit or updated)        (still hit; signals other than focus disconnected)
+//   Add  --next Update-->  live  --Dispose-->  scheduled  --next Update-->  released
+//   (not drawn, hit or updated)       (still hit; signals other than focus disconnected)
+//   Add  --Dispose before joining-->  scheduled, never joins  --next Update-->  released
+//
+// ReleaseScheduled is the one place where a child is destroyed: at the start and at the end
+// of Update, and for every child at the container's own end. Just before, the child's handles
+// (ControlRef) become empty and the hover and focus forget it. Hover and focus themselves are
+// plain pointers to children this container holds; releasing a child clears them first.
 //
 // The child under the pointer is found again whenever what lies under the pointer may have
 // changed: on every move and every press (a press goes to the child under it, whatever came
@@ -24,7 +33,9 @@
 //           mouse, keys and focus | layers
 #pragma once
 
+#include <cstdint>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "gui/container.h"
@@ -37,9 +48,8 @@ template <>
 class IMDialogBase<IMEmptyView> : public IMViewControl<IMEmptyView>, public IMContainer {
    public:
     // rect null: the whole back buffer.
-    IMDialogBase(IMContainer* parent, const RECT* rect, int layer);
-    // Deletes the children still scheduled for deletion, and also any child that was never
-    // closed, so nothing a container owned outlives it.
+    IMDialogBase(IMParent parent, const RECT* rect, int layer);
+    // Releases every child, scheduled or not, so nothing a container owned outlives it.
     ~IMDialogBase() override;
 
     int SetDirty(bool d) override;
@@ -61,13 +71,13 @@ class IMDialogBase<IMEmptyView> : public IMViewControl<IMEmptyView>, public IMCo
     int FocusLost(const IMEvent& e) override;
 
     // IMContainer
-    void AddChild(IMControl* child, int layer) override;
     void RemoveChild(IMControl* child) override;
     long UpdateHover(const IMMouseEvent& e) override;
     POINT LastMousePosition() const override { return {lastMouseX_, lastMouseY_}; }
 
-    // True when it deleted a child.
-    bool ProcessPendingDeletes();
+    // Releases the children scheduled for deletion, the last scheduled first; true when it
+    // released one that had joined.
+    bool ReleaseScheduled();
     // The first layer, in ascending order, that holds the child; 0 when none does.
     int LayerOf(IMControl* child) const;
     // Moves a live child to another layer at once (a child still pending insertion stays).
@@ -87,20 +97,32 @@ class IMDialogBase<IMEmptyView> : public IMViewControl<IMEmptyView>, public IMCo
     std::vector<IMControl*> LiveChildren() const;
 
    protected:
-    // Deletes every child still held, live or pending (the end of a container's life).
-    void DeleteChildren();
+    // Schedules every child still held, live or joining, and releases them all (the end of a
+    // container's life; the window does it early, while the engine still exists).
+    void ReleaseChildren();
     // The pointer is over this container at a local position, known without a move (the
     // top-level window's own enter, whose event speaks in screen coordinates).
     void PointerAt(POINT local);
 
    private:
+    // A child made by Add that has not joined yet.
+    struct Joining {
+        std::uint64_t order;
+        std::unique_ptr<IMControl> control;
+    };
+
+    void Adopt(std::unique_ptr<IMControl> child, std::uint64_t order) override;
+    // Takes a child out of the live layers or the joining ones; null when it is in neither.
+    std::unique_ptr<IMControl> TakeOut(IMControl* child);
     bool IsLive(IMControl* child) const;
+    bool IsJoining(IMControl* child) const;
     // Looks again for the child under the last pointer position, when the pointer is over
     // this container.
     void RefreshHover();
 
-    std::map<int, std::vector<IMControl*>> layers_;
-    std::map<int, std::vector<IMControl*>> pendingAdds_;
+    std::map<int, std::vector<std::unique_ptr<IMControl>>> layers_;
+    std::vector<Joining> pendingAdds_;  // in the order of Add
+    // Which of the children held above go at the next update, in the order they were disposed.
     std::vector<IMControl*> pendingDeletes_;
     IMControl* hoverChild_ = nullptr;
     IMControl* focusChild_ = nullptr;

@@ -8,7 +8,7 @@
 template <class V>
 class IMStaticPictureBase : public IMViewControl<V> {
    public:
-    IMStaticPictureBase(IMContainer* parent, int layer) : IMViewControl<V>(parent, layer) {}
+    IMStaticPictureBase(IMParent parent, int layer) : IMViewControl<V>(parent, layer) {}
 
     // Shows another picture and takes its size; the control moves to (0, 0) of its parent, so
     // callers set the position again afterwards.

@@ -13,7 +13,7 @@
 template <class V>
 class IMViewControl : public IMControl, public V {
    public:
-    IMViewControl(IMContainer* parent, int layer) : IMControl(parent, layer) {}
+    IMViewControl(IMParent parent, int layer) : IMControl(parent, layer) {}
     ~IMViewControl() override = default;
 
     // Serve both the control's and the view's slot of the same name.

@@ -18,8 +18,7 @@ IMWindow::IMWindow(std::unique_ptr<platform::Window> window)
 }
 
 IMWindow::~IMWindow() {
-    ProcessPendingDeletes();
-    DeleteChildren();  // still while the engine exists: their pictures go back to it
+    ReleaseChildren();  // still while the engine exists: their pictures go back to it
     engine_link::ShutdownEngine();
     if (g_root == this) g_root = nullptr;
     timers_.Clear();
@@ -136,7 +135,7 @@ std::int64_t IMWindow::IdleWaitMicroseconds() {
     return platform::Clock::RealMicroseconds(*next);
 }
 
-IMWindow* CreateMainWindow(const std::wstring& title, const RECT& rect, bool windowed, bool hidden) {
+std::unique_ptr<IMWindow> CreateMainWindow(const std::wstring& title, const RECT& rect, bool windowed, bool hidden) {
     using platform::WindowMode;
     const WindowMode mode = hidden ? WindowMode::Hidden : windowed ? WindowMode::Windowed : WindowMode::FullScreen;
     auto created = platform::Window::Create(title, rect.right - rect.left, rect.bottom - rect.top, mode);
@@ -152,7 +151,7 @@ IMWindow* CreateMainWindow(const std::wstring& title, const RECT& rect, bool win
         return nullptr;  // the window goes, and with it the main window
     }
     engine_link::SetWindowIcon(L"500");
-    auto* root = new IMWindow(std::move(window));
+    auto root = std::make_unique<IMWindow>(std::move(window));
     engine_link::SetSoundTimers(&root->Timers());
     return root;
 }

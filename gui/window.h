@@ -23,8 +23,8 @@ class IMWindow : public IMDialog {
    public:
     // Use CreateMainWindow.
     explicit IMWindow(std::unique_ptr<platform::Window> window);
-    // Deletes what is still waiting for deletion while the engine exists, stops the engine,
-    // closes the window and forgets the timers.
+    // Releases every control of the tree while the engine exists, stops the engine, closes the
+    // window and forgets the timers.
     ~IMWindow() override;
 
     // Ends the program: posts the quit message. The window stays connected and in place.
@@ -70,9 +70,11 @@ class IMWindow : public IMDialog {
 IMWindow* RootWindow();
 
 // Opens the main window with a client area of rect's size, starts the engine for it and makes
-// the root control. Full screen unless windowed; `hidden` makes an invisible window (tests).
+// the root control, which the caller owns: dropping it releases the whole tree and stops the
+// engine. Full screen unless windowed; `hidden` makes an invisible window (tests).
 // Returns null, with the reason on standard error, when no window can be opened.
-IMWindow* CreateMainWindow(const std::wstring& title, const RECT& rect, bool windowed, bool hidden = false);
+std::unique_ptr<IMWindow> CreateMainWindow(const std::wstring& title, const RECT& rect, bool windowed,
+                                           bool hidden = false);
 
 // Runs the main loop until the quit message; returns 0.
 int RunMessageLoop(IMWindow* window);

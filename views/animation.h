@@ -27,7 +27,7 @@ class IMAnimationBase : public IMViewControl<V> {
     // Frame time in sixtieths of a millisecond: 2400 is 40 ms, 25 frames a second.
     static constexpr int kDefaultFrameTime = 2400;
 
-    explicit IMAnimationBase(IMContainer* parent) : IMViewControl<V>(parent, 0) {}
+    explicit IMAnimationBase(IMParent parent) : IMViewControl<V>(parent, 0) {}
     ~IMAnimationBase() override { HoldEveryPass(false); }
 
     void Play() {

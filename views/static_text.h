@@ -10,11 +10,11 @@
 using IMStaticText = IMStaticPictureBase<IMTextView>;
 
 // A text at (x, y) in the default face, size and colour of the text view, as large as the
-// text's extent.
+// text's extent; `parent` owns it.
 inline IMStaticText* CreateText(IMContainer* parent, int x, int y, const std::wstring& text, int layer) {
-    auto* control = new IMStaticText(parent, layer);
-    control->SetText(text);
-    control->SetRect(control->GetSourceRect());
-    control->SetPosition(x, y);
-    return control;
+    IMStaticText& control = parent->Add<IMStaticText>(layer);
+    control.SetText(text);
+    control.SetRect(control.GetSourceRect());
+    control.SetPosition(x, y);
+    return &control;
 }

@@ -15,7 +15,7 @@ const wchar_t* const kFramePicture = L"EditBarKaretka";
 
 }  // namespace
 
-IMEditBar::IMEditBar(IMContainer* parent) : IMDialog(parent, nullptr, 0) {
+IMEditBar::IMEditBar(IMParent parent) : IMDialog(parent, nullptr, 0) {
     background_ = CreatePicture(this, 0, 0, L"EditBarBackGround", 0, 0xFFFFFFFF);
     for (IMPicture*& corner : corners_) {
         corner = CreatePicture(this, 0, 0, kFramePicture, 0, 0xFFFFFFFF);
@@ -23,7 +23,7 @@ IMEditBar::IMEditBar(IMContainer* parent) : IMDialog(parent, nullptr, 0) {
     }
     for (IMPicture*& border : borders_) border = CreatePicture(this, 0, 0, kFramePicture, 0, 0xFFFFFFFF);
 
-    edit_ = new IMTextEdit(this);
+    edit_ = &Add<IMTextEdit>();
     OnFocus.connect(boost::bind(&IMControl::SetFocus, edit_, true));
     OnBlur.connect(boost::bind(&IMControl::SetFocus, edit_, false));
     edit_->SetTextColour(kTextColour);

@@ -27,7 +27,7 @@
 class IMEditBar : public IMDialog {
    public:
     // The caller sets the size and position with SetRect and, where wanted, the focus.
-    explicit IMEditBar(IMContainer* parent);
+    explicit IMEditBar(IMParent parent);
     ~IMEditBar() override;
 
     // Lays out the frame, the background and the edit for the new rectangle.
@@ -43,6 +43,7 @@ class IMEditBar : public IMDialog {
     IMTextEdit* Edit() const { return edit_; }
 
    private:
+    // The bar's own children, which it never closes one by one: they go with it.
     IMTextEdit* edit_ = nullptr;
     IMPicture* background_ = nullptr;
     std::array<IMPicture*, 4> corners_{};  // top-left, top-right, bottom-left, bottom-right

@@ -12,17 +12,18 @@ const wchar_t* const kFramePicture = L"EditBarKaretka";  // a plain black pixel 
 
 }  // namespace
 
-IMList::IMList(IMContainer* parent) : IMViewControl<IMEmptyView>(parent, 0) {
+IMList::IMList(IMParent parent) : IMViewControl<IMEmptyView>(parent, 0) {
     // Empty until SetRect: a panel with no rectangle would cover the whole screen and take
     // every click meant for the controls around it.
     const RECT none{0, 0, 0, 0};
-    panel_ = new IMDialog(parent, &none, 0);
-    background_ = CreatePicture(panel_, 0, 0, L"EditBarBackGround", 0, 0xFFFFFFFF);
-    itemsBox_ = CreateDialog(panel_, 0, 0, 0, 0, 0);
-    borderTop_ = CreatePicture(panel_, 0, 0, kFramePicture, 0, 0xFFFFFFFF);
-    borderBottom_ = CreatePicture(panel_, 0, 0, kFramePicture, 0, 0xFFFFFFFF);
-    borderLeft_ = CreatePicture(panel_, 0, 0, kFramePicture, 0, 0xFFFFFFFF);
-    borderRight_ = CreatePicture(panel_, 0, 0, kFramePicture, 0, 0xFFFFFFFF);
+    IMDialog* panel = &parent.Get()->Add<IMDialog>(&none, 0);
+    panel_ = panel;
+    background_ = CreatePicture(panel, 0, 0, L"EditBarBackGround", 0, 0xFFFFFFFF);
+    itemsBox_ = CreateDialog(panel, 0, 0, 0, 0, 0);
+    borderTop_ = CreatePicture(panel, 0, 0, kFramePicture, 0, 0xFFFFFFFF);
+    borderBottom_ = CreatePicture(panel, 0, 0, kFramePicture, 0, 0xFFFFFFFF);
+    borderLeft_ = CreatePicture(panel, 0, 0, kFramePicture, 0, 0xFFFFFFFF);
+    borderRight_ = CreatePicture(panel, 0, 0, kFramePicture, 0, 0xFFFFFFFF);
     selection_ = CreatePicture(itemsBox_, 0, 0, L"SelectionMask", 0, 0xFFFFFFFF);
     selection_->Hide();
 }
@@ -30,18 +31,20 @@ IMList::IMList(IMContainer* parent) : IMViewControl<IMEmptyView>(parent, 0) {
 IMList::~IMList() = default;
 
 int IMList::Dispose() {
-    if (panel_) {
-        IMDialog* panel = panel_;
-        panel_ = nullptr;
-        panel->Close();
-    }
+    if (IMDialog* panel = panel_.Get(); panel && !panel->IsDisposed()) panel->Close();
     return IMViewControl<IMEmptyView>::Dispose();
+}
+
+const std::vector<IMStaticText*>& IMList::Items() const {
+    static const std::vector<IMStaticText*> kNone;
+    return panel_ ? items_ : kNone;
 }
 
 int IMList::SetRect(const RECT& r) {
     IMViewControl<IMEmptyView>::SetRect(r);
-    if (!panel_) return 0;
-    panel_->SetRect(r);
+    IMDialog* panel = panel_.Get();
+    if (!panel) return 0;
+    panel->SetRect(r);
     const int w = r.right - r.left;
     const int h = r.bottom - r.top;
     itemsBox_->SetRect(RECT{1, 1, w - 1, h - 1});
@@ -56,6 +59,7 @@ int IMList::SetRect(const RECT& r) {
 }
 
 IMStaticText* IMList::AddItem(const std::wstring& text) {
+    if (!panel_) return nullptr;
     int y = 0;
     for (IMStaticText* line : items_) y += line->GetHeight();
     IMStaticText* line = CreateText(itemsBox_, 0, y, text, 0);
@@ -71,6 +75,7 @@ long IMList::OnItemClick(const IMMouseEvent& e) {
 }
 
 void IMList::Select(IMStaticText* line) {
+    if (!panel_) return;
     if (line && std::find(items_.begin(), items_.end(), line) == items_.end()) return;
     selected_ = line;
     if (!line) {

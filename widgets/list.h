@@ -8,19 +8,22 @@
 //   items box   the selection band, then the lines from y = 0 down, each as tall as its text
 //
 // Lines that do not fit are clipped by the box; the list does not scroll. Closing the list
-// closes its panel. GUI thread only.
+// closes its panel. The parent owns both; the list watches the panel through a handle, and the
+// pointers to the panel's own parts (box, pictures, lines) are good exactly while the panel is
+// there: the list reaches them only after asking the handle. GUI thread only.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "gui/control_ref.h"
 #include "gui/dialog.h"
 #include "gui/picture.h"
 #include "views/static_text.h"
 
 class IMList : public IMViewControl<IMEmptyView> {
    public:
-    explicit IMList(IMContainer* parent);
+    explicit IMList(IMParent parent);
     ~IMList() override;
 
     // Closes the panel along with the list.
@@ -30,21 +33,24 @@ class IMList : public IMViewControl<IMEmptyView> {
     int SetRect(const RECT& r) override;
 
     // Appends a line below the others, in black; a click on it selects it. The list's panel
-    // owns the returned control.
+    // owns the returned control; null once the panel is gone.
     IMStaticText* AddItem(const std::wstring& text);
-    // Selects a line of this list (null: none) and moves the band over it.
+    // Selects a line of this list (null: none) and moves the band over it; nothing once the
+    // panel is gone.
     void Select(IMStaticText* line);
 
-    IMStaticText* Selected() const { return selected_; }
-    const std::vector<IMStaticText*>& Items() const { return items_; }
-    IMDialog* Panel() const { return panel_; }
-    IMDialog* ItemsBox() const { return itemsBox_; }
-    IMPicture* SelectionBand() const { return selection_; }
+    // Null, and no lines, once the panel is gone.
+    IMStaticText* Selected() const { return panel_ ? selected_ : nullptr; }
+    const std::vector<IMStaticText*>& Items() const;
+    IMDialog* Panel() const { return panel_.Get(); }
+    IMDialog* ItemsBox() const { return panel_ ? itemsBox_ : nullptr; }
+    IMPicture* SelectionBand() const { return panel_ ? selection_ : nullptr; }
 
    private:
     long OnItemClick(const IMMouseEvent& e);
 
-    IMDialog* panel_ = nullptr;
+    ControlRef<IMDialog> panel_;  // a sibling: the parent owns it
+    // The panel's parts, good while panel_ is.
     IMDialog* itemsBox_ = nullptr;
     IMPicture* background_ = nullptr;
     IMPicture* borderTop_ = nullptr;

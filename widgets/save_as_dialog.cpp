@@ -12,9 +12,9 @@ constexpr DWORD kMessageColour = 0xFFB00000;
 
 }  // namespace
 
-IMSaveAsDialog::IMSaveAsDialog(IMContainer* parent) : IMDialog(parent, &kBox, 0) {
+IMSaveAsDialog::IMSaveAsDialog(IMParent parent) : IMDialog(parent, &kBox, 0) {
     framed_dialog::Decorate(this, kBox.right - kBox.left, kBox.bottom - kBox.top);
-    editBar_ = new IMEditBar(this);
+    editBar_ = &Add<IMEditBar>();
     editBar_->SetRect(RECT{30, 28, 330, 48});
     OnFocus.connect([bar = editBar_](const IMEvent&) {
         bar->SetFocus(true);
@@ -26,7 +26,7 @@ IMSaveAsDialog::IMSaveAsDialog(IMContainer* parent) : IMDialog(parent, &kBox, 0)
         CreateButton(this, 221, 79, L"CloseButton", L"CloseButton", L"CloseButtonNuv", L"CloseButtonKlick", 0);
     closeButton_->OnClick.connect(boost::bind(&IMControl::Close, this));
 
-    message_ = new IMStaticText(this, 0);
+    message_ = &Add<IMStaticText>(0);
     message_->SetTextColour(kMessageColour);
     message_->SetFontHeight(12);
     message_->Hide();

@@ -13,7 +13,7 @@
 
 class IMSaveAsDialog : public IMDialog {
    public:
-    explicit IMSaveAsDialog(IMContainer* parent);
+    explicit IMSaveAsDialog(IMParent parent);
     ~IMSaveAsDialog() override;
 
     // Replaces the file name; the caret stands after it and its end is in view.
@@ -28,6 +28,7 @@ class IMSaveAsDialog : public IMDialog {
     IMStaticText* Message() const { return message_; }
 
    private:
+    // The dialog's own children, which it never closes one by one: they go with it.
     IMButton* saveButton_ = nullptr;
     IMButton* closeButton_ = nullptr;
     IMEditBar* editBar_ = nullptr;

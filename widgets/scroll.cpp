@@ -17,7 +17,7 @@ constexpr float kQuarterTurnBack = 4.712389f;
 
 }  // namespace
 
-IMScroll::IMScroll(IMContainer* parent, const RECT* rect, Orientation orientation)
+IMScroll::IMScroll(IMParent parent, const RECT* rect, Orientation orientation)
     : IMDialog(parent, rect, 0), orientation_(orientation) {
     using boost::placeholders::_1;
     const bool vertical = orientation_ == Orientation::Vertical;
@@ -45,7 +45,7 @@ IMScroll::IMScroll(IMContainer* parent, const RECT* rect, Orientation orientatio
     }
 
     if (!rect) {
-        auto* owner = dynamic_cast<IMControl*>(parent);
+        auto* owner = dynamic_cast<IMControl*>(parent.Get());
         const RECT p = owner ? owner->GetRect() : RECT{0, 0, 800, 600};
         const int w = p.right - p.left;
         const int h = p.bottom - p.top;

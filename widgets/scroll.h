@@ -39,7 +39,7 @@ class IMScroll : public IMDialog {
 
     // rect null: a bar 16 pixels thick along the parent's right edge (a horizontal bar: along
     // its bottom edge). With a rect the parts are laid out by the first SetRect or SetValue.
-    IMScroll(IMContainer* parent, const RECT* rect, Orientation orientation = Orientation::Vertical);
+    IMScroll(IMParent parent, const RECT* rect, Orientation orientation = Orientation::Vertical);
     ~IMScroll() override;
 
     // The container's SetRect, then Layout.
@@ -89,6 +89,7 @@ class IMScroll : public IMDialog {
     int Thickness();
     int Length();
 
+    // The bar's own children, which it never closes one by one: they go with it.
     IMButton* upButton_ = nullptr;
     IMButton* downButton_ = nullptr;
     IMButton* pageUpArea_ = nullptr;

@@ -14,12 +14,12 @@ constexpr RECT kBox = {220, 125, 580, 375};
 
 }  // namespace
 
-IMSelectPrinterDialog::IMSelectPrinterDialog(IMContainer* parent) : IMDialog(parent, &kBox, 0) {
+IMSelectPrinterDialog::IMSelectPrinterDialog(IMParent parent) : IMDialog(parent, &kBox, 0) {
     framed_dialog::Decorate(this, kBox.right - kBox.left, kBox.bottom - kBox.top);
     IMStaticText* caption = CreateText(this, 30, 38, L"Выберите принтер:", 0);
     caption->SetTextColour(0xFF000000);
 
-    list_ = new IMList(this);
+    list_ = &Add<IMList>();
     list_->SetRect(RECT{30, 58, 330, 158});
     const platform::Printers::List printers = platform::Printers::Get();
     for (const std::wstring& name : printers.names) {

@@ -16,7 +16,7 @@ class PrintSurface;
 
 class IMSelectPrinterDialog : public IMDialog {
    public:
-    explicit IMSelectPrinterDialog(IMContainer* parent);
+    explicit IMSelectPrinterDialog(IMParent parent);
     ~IMSelectPrinterDialog() override;
 
     // A surface for the selected printer; null when no line is selected or the printer has
@@ -28,6 +28,7 @@ class IMSelectPrinterDialog : public IMDialog {
     IMList* List() const { return list_; }
 
    private:
+    // The dialog's own children, which it never closes one by one: they go with it.
     IMButton* printButton_ = nullptr;
     IMButton* closeButton_ = nullptr;
     IMList* list_ = nullptr;

@@ -25,15 +25,17 @@ int HeightOf(const RECT& r) { return r.bottom - r.top; }
 
 }  // namespace
 
-IMTextEdit::IMTextEdit(IMContainer* parent) : IMStaticPictureBase<IMTextView>(parent, 0) {
+IMTextEdit::IMTextEdit(IMParent parent) : IMStaticPictureBase<IMTextView>(parent, 0) {
     using boost::placeholders::_1;
     focusable_ = true;
     OnKey.connect(boost::bind(&IMTextEdit::OnKeyboard, this, _1));
 
-    caretPicture_ = CreatePicture(parent, 0, 0, L"EditBarKaretka", 1, 0xFFFFFFFF);
-    caretPicture_->Hide();
-    OnFocus.connect(boost::bind(&IMControl::Show, caretPicture_));
-    OnBlur.connect(boost::bind(&IMControl::Hide, caretPicture_));
+    IMPicture* caret = CreatePicture(parent.Get(), 0, 0, L"EditBarKaretka", 1, 0xFFFFFFFF);
+    caretPicture_ = caret;
+    caret->Hide();
+    // Bound to the caret itself, so the slots go with it.
+    OnFocus.connect(boost::bind(&IMControl::Show, caret));
+    OnBlur.connect(boost::bind(&IMControl::Hide, caret));
     OnInvalidate.connect(boost::bind(&IMTextEdit::PlaceCaret, this));
 
     if (IMWindow* window = RootWindow()) {
@@ -50,20 +52,20 @@ IMTextEdit::~IMTextEdit() {
 }
 
 int IMTextEdit::Dispose() {
-    if (caretPicture_) {
-        IMPicture* caret = caretPicture_;
-        caretPicture_ = nullptr;
+    if (IMPicture* caret = caretPicture_.Get()) {
+        caretPicture_.Reset();
         caret->Close();
     }
     return IMStaticPictureBase<IMTextView>::Dispose();
 }
 
 long IMTextEdit::Blink() {
-    if (caretPicture_ && HasFocus()) {
-        if (caretPicture_->IsHidden())
-            caretPicture_->Show();
+    IMPicture* caret = caretPicture_.Get();
+    if (caret && HasFocus()) {
+        if (caret->IsHidden())
+            caret->Show();
         else
-            caretPicture_->Hide();
+            caret->Hide();
     }
     return 0;
 }
@@ -76,7 +78,7 @@ long IMTextEdit::OnKeyboard(const IMKeyboardEvent& e) {
 
     if (e.IsMessage(WM_KEYDOWN)) {
         auto showCaret = [this] {
-            if (caretPicture_) caretPicture_->Show();
+            if (IMPicture* caret = caretPicture_.Get()) caret->Show();
         };
         switch (e.wParam) {
             case VK_LEFT:
@@ -204,17 +206,20 @@ void IMTextEdit::SetCaret(int index) {
 
 int IMTextEdit::SpaceHeight() {
     IMResourceManager* engine = GetResourceManager();
-    if (!engine) return caretPicture_->GetHeight();
+    IMPicture* caret = caretPicture_.Get();
+    const int fallback = caret ? caret->GetHeight() : 0;
+    if (!engine) return fallback;
     const DWORD slot = engine->CreateGlyphTexture(L"TempSpaceBar", L' ', nullptr, TextColour(), FontHeight(), Face(),
                                                   Italic(), Bold(), Underline(), Background());
     const IMTextureEntry* entry = engine->GetTextureEntry(slot);
-    const int height = entry ? HeightOf(entry->image) : caretPicture_->GetHeight();
+    const int height = entry ? HeightOf(entry->image) : fallback;
     engine->ReleaseTexture(slot);
     return height;
 }
 
 int IMTextEdit::PlaceCaret() {
-    if (!caretPicture_) return 0;
+    IMPicture* caret = caretPicture_.Get();
+    if (!caret) return 0;
     int height = 0;
     if (caret_ > 0)
         height = HeightOf(GetCharRect(caret_ - 1));
@@ -222,14 +227,14 @@ int IMTextEdit::PlaceCaret() {
         height = HeightOf(GetCharRect(0));
     else
         height = SpaceHeight();
-    caretPicture_->SetSize(1, height);
+    caret->SetSize(1, height);
 
     const RECT r = GetRect();
     if (GetLength() == 0 || caret_ == 0) {
-        caretPicture_->SetPosition(r.left, r.top);
+        caret->SetPosition(r.left, r.top);
     } else {
         const RECT c = GetCharRect(caret_ - 1);
-        caretPicture_->SetPosition(r.left + c.right, r.top + c.top);
+        caret->SetPosition(r.left + c.right, r.top + c.top);
     }
     return 0;
 }

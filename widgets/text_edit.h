@@ -20,10 +20,11 @@
 // the edit. While the edit has the focus it blinks, 500 ms shown and 500 ms hidden, on a window
 // timer that the edit removes when it is deleted; without the focus it is hidden.
 //
-// Ownership as for every control: the parent owns the edit and the caret; closing the edit
-// closes its caret too. GUI thread only.
+// Ownership as for every control: the parent owns the edit and the caret; the edit watches its
+// caret through a handle, and closing the edit closes its caret too. GUI thread only.
 #pragma once
 
+#include "gui/control_ref.h"
 #include "gui/picture.h"
 #include "views/text_view.h"
 
@@ -31,7 +32,7 @@ class IMWindow;
 
 class IMTextEdit : public IMStaticPictureBase<IMTextView> {
    public:
-    explicit IMTextEdit(IMContainer* parent);
+    explicit IMTextEdit(IMParent parent);
     ~IMTextEdit() override;
 
     // Closes the caret along with the edit.
@@ -51,7 +52,7 @@ class IMTextEdit : public IMStaticPictureBase<IMTextView> {
     int PlaceCaret();
 
     // The caret picture (null once the edit is closed).
-    IMPicture* CaretPicture() const { return caretPicture_; }
+    IMPicture* CaretPicture() const { return caretPicture_.Get(); }
 
    private:
     void TypeCharacter(const IMKeyboardEvent& e);
@@ -67,7 +68,7 @@ class IMTextEdit : public IMStaticPictureBase<IMTextView> {
 
     int caret_ = 0;
     unsigned blinkTimer_ = 0;
-    IMWindow* timerOwner_ = nullptr;  // the window whose timer blinks the caret
-    IMPicture* caretPicture_ = nullptr;
-    wchar_t pendingHighSurrogate_ = 0;  // first half of a pair still waiting for its second
+    IMWindow* timerOwner_ = nullptr;      // the window whose timer blinks the caret (outlives the edit)
+    ControlRef<IMPicture> caretPicture_;  // a sibling: the parent owns it
+    wchar_t pendingHighSurrogate_ = 0;    // first half of a pair still waiting for its second
 };

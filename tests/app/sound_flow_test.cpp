@@ -30,7 +30,8 @@ void RunUntil(IMWindow* window, Done done, DWORD clockMs) {
 
 TEST(SoundFlow, TheFailureSoundEndsAndTheInstructionReachesItsLabel) {
     ClockSpeed fast(20.0);
-    IMWindow* window = CreateMainWindow(L"sound", RECT{0, 0, 800, 600}, true, true);
+    std::unique_ptr<IMWindow> owner = CreateMainWindow(L"sound", RECT{0, 0, 800, 600}, true, true);
+    IMWindow* window = owner.get();
     ASSERT_NE(window, nullptr);
     IMResourceManager* engine = GetResourceManager();
 
@@ -72,5 +73,4 @@ TEST(SoundFlow, TheFailureSoundEndsAndTheInstructionReachesItsLabel) {
     // A name that is no sound gives no stream, and playing it does nothing.
     EXPECT_EQ(engine->CreateSound(L"no such sound.ogg"), 0u);
     EXPECT_FALSE(engine->Play(0));
-    delete window;
 }

@@ -287,7 +287,7 @@ TEST_F(WayIn, HelpKeyDuringTheExerciseShowsTheDemonstrationAgain) {
 // closing itself after five seconds.
 TEST_F(WayIn, PlainHelpPageClosesItselfAfterFiveSeconds) {
     const DWORD start = platform::Clock::Milliseconds();
-    auto* page = new IMDialog(window, nullptr, 0);
+    auto* page = &window->Add<IMDialog>(nullptr, 0);
     bool closed = false;
     page->OnClose.connect([&](const IMEvent&) {
         closed = true;

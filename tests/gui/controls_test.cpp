@@ -37,7 +37,8 @@ DWORD PixelAt(int x, int y) {
 
 struct ControlsTest : ::testing::Test {
     void SetUp() override {
-        window = CreateMainWindow(L"controls", RECT{0, 0, 800, 600}, true, true);
+        windowOwner = CreateMainWindow(L"controls", RECT{0, 0, 800, 600}, true, true);
+        window = windowOwner.get();
         ASSERT_NE(window, nullptr);
         MakePicture(L"Btn", 60, 40, 0xFF2080C0);
         MakePicture(L"BtnNuv", 60, 40, 0xFF40A0E0);
@@ -46,13 +47,14 @@ struct ControlsTest : ::testing::Test {
         MakePicture(L"Floor", 800, 600, 0xFF808080);
         screen = CreateDialog(window, 0, 0, 800, 600, 0);
     }
-    void TearDown() override { delete window; }
+    void TearDown() override { windowOwner.reset(); }
     void Pass() { window->PumpOnce(); }
     void Move(int x, int y) { window->WindowProc(WM_MOUSEMOVE, 0, MAKELPARAM(x, y)); }
     void Press(int x, int y) { window->WindowProc(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y)); }
     void Release(int x, int y) { window->WindowProc(WM_LBUTTONUP, 0, MAKELPARAM(x, y)); }
     std::wstring Shown(IMButton* b) { return GetResourceManager()->GetTextureEntry(b->Slot())->name; }
 
+    std::unique_ptr<IMWindow> windowOwner;
     IMWindow* window = nullptr;
     IMDialog* screen = nullptr;
 };

@@ -213,7 +213,7 @@ TEST(Controls, FocusOnlyForFocusableControls) {
 TEST(Controls, DrawUpdateAndInvalidateInTheirOrder) {
     RecordingContainer parent;
     parent.lastMouse = {40, 30};
-    PlainControl c(&parent, RECT{0, 0, 10, 10}, 7);
+    PlainControl& c = parent.Add<PlainControl>(RECT{0, 0, 10, 10}, 7);
     ASSERT_EQ(parent.added.size(), 1u);
     EXPECT_EQ(parent.added[0].layer, 7);
 
@@ -235,7 +235,7 @@ TEST(Controls, DrawUpdateAndInvalidateInTheirOrder) {
 
 TEST(Controls, DisposeKeepsOnlyTheFocusSignalsAndLeavesDeletionToTheParent) {
     RecordingContainer parent;
-    auto* c = new PlainControl(&parent);
+    auto* c = &parent.Add<PlainControl>();
     SignalLog log(*c);
     c->Close();
     EXPECT_EQ(log.Take(), (Log{"Close:16"}));
@@ -252,7 +252,6 @@ TEST(Controls, DisposeKeepsOnlyTheFocusSignalsAndLeavesDeletionToTheParent) {
     // Closing twice must not hand the control to its parent twice: it would be deleted twice.
     c->Close();
     EXPECT_EQ(parent.removed.size(), 1u);
-    delete c;  // what the parent does at its next update
 }
 
 TEST(Controls, SlotsBoundToADestroyedControlAreNotCalled) {
@@ -276,7 +275,7 @@ TEST(Controls, SlotsBoundToADestroyedControlAreNotCalled) {
 
 TEST(Controls, HandlersMayDisconnectOrDisposeDuringAnEmission) {
     RecordingContainer parent;
-    auto* c = new PlainControl(&parent);
+    auto* c = &parent.Add<PlainControl>();
     std::vector<int> calls;
     IMConnection self;
     self = c->OnClick.connect([&](const IMMouseEvent&) {
@@ -306,5 +305,4 @@ TEST(Controls, HandlersMayDisconnectOrDisposeDuringAnEmission) {
     EXPECT_TRUE(calls.empty());
     EXPECT_EQ(parent.removed.size(), 1u);
     EXPECT_TRUE(c->IsPressed());
-    delete c;
 }

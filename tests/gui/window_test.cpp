@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "gui/control_ref.h"
 #include "platform/message_queue.h"
 #include "tests/support/sdl_input.h"
 
@@ -15,7 +16,7 @@ namespace {
 
 class Box : public IMViewControl<IMEmptyView> {
    public:
-    Box(IMContainer* parent, RECT r, std::string name, std::vector<std::string>* log)
+    Box(IMParent parent, RECT r, std::string name, std::vector<std::string>* log)
         : IMViewControl<IMEmptyView>(parent, 0), name(std::move(name)), log(log) {
         SetRect(r);
     }
@@ -38,11 +39,13 @@ struct WindowTest : ::testing::Test {
         platform::Message m;
         while (platform::MainQueue().Take(&m)) {
         }
-        window = CreateMainWindow(L"test", RECT{0, 0, 800, 600}, true, true);
+        windowOwner = CreateMainWindow(L"test", RECT{0, 0, 800, 600}, true, true);
+        window = windowOwner.get();
         ASSERT_NE(window, nullptr);
         window->NativeWindow()->SimulatePointer(false);
     }
-    void TearDown() override { delete window; }
+    void TearDown() override { windowOwner.reset(); }
+    std::unique_ptr<IMWindow> windowOwner;
     IMWindow* window = nullptr;
     std::vector<std::string> log;
 };
@@ -50,8 +53,8 @@ struct WindowTest : ::testing::Test {
 }  // namespace
 
 TEST_F(WindowTest, MessagesReachTheTreeAndCloseEndsTheLoop) {
-    auto* screen = new IMDialog(window, nullptr, 0);
-    auto* button = new Box(screen, {100, 100, 200, 200}, "button", &log);
+    auto* screen = &window->Add<IMDialog>(nullptr, 0);
+    auto* button = &screen->Add<Box>(RECT{100, 100, 200, 200}, "button", &log);
     int clicks = 0, keys = 0, closes = 0;
     button->OnClick.connect([&](const IMMouseEvent& e) {
         EXPECT_EQ(e.x, 150);
@@ -89,7 +92,7 @@ TEST_F(WindowTest, MessagesReachTheTreeAndCloseEndsTheLoop) {
 TEST_F(WindowTest, TheWindowWearsTheProgramsIcon) { EXPECT_EQ(window->NativeWindow()->IconWidth(), 64); }
 
 TEST_F(WindowTest, MinimisedWindowsUpdateAndRunTimersButDoNotDraw) {
-    new Box(window, {0, 0, 10, 10}, "box", &log);
+    window->Add<Box>(RECT{0, 0, 10, 10}, "box", &log);
     int fired = 0, updates = 0;
     unsigned id = window->AddTimer(0);
     window->ConnectTimer(id, [&](const IMEvent& e) {
@@ -120,9 +123,9 @@ TEST_F(WindowTest, MinimisedWindowsUpdateAndRunTimersButDoNotDraw) {
 }
 
 TEST_F(WindowTest, LeavingTheWindowReachesEveryHoveredControlInOnePass) {
-    auto* screen = new IMDialog(window, nullptr, 0);
-    auto* panel = new IMDialog(screen, nullptr, 0);
-    new Box(panel, {0, 0, 100, 100}, "leaf", &log);
+    auto* screen = &window->Add<IMDialog>(nullptr, 0);
+    auto* panel = &screen->Add<IMDialog>(nullptr, 0);
+    panel->Add<Box>(RECT{0, 0, 100, 100}, "leaf", &log);
     for (int i = 0; i < 3; ++i) window->PumpOnce();
 
     window->NativeWindow()->SimulatePointer(true, {50, 50});
@@ -154,8 +157,8 @@ TEST_F(WindowTest, TheLoopSleepsUntilInputOrTheNextTimer) {
 }
 
 TEST_F(WindowTest, AQuickTapThroughSdlClicksOnceAndADoubleClickArrives) {
-    auto* screen = new IMDialog(window, nullptr, 0);
-    auto* button = new Box(screen, {100, 100, 200, 200}, "button", &log);
+    auto* screen = &window->Add<IMDialog>(nullptr, 0);
+    auto* button = &screen->Add<Box>(RECT{100, 100, 200, 200}, "button", &log);
     int clicks = 0, doubles = 0;
     button->OnClick.connect([&](const IMMouseEvent&) { return long(++clicks); });
     button->OnDoubleClick.connect([&](const IMMouseEvent&) { return long(++doubles); });
@@ -182,10 +185,10 @@ TEST_F(WindowTest, AQuickTapThroughSdlClicksOnceAndADoubleClickArrives) {
 // A hand resting on the screen while a panel appears under it: the panel's button takes the
 // hover at once and the very next press and release, through SDL, with no move in between.
 TEST_F(WindowTest, APressWithoutAMoveReachesAButtonShownUnderThePointer) {
-    auto* screen = new IMDialog(window, nullptr, 0);
+    auto* screen = &window->Add<IMDialog>(nullptr, 0);
     const RECT panelRect{100, 100, 300, 300};
-    auto* panel = new IMDialog(screen, &panelRect, 0);
-    auto* button = new Box(panel, {20, 20, 80, 80}, "button", &log);
+    auto* panel = &screen->Add<IMDialog>(&panelRect, 0);
+    auto* button = &panel->Add<Box>(RECT{20, 20, 80, 80}, "button", &log);
     panel->Hide();
     int clicks = 0;
     button->OnClick.connect([&](const IMMouseEvent&) { return long(++clicks); });
@@ -235,4 +238,17 @@ TEST_F(WindowTest, TheSleepingLoopWakesForAPostedMessageAndForItsTimers) {
     done = true;
     watchdog.join();
     EXPECT_FALSE(watchdogFired) << "the loop slept through its timer";
+}
+
+// The window is the root: whoever made it owns it, and dropping it releases the whole tree at
+// once, closed or not, joined or not.
+TEST_F(WindowTest, DroppingTheWindowReleasesEveryControlAndEmptiesTheirHandles) {
+    IMDialog& screen = window->Add<IMDialog>(nullptr, 0);
+    window->PumpOnce();
+    const ControlRef<Box> joined = &screen.Add<Box>(RECT{0, 0, 10, 10}, "joined", &log);
+    window->PumpOnce();
+    const ControlRef<Box> joining = &screen.Add<Box>(RECT{0, 0, 10, 10}, "joining", &log);
+    const ControlRef<IMWindow> root = window;
+    windowOwner.reset();
+    EXPECT_FALSE(joined || joining || root);
 }

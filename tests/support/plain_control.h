@@ -2,13 +2,14 @@
 // children ask of it: enough to drive the control base and the rules without a display.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "gui/control.h"
 
 class PlainControl : public IMControl {
    public:
-    explicit PlainControl(IMContainer* parent = nullptr, RECT rect = {}, int layer = 0)
+    explicit PlainControl(IMParent parent = nullptr, RECT rect = {}, int layer = 0)
         : IMControl(parent, layer), rect_(rect) {}
 
     bool IsDirty() override { return dirty_; }
@@ -34,9 +35,9 @@ class PlainControl : public IMControl {
     bool dirty_ = false;
 };
 
+// It owns what it is given and keeps it to its own end: it never releases a removed child.
 class RecordingContainer : public IMContainer {
    public:
-    void AddChild(IMControl* child, int layer) override { added.push_back({child, layer}); }
     void RemoveChild(IMControl* child) override { removed.push_back(child); }
     long UpdateHover(const IMMouseEvent& e) override {
         hoverChecks.push_back(e);
@@ -49,7 +50,14 @@ class RecordingContainer : public IMContainer {
         int layer;
     };
     std::vector<Added> added;
+    std::vector<std::unique_ptr<IMControl>> owned;
     std::vector<IMControl*> removed;
     std::vector<IMMouseEvent> hoverChecks;
     POINT lastMouse{0, 0};
+
+   private:
+    void Adopt(std::unique_ptr<IMControl> child, std::uint64_t) override {
+        added.push_back({child.get(), child->JoinLayer()});
+        owned.push_back(std::move(child));
+    }
 };

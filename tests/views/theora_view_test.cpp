@@ -247,7 +247,7 @@ Played Play(IMAnimationBase<IMTheoraView>* film, std::int64_t limitMs = 10'000) 
 
 TEST(TheoraAnimation, PlaysTheFilmAtTwelveFramesASecondAndStopsAfterTwentySixFrameTimes) {
     IMDialog root(nullptr, nullptr, 0);
-    auto* film = new IMAnimationBase<IMTheoraView>(&root);
+    auto* film = &root.Add<IMAnimationBase<IMTheoraView>>();
     EXPECT_EQ(film->frameTime, 2400);
     ASSERT_TRUE(film->LoadFromMemory(Film26().data(), static_cast<int>(Film26().size())).ok());
     film->frameTime = 5000;
@@ -269,7 +269,7 @@ TEST(TheoraAnimation, PlaysTheFilmAtTwelveFramesASecondAndStopsAfterTwentySixFra
 // screen for ever.
 TEST(TheoraAnimation, FilmWithoutFramesStillStops) {
     IMDialog root(nullptr, nullptr, 0);
-    auto* film = new IMAnimationBase<IMTheoraView>(&root);
+    auto* film = &root.Add<IMAnimationBase<IMTheoraView>>();
     const std::vector<std::uint8_t> headersOnly = testfilm::Make(0);
     ASSERT_TRUE(film->LoadFromMemory(headersOnly.data(), static_cast<int>(headersOnly.size())).ok());
     EXPECT_EQ(film->GetFrame(), 0);
@@ -374,7 +374,7 @@ TEST(TheoraView, DamagedAndGarbageFilmsNeverCrash) {
 // A control whose film breaks while it plays is hidden and still stops on time.
 TEST(TheoraAnimation, FilmThatFailsWhilePlayingStillStops) {
     IMDialog root(nullptr, nullptr, 0);
-    auto* film = new IMAnimationBase<IMTheoraView>(&root);
+    auto* film = &root.Add<IMAnimationBase<IMTheoraView>>();
     const std::vector<std::uint8_t> broken = testfilm::Make(26, 12);
     ASSERT_TRUE(film->LoadFromMemory(broken.data(), static_cast<int>(broken.size())).ok());
     film->SetLastFrame(25);
@@ -400,7 +400,7 @@ namespace {
 // A film that does not even load: with its length set, the control still keeps time and stops.
 TEST(TheoraAnimation, FilmThatFailsToLoadKeepsItsLength) {
     IMDialog root(nullptr, nullptr, 0);
-    auto* film = new IMAnimationBase<IMTheoraView>(&root);
+    auto* film = &root.Add<IMAnimationBase<IMTheoraView>>();
     const std::vector<std::uint8_t> noise(3000, 0x5A);
     EXPECT_FALSE(film->LoadFromMemory(noise.data(), static_cast<int>(noise.size())).ok());
     film->SetLastFrame(25);

@@ -14,7 +14,7 @@ namespace {
 struct EditBarTest : WidgetTest {
     void SetUp() override {
         WidgetTest::SetUp();
-        bar = new IMEditBar(screen);
+        bar = &screen->Add<IMEditBar>();
         bar->SetRect(RECT{135, 460, 655, 480});  // the start screen's name bar
         Settle();
         bar->SetFocus(true);
@@ -133,7 +133,7 @@ TEST_F(EditBarTest, TheCaretBlinksOnlyWhileTheEditHasTheFocus) {
 }
 
 TEST_F(EditBarTest, UpAndDownAimAtTheRememberedColumn) {
-    IMTextEdit* lines = new IMTextEdit(screen);
+    IMTextEdit* lines = &screen->Add<IMTextEdit>();
     lines->SetRect(RECT{10, 10, 400, 200});
     lines->SetWordWrap(true);
     lines->SetText(L"abcdef\nab\nabcdef");  // lines start at 0, 7 and 10

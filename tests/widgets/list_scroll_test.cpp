@@ -16,7 +16,7 @@ struct ScrollTest : WidgetTest {
         WidgetTest::SetUp();
         // The start screen's bar: 14 x 240 beside a description 1000 pixels tall.
         const RECT r{500, 100, 514, 340};
-        bar = new IMScroll(screen, &r);
+        bar = &screen->Add<IMScroll>(&r);
         bar->SetRange(0, 1000);
         bar->SetPage(236);
         bar->OnPosition.connect([this](const IMEvent& e, int v) {
@@ -40,7 +40,7 @@ struct ScrollTest : WidgetTest {
 }  // namespace
 
 TEST_F(WidgetTest, ListLinesStackAndTheBandCoversTheClickedLine) {
-    auto* list = new IMList(screen);
+    auto* list = &screen->Add<IMList>();
     list->SetRect(RECT{200, 150, 500, 300});
     IMStaticText* first = list->AddItem(L"Принтер в классе");
     IMStaticText* second = list->AddItem(L"PDF");
@@ -67,6 +67,30 @@ TEST_F(WidgetTest, ListLinesStackAndTheBandCoversTheClickedLine) {
 
     // Closing the list takes its panel along.
     list->Close();
+    Settle();
+    EXPECT_EQ(screen->LiveChildCount(), 0u);
+}
+
+// The panel and the caret are siblings of the list and of the edit, not their children: when
+// one goes first, closed on its own, the list and the edit carry on without it.
+TEST_F(WidgetTest, AListAndAnEditCarryOnWhenTheirSiblingPartsHaveGone) {
+    auto* list = &screen->Add<IMList>();
+    list->SetRect(RECT{200, 150, 500, 300});
+    list->AddItem(L"PDF");
+    auto* edit = &screen->Add<IMTextEdit>();
+    Settle();
+    list->Panel()->Close();
+    edit->CaretPicture()->Close();
+    Settle();
+    EXPECT_EQ(list->AddItem(L"Учительская"), nullptr);
+    EXPECT_TRUE(list->Items().empty());
+    list->SetRect(RECT{0, 0, 100, 100});
+    EXPECT_EQ(edit->CaretPicture(), nullptr);
+    edit->SetFocus(true);
+    edit->SetText(L"ab");
+    edit->SetCaret(1);
+    list->Close();
+    edit->Close();
     Settle();
     EXPECT_EQ(screen->LiveChildCount(), 0u);
 }
@@ -171,22 +195,22 @@ TEST_F(ScrollTest, TheDraggedSliderStopsAtTheTrackEndsAndAnyReleaseEndsTheDrag) 
 
 TEST_F(WidgetTest, AnEditBarAndAListWithAScrollBarOnScreen) {
     CreatePicture(screen, 0, 0, L"DefaultBackGround", 0, 0xFFFFFFFF);
-    auto* edit = new IMEditBar(screen);
+    auto* edit = &screen->Add<IMEditBar>();
     edit->SetRect(RECT{135, 460, 655, 480});
     Settle();
     edit->SetFocus(true);
     Type(L"Иванова Маша, 2 «Б» класс");
 
-    auto* list = new IMList(screen);
+    auto* list = &screen->Add<IMList>();
     list->SetRect(RECT{200, 150, 480, 300});
     for (const wchar_t* name : {L"Принтер в классе", L"Учительская", L"PDF", L"Библиотека"}) list->AddItem(name);
     const RECT r{480, 150, 496, 300};
-    auto* scroll = new IMScroll(screen, &r);
+    auto* scroll = &screen->Add<IMScroll>(&r);
     scroll->SetRange(0, 400);
     scroll->SetPage(150);
     scroll->SetValue(80);
     const RECT below{200, 300, 480, 316};
-    auto* sideways = new IMScroll(screen, &below, IMScroll::Orientation::Horizontal);
+    auto* sideways = &screen->Add<IMScroll>(&below, IMScroll::Orientation::Horizontal);
     sideways->SetValue(50);
     Settle();
     // 16 high, arrows at both ends, the slider 248 * 10 / 100 wide at 16 + 248 * 50 / 100.

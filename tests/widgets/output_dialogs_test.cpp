@@ -22,7 +22,7 @@ struct PrinterDialog : WidgetTest {
 
 TEST_F(PrinterDialog, ListsPrintersInTheirOrderWithTheDefaultSelected) {
     platform::Printers::Override(platform::Printers::List{{L"A", L"B", L"C"}, L"B"});
-    auto* dialog = new IMSelectPrinterDialog(window);
+    auto* dialog = &window->Add<IMSelectPrinterDialog>();
     Settle();
     EXPECT_EQ(Lines(dialog), (std::vector<std::wstring>{L"A", L"B", L"C"}));
     ASSERT_NE(dialog->List()->Selected(), nullptr);
@@ -39,7 +39,7 @@ TEST_F(PrinterDialog, NothingSelectedGivesNoSurface) {
          {platform::Printers::List{}, platform::Printers::List{{L"A", L"C"}, L"B"},
           platform::Printers::List{{L"A"}, L""}}) {
         platform::Printers::Override(list);
-        auto* dialog = new IMSelectPrinterDialog(window);
+        auto* dialog = &window->Add<IMSelectPrinterDialog>();
         Settle();
         EXPECT_EQ(Lines(dialog), list.names);
         EXPECT_EQ(dialog->List()->Selected(), nullptr);
@@ -51,7 +51,7 @@ TEST_F(PrinterDialog, NothingSelectedGivesNoSurface) {
 
 TEST_F(PrinterDialog, CloseClosesIt) {
     platform::Printers::Override(platform::Printers::List{{L"A"}, L"A"});
-    auto* dialog = new IMSelectPrinterDialog(window);
+    auto* dialog = &window->Add<IMSelectPrinterDialog>();
     bool closed = false;
     dialog->OnClose.connect([&](const IMEvent&) {
         closed = true;
@@ -68,7 +68,7 @@ TEST_F(PrinterDialog, CloseClosesIt) {
 using SaveAsDialog = WidgetTest;
 
 TEST_F(SaveAsDialog, TheFocusPutsTypingIntoTheFileName) {
-    auto* dialog = new IMSaveAsDialog(window);
+    auto* dialog = &window->Add<IMSaveAsDialog>();
     dialog->SetFileName(L"/tmp/a.xls");
     dialog->SetFocus(true);
     Settle();

@@ -20,13 +20,14 @@ struct WidgetTest : ::testing::Test {
         platform::Message m;
         while (platform::MainQueue().Take(&m)) {
         }
-        window = CreateMainWindow(L"widgets", RECT{0, 0, 800, 600}, true, true);
+        windowOwner = CreateMainWindow(L"widgets", RECT{0, 0, 800, 600}, true, true);
+        window = windowOwner.get();
         ASSERT_NE(window, nullptr);
         screen = CreateDialog(window, 0, 0, 800, 600, 0);
     }
     void TearDown() override {
         platform::Clock::SetScale(1.0);
-        delete window;
+        windowOwner.reset();
     }
 
     // Children join their containers at the next update; two passes settle nested ones.
@@ -61,6 +62,7 @@ struct WidgetTest : ::testing::Test {
                                                  GetResourceManager()->Device()->ReadBackBuffer(), 800, 600);
     }
 
+    std::unique_ptr<IMWindow> windowOwner;
     IMWindow* window = nullptr;
     IMDialog* screen = nullptr;
 };
