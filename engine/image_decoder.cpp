@@ -73,9 +73,10 @@ void PngFree(png_structp, png_voidp block) { std::free(block); }
 }
 
 // Asks `allocate` for the picture's texture, keeping it or its error in the state: nothing of the
-// call outlives it, so a later jump passes no destructor.
+// call outlives it, so a later jump passes no destructor. Never inlined, so that the result's
+// string stays out of the frame that holds the recovery point.
 template <class State>
-bool TakeTexture(State* s, const TextureAllocator& allocate, int width, int height) {
+[[gnu::noinline]] bool TakeTexture(State* s, const TextureAllocator& allocate, int width, int height) {
     platform::Result<std::unique_ptr<platform::Texture>> texture = allocate(width, height);
     if (!texture) {
         s->allocationError = std::move(texture).error();
