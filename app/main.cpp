@@ -3,6 +3,7 @@
 // and at the end the pupil's results written and the window closed.
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -21,23 +22,22 @@ int main(int argc, char** argv) {
     const CommandLine line =
         ParseCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), currentFolder);
     if (const int status = AnswerCommandLine(line); status >= 0) return status;
-    if (!line.resultsFolder.empty()) IMAppBase::UseResultsFolder(platform::text::FromUtf8(line.resultsFolder));
+    AppOptions options;
+    options.windowed = line.windowed;
+    options.resultsFolder = platform::text::FromUtf8(line.resultsFolder);
 
     // Fontconfig reads its caches while SDL opens the window.
     platform::PrepareFontLookup();
-    App* app = nullptr;
+    std::unique_ptr<App> app;
     try {
-        app = App::Instance(kAppTitle, line.windowed);
+        app = App::Make(kAppTitle, options);
     } catch (const std::exception& e) {
         platform::Debug::Print(std::string("cannot start: ") + e.what());
         return 1;
     }
-    if (!app->Window()) {  // the reason is already on standard error
-        IMAppBase::Shutdown();
-        return 1;
-    }
+    if (!app || !app->Window()) return 1;  // the reason is already on standard error
     app->ShowStartScreen();
     RunMessageLoop(app->Window());
-    IMAppBase::Shutdown();
+    app->Shutdown();
     return 0;
 }

@@ -39,8 +39,9 @@ Picture HeadlessStartScreen(POINT* startButton) {
     const char* display = std::getenv("SDL_VIDEODRIVER");
     const std::string saved = display ? display : "";
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    App::UseHiddenWindow(true);
-    App* app = App::Instance(kAppTitle, false);
+    AppOptions options;
+    options.hiddenWindow = true;
+    std::unique_ptr<App> app = App::Make(kAppTitle, options);
     Picture pixels;
     if (app && app->Window()) {
         app->ShowStartScreen();
@@ -51,8 +52,7 @@ Picture HeadlessStartScreen(POINT* startButton) {
         engine_link::ReleaseTexture(slot);
         *startButton = {690 + size.right / 2, 450 + size.bottom / 2};
     }
-    IMAppBase::Shutdown();
-    App::UseHiddenWindow(false);
+    app.reset();
     setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
     return pixels;
 }

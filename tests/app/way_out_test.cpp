@@ -115,7 +115,9 @@ TEST_F(WayOut, RetryThenStartWithANewNameMakesANewWorkbookForTheSameFile) {
     ASSERT_NE(app->Workbook(), nullptr);
     EXPECT_EQ(app->Workbook()->GetFileName(), path);
     EXPECT_EQ(app->Workbook()->SheetName(), L"Ольга");
-    // Ivan's rows were kept in the file when his workbook was replaced.
+    // Ivan's rows were kept in the file when his workbook was replaced (handed to the results
+    // thread, which writes them while the next pass begins).
+    ASSERT_TRUE(app->Forwarder()->WaitUntilMerged(std::chrono::seconds(30)));
     EXPECT_FALSE(ResultsBook(path, L"Иван").Rows().empty());
 }
 
