@@ -207,7 +207,10 @@ class Program {
             if (err >= 0) dup2(err, 2);
             close(out[0]);
             setenv("SDL_VIDEODRIVER", "x11", 1);
-            setenv("VORLEN_STARTUP_TIMING", "1", 1);
+            // The probe says when the first frame is out; a sanitized program lets it load first.
+            setenv("LD_PRELOAD", VORLEN_FIRST_FRAME_PROBE, 1);
+            const char* asan = std::getenv("ASAN_OPTIONS");
+            setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":verify_asan_link_order=0").c_str(), 1);
             setenv("VORLEN_RESULTS_FOLDER", resultsFolder.c_str(), 1);
             // The results journal too stays inside the test's folder.
             setenv("XDG_DATA_HOME", (resultsFolder + "/.data").c_str(), 1);
