@@ -3,7 +3,10 @@
 // default that means "as the installed program does".
 #pragma once
 
+#include <functional>
 #include <string>
+
+#include "platform/printing.h"
 
 struct AppOptions {
     // An ordinary 800 x 600 window instead of the full screen (--window).
@@ -15,4 +18,7 @@ struct AppOptions {
     std::wstring resultsFolder;
     // The results journal's folder; empty: the user's data folder.
     std::string journalFolder;
+    // The printers the printer dialog lists, asked each time it opens; empty: the ones CUPS
+    // lists (platform::Printers::Get).
+    std::function<platform::Printers::List()> printers;
 };

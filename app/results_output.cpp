@@ -16,6 +16,7 @@ void IMAppBase::ShowPrintDialog() {
     if (!workbook_ || !window_) return;
     auto* dialog = new IMSelectPrinterDialog(window_);
     printDialog_ = dialog;
+    dialog->ListPrinters(options_.printers ? options_.printers() : platform::Printers::Get());
     dialog->OnClose.connect([this, dialog](const IMEvent&) {
         if (printDialog_ == dialog) printDialog_ = nullptr;
         return 0L;

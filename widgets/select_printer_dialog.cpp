@@ -20,11 +20,6 @@ IMSelectPrinterDialog::IMSelectPrinterDialog(IMContainer* parent) : IMDialog(par
 
     list_ = new IMList(this);
     list_->SetRect(RECT{30, 58, 330, 158});
-    const platform::Printers::List printers = platform::Printers::Get();
-    for (const std::wstring& name : printers.names) {
-        IMStaticText* line = list_->AddItem(name);
-        if (!printers.defaultName.empty() && name == printers.defaultName) list_->Select(line);
-    }
 
     printButton_ =
         CreateButton(this, 30, 179, L"PrintButton", L"PrintButton", L"PrintButtonNuv", L"PrintButtonKlick", 0);
@@ -34,6 +29,13 @@ IMSelectPrinterDialog::IMSelectPrinterDialog(IMContainer* parent) : IMDialog(par
 }
 
 IMSelectPrinterDialog::~IMSelectPrinterDialog() = default;
+
+void IMSelectPrinterDialog::ListPrinters(const platform::Printers::List& printers) {
+    for (const std::wstring& name : printers.names) {
+        IMStaticText* line = list_->AddItem(name);
+        if (!printers.defaultName.empty() && name == printers.defaultName) list_->Select(line);
+    }
+}
 
 std::unique_ptr<platform::PrintSurface> IMSelectPrinterDialog::CreatePrinterDC() const {
     IMStaticText* line = list_->Selected();

@@ -24,6 +24,8 @@
 // closes its caret too. GUI thread only.
 #pragma once
 
+#include <optional>
+
 #include "gui/picture.h"
 #include "views/text_view.h"
 
@@ -70,4 +72,8 @@ class IMTextEdit : public IMStaticPictureBase<IMTextView> {
     IMWindow* timerOwner_ = nullptr;  // the window whose timer blinks the caret
     IMPicture* caretPicture_ = nullptr;
     wchar_t pendingHighSurrogate_ = 0;  // first half of a pair still waiting for its second
+    // The column that up and down aim for. It is taken from the caret on the first key that
+    // reaches the edit and renewed only by left and right, so a run of up and down keeps aiming
+    // at the same column.
+    std::optional<int> rememberedColumn_;
 };

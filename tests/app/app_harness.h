@@ -69,7 +69,7 @@ class AppHarness : public ::testing::Test {
     }
 
     // What the tests' application is made with: a hidden window, the test's own folders.
-    AppOptions Options() {
+    virtual AppOptions Options() {
         AppOptions options;
         options.hiddenWindow = true;
         options.resultsFolder = results.Wide("");
