@@ -3,7 +3,6 @@
 #include <boost/bind/bind.hpp>
 
 #include "app/report_rows.h"
-#include "app/vorlen_dlg.h"
 
 using boost::placeholders::_1;
 
@@ -19,7 +18,7 @@ const std::wstring kDescription =
 
 App::App() { SetInfo(L"00357", L"Игра «Ворлен»", kDescription); }
 
-App::~App() = default;
+App::~App() { Shutdown(); }
 
 void App::RegisterScreens() { AddScreen(L"Dialog1", boost::bind(&App::BuildExercise, this, _1)); }
 
@@ -30,12 +29,12 @@ void App::BuildExercise(IMDialog* dialog) {
         if (exerciseDialog_ == dialog) exerciseDialog_.Reset();
         return 0L;
     });
-    BuildBoards(dialog, &counters_);
+    BuildBoards(dialog, &counters_, &episodes_);
 }
 
 void App::FinishExercise() {
     ShowPraiseAt(137, 100);
-    episodes::Reset();
+    episodes_.Reset();
     AddReportRow(report::kWrongSequence, std::to_wstring(counters_.wrongSequence), report::kNumber);
     AddReportRow(report::kWrongExtra, std::to_wstring(counters_.wrongExtra), report::kNumber);
     AddReportRow(report::kGrabMiss, std::to_wstring(counters_.grabMiss), report::kNumber);

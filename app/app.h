@@ -5,10 +5,12 @@
 
 #include "app/exercise_rules.h"
 #include "app/im_app.h"
+#include "app/vorlen_dlg.h"
 
 class App : public IMApp<App> {
    public:
     App();
+    // Shuts down first: the boards leave the episode chain while it still exists.
     ~App() override;
 
     void RegisterScreens() override;
@@ -26,12 +28,14 @@ class App : public IMApp<App> {
     void FinishExercise();
 
     const exercise::ExerciseCounters& Counters() const { return counters_; }
+    const EpisodeChain& Episodes() const { return episodes_; }
     IMDialog* ExerciseDialog() const { return exerciseDialog_.Get(); }
     IMDialog* InstructionDialog() const { return instructionDialog_.Get(); }
     bool PromptShown() const { return promptShown_; }
 
    private:
     exercise::ExerciseCounters counters_;
+    EpisodeChain episodes_{[this] { FinishExercise(); }};
     ControlRef<IMDialog> exerciseDialog_;
     ControlRef<IMDialog> instructionDialog_;
     bool promptShown_ = false;

@@ -1,7 +1,6 @@
 #include "app/im_app.h"
 
 #include <boost/bind/bind.hpp>
-#include <boost/signals2/shared_connection_block.hpp>
 #include <cstdlib>
 #include <ctime>
 
@@ -23,14 +22,9 @@ using boost::placeholders::_1;
 
 namespace {
 
-IMAppBase* g_app = nullptr;
-int g_uses = 0;
-bool g_hiddenWindow = false;
-std::wstring g_resultsFolder;  // empty: the folder ResultsFolder finds
-std::string g_journalFolder;   // empty: the user's data folder
-
-// Keeps the F1 overlay's close slot silent for the key that opened the overlay.
-boost::signals2::shared_connection_block g_overlayBlock;
+// Not state of the program but the way Instance() finds the one object main owns: set and
+// cleared by that object itself, and read only on the GUI thread.
+IMAppBase* g_current = nullptr;
 
 constexpr DWORD kTextColour = 0xFF072134;
 
@@ -50,64 +44,56 @@ void WriteResultsForGood(IMAppBase* app, bool notice) {
 
 // [SECTION] The object and its uses
 
-IMAppBase::IMAppBase() = default;
+IMAppBase::IMAppBase() {
+    if (!g_current) g_current = this;
+}
 
 IMAppBase::~IMAppBase() {
-    g_overlayBlock = boost::signals2::shared_connection_block();
+    Shutdown();
+    overlayBlock_ = boost::signals2::shared_connection_block();
     overlayCloseConnection_.disconnect();
-    if (g_app == this) {
-        g_app = nullptr;
-        g_uses = 0;
-    }
+    if (g_current == this) g_current = nullptr;
 }
 
-IMAppBase* IMAppBase::Current() { return g_app; }
-int IMAppBase::UseCount() { return g_uses; }
+IMAppBase* IMAppBase::Current() { return g_current; }
 
-IMAppBase* IMAppBase::Acquire() {
-    ++g_uses;
-    return g_app;
+bool IMAppBase::RefuseSecond() {
+    if (!g_current) return false;
+    platform::Debug::Print("an application object is already running; the program has one window");
+    return true;
 }
 
-void IMAppBase::UseHiddenWindow(bool hidden) { g_hiddenWindow = hidden; }
-void IMAppBase::UseResultsFolder(const std::wstring& folder) { g_resultsFolder = folder; }
-void IMAppBase::UseJournalFolder(const std::string& folder) { g_journalFolder = folder; }
-
-void IMAppBase::Start(IMAppBase* app, const std::wstring& title, bool windowed) {
-    g_app = app;
+void IMAppBase::Start(const std::wstring& title, const AppOptions& options) {
+    options_ = options;
     // The results thread starts with the passes an earlier run could not write.
-    app->forwarder_ = std::make_unique<ResultsForwarder>(
-        ResultsJournal(g_journalFolder.empty() ? ResultsJournal::DefaultFolder() : g_journalFolder));
-    app->window_ = CreateMainWindow(title, RECT{0, 0, 800, 600}, windowed || g_hiddenWindow, g_hiddenWindow);
-    if (app->window_) {
-        app->window_->OnKeyDown.connect(boost::bind(&IMAppBase::OnHelpKey, app, _1));
-        app->window_->OnKeyDown.connect(boost::bind(&IMAppBase::OnMenuKey, app, _1));
-        app->window_->OnKeyDown.connect(boost::bind(&IMAppBase::OnCreditsKey, app, _1));
+    forwarder_ = std::make_unique<ResultsForwarder>(
+        ResultsJournal(options_.journalFolder.empty() ? ResultsJournal::DefaultFolder() : options_.journalFolder));
+    window_ = CreateMainWindow(title, RECT{0, 0, 800, 600}, options_.windowed || options_.hiddenWindow,
+                               options_.hiddenWindow);
+    if (window_) {
+        window_->OnKeyDown.connect(boost::bind(&IMAppBase::OnHelpKey, this, _1));
+        window_->OnKeyDown.connect(boost::bind(&IMAppBase::OnMenuKey, this, _1));
+        window_->OnKeyDown.connect(boost::bind(&IMAppBase::OnCreditsKey, this, _1));
         // A desktop session that ends under the program takes the display with it, and the
         // process ends without passing through Shutdown: the rows are written first.
-        platform::Window::OnDisplayLost([] {
-            if (g_app) WriteResultsForGood(g_app, false);
-        });
+        platform::Window::OnDisplayLost([this] { WriteResultsForGood(this, false); });
     }
-    app->title_ = title;
-    app->RegisterScreens();
+    title_ = title;
+    RegisterScreens();
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 }
 
 void IMAppBase::Shutdown() {
-    IMAppBase* app = g_app;
-    if (!app) return;
-    --g_uses;
+    if (shutDown_) return;
+    shutDown_ = true;
     // Every way out passes here (the Close button, Alt+F4, the desktop's logout), and closing
     // the window disposes the screens without their close handlers: the pupil's rows are
     // written now.
-    WriteResultsForGood(app, true);
-    platform::Window::OnDisplayLost(nullptr);
-    // The process ends here, so the object goes whoever else once asked for it (the boards
-    // do, on this thread, and run no more): the sound threads and the engine stop with the
-    // window instead of playing on into the process's exit.
-    app->window_.reset();
-    delete app;
+    WriteResultsForGood(this, true);
+    if (window_) platform::Window::OnDisplayLost(nullptr);  // set by Start with the window
+    // The sound threads and the engine stop with the window instead of playing on into the
+    // process's exit.
+    window_.reset();
 }
 
 void IMAppBase::SetInfo(const std::wstring& number, const std::wstring& name, const std::wstring& description) {
@@ -197,7 +183,7 @@ void IMAppBase::OpenResultsBook(const std::wstring& pupil) {
     if (workbook_) workbook_->Save();
     workbook_.reset();
     if (pupil.empty()) return;
-    const std::wstring folder = ResultsFolder(g_resultsFolder);
+    const std::wstring folder = ResultsFolder(options_.resultsFolder);
     workbook_ = std::make_unique<ResultsBook>(folder + title_ + L".xls", pupil, forwarder_.get());
 }
 
@@ -236,16 +222,16 @@ bool IMAppBase::SaveResultsAs(const std::wstring& path) {
 // [SECTION] Keys and the exit menu
 
 long IMAppBase::OnHelpKey(const IMKeyboardEvent& e) {
-    if (overlayCloseConnection_.connected() && g_overlayBlock.blocking()) g_overlayBlock.unblock();
+    if (overlayCloseConnection_.connected() && overlayBlock_.blocking()) overlayBlock_.unblock();
     if (instructionShown_ || e.wParam != VK_F1 || !window_) return 0;
     ++extraInstructionCalls_;
     IMDialog* overlay = &window_->Add<IMDialog>(nullptr, 0);
     overlayCloseConnection_.disconnect();
-    g_overlayBlock = boost::signals2::shared_connection_block();
+    overlayBlock_ = boost::signals2::shared_connection_block();
     // Bound to the overlay itself (a trackable control), so the slot dies with it whichever way
     // it ends.
     overlayCloseConnection_ = window_->OnKeyDown.connect(boost::bind(&IMAppBase::CloseHelpOverlay, this, overlay));
-    g_overlayBlock = boost::signals2::shared_connection_block(overlayCloseConnection_);
+    overlayBlock_ = boost::signals2::shared_connection_block(overlayCloseConnection_);
     instructionShown_ = true;
     ShowInstruction(overlay);
     return 0;

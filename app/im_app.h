@@ -1,10 +1,12 @@
 // The application object: the one object that knows the order of the screens, the global keys
 // (F1 the instruction again, F12 the exit menu), the pupil and the results workbook.
 //
-// IMApp<T> makes the single object of the program's own class T on the first Instance() and
-// counts every later call as another use; IMAppBase holds everything else. Screens are
-// dialogs, children of the one window, built by the virtual slots below; a screen ends by
-// Close, and its OnClose runs NextScreen.
+// IMApp<T>::Make makes the object of the program's own class T with its window, for its caller
+// to own (main, or a test); Instance() then finds that object until it goes. IMAppBase holds
+// everything else. What differs between the program, a test and a benchmark (the window's
+// kind, the folders) comes in an AppOptions when the object is made. Screens are dialogs,
+// children of the one window, built by the virtual slots below; a screen ends by Close, and
+// its OnClose runs NextScreen.
 //
 //   start screen --Start--> instruction --closed--> "Dialog1" (the exercise) --closed-->
 //   results (no screen left) --Retry--> start screen          F12: exit menu on top of any
@@ -17,12 +19,14 @@
 #pragma once
 
 #include <boost/function.hpp>
+#include <boost/signals2/shared_connection_block.hpp>
 #include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
 
+#include "app/app_options.h"
 #include "core/signal.h"
 #include "gui/control_ref.h"
 #include "gui/dialog.h"
@@ -44,6 +48,7 @@ class IMAppBase {
     using ScreenBuilder = boost::function<void(IMDialog*)>;
 
     IMAppBase();
+    // Shuts down when that has not happened yet.
     virtual ~IMAppBase();
     IMAppBase(const IMAppBase&) = delete;
     IMAppBase& operator=(const IMAppBase&) = delete;
@@ -135,25 +140,20 @@ class IMAppBase {
     IMDialog* DescriptionContent() const { return startScreen_ ? descriptionContent_.Get() : nullptr; }
     const boost::function<void()>& OptionsCallback() const { return optionsCallback_; }
 
-    // The application object, or null before the first Instance.
+    const AppOptions& Options() const { return options_; }
+
+    // The application object while it lives, else null.
     static IMAppBase* Current();
-    static int UseCount();
-    // The end of the program: saves the workbook, drops the window (which releases every
-    // control and stops sound and engine) and deletes the application object.
-    static void Shutdown();
-    // Tests: the next first Instance opens a hidden window.
-    static void UseHiddenWindow(bool hidden);
-    // Workbooks go into `folder` (made when missing) instead of the one ResultsFolder finds:
-    // the command line's --results-folder, or a test's own folder; empty restores it.
-    static void UseResultsFolder(const std::wstring& folder);
-    // Tests: the results journal is kept in `folder` instead of the user's data folder; empty
-    // restores it.
-    static void UseJournalFolder(const std::string& folder);
+    // The end of the program: saves the workbook and closes the window (which stops sound and
+    // engine). Once only; the object's owner lets it go afterwards. The program's class calls
+    // it in its own destructor too, so that the screens go while all of it still exists.
+    void Shutdown();
 
    protected:
-    // The first Instance: opens the window, connects the keys, registers the screens.
-    static void Start(IMAppBase* app, const std::wstring& title, bool windowed);
-    static IMAppBase* Acquire();
+    // Make: opens the window, connects the keys, registers the screens.
+    void Start(const std::wstring& title, const AppOptions& options);
+    // True, said on standard error, while an application object lives.
+    static bool RefuseSecond();
 
     // The program hides the mouse pointer at most once at a time, so that however often the
     // screens show it, one hide is undone by one show.
@@ -166,6 +166,8 @@ class IMAppBase {
     // overlay, one already closed, or null (one that is gone).
     void CloseInstructionOverlay(IMDialog* overlay);
 
+    AppOptions options_;
+    bool shutDown_ = false;
     boost::function<void()> optionsCallback_;
     ControlRef<IMDialog> exitMenu_;
     std::unique_ptr<IMWindow> window_;
@@ -173,6 +175,8 @@ class IMAppBase {
     std::map<std::wstring, ScreenBuilder> screens_;
     ControlRef<IMDialog> currentScreen_;
     IMConnection overlayCloseConnection_;
+    // Keeps the F1 overlay's close slot silent for the key that opened the overlay.
+    boost::signals2::shared_connection_block overlayBlock_;
     // Before the workbook, which hands its passes to it: it goes after the workbook.
     std::unique_ptr<ResultsForwarder> forwarder_;
     std::unique_ptr<ResultsBook> workbook_;
@@ -202,10 +206,15 @@ class IMAppBase {
 template <class T>
 class IMApp : public IMAppBase {
    public:
-    // The application object, made with its window on the first call (title and windowed count
-    // only then). Every call is one more use.
-    static T* Instance(const std::wstring& title, bool windowed) {
-        if (!Current()) Start(new T, title, windowed);
-        return static_cast<T*>(Acquire());
+    // The application object with its window (raises std::exception when the window's device
+    // cannot be made). The program has one window: null, said on standard error, while another
+    // application object lives.
+    static std::unique_ptr<T> Make(const std::wstring& title, const AppOptions& options) {
+        if (RefuseSecond()) return nullptr;
+        auto app = std::make_unique<T>();
+        app->Start(title, options);
+        return app;
     }
+    // The object Make made, while its owner keeps it; else null.
+    static T* Instance() { return static_cast<T*>(Current()); }
 };

@@ -2,6 +2,7 @@
 // window (full screen, or an ordinary window with --window), the start screen, the main loop,
 // and at the end the pupil's results written and the window closed.
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -19,17 +20,16 @@ int main(int argc, char** argv) {
     const CommandLine line =
         ParseCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), currentFolder);
     if (const int status = AnswerCommandLine(line); status >= 0) return status;
-    if (!line.resultsFolder.empty()) IMAppBase::UseResultsFolder(platform::text::FromUtf8(line.resultsFolder));
+    AppOptions options;
+    options.windowed = line.windowed;
+    options.resultsFolder = platform::text::FromUtf8(line.resultsFolder);
 
     // Fontconfig reads its caches while SDL opens the window.
     platform::PrepareFontLookup();
-    App* app = App::Instance(kAppTitle, line.windowed);
-    if (!app->Window()) {  // the reason is already on standard error
-        IMAppBase::Shutdown();
-        return 1;
-    }
+    std::unique_ptr<App> app = App::Make(kAppTitle, options);
+    if (!app || !app->Window()) return 1;  // the reason is already on standard error
     app->ShowStartScreen();
     RunMessageLoop(app->Window());
-    IMAppBase::Shutdown();
+    app->Shutdown();
     return 0;
 }

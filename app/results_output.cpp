@@ -15,6 +15,7 @@ void IMAppBase::ShowPrintDialog() {
     if (!workbook_ || !window_) return;
     auto* dialog = &window_->Add<IMSelectPrinterDialog>();
     printDialog_ = dialog;
+    dialog->ListPrinters(options_.printers ? options_.printers() : platform::Printers::Get());
     dialog->OnClose.connect([this, dialog](const IMEvent&) {
         if (printDialog_ == dialog) printDialog_.Reset();
         return 0L;

@@ -2,8 +2,8 @@
 
 #include <boost/bind/bind.hpp>
 #include <cstdlib>
+#include <utility>
 
-#include "app/app.h"
 #include "engine/resource_manager.h"
 #include "gui/creation.h"
 #include "platform/clock.h"
@@ -17,13 +17,8 @@ namespace {
 
 constexpr DWORD kOpaque = 0xFFFFFFFF;
 
-// Boards are built within one millisecond, and a generator seeded again and again with the
-// same tick count repeats itself: every board would deal its cards exactly alike. Each seeding
-// therefore adds the number of seedings so far.
-void SeedFromTickCount() {
-    static unsigned seedings = 0;
-    std::srand(static_cast<unsigned>(platform::Clock::TickCount()) + seedings++);
-}
+// The sounds of the chain, so closing the exercise can silence them.
+constexpr int kChainSounds[] = {146, 147, 148, 139, 140, 141, 142, kSecondEpisodeOpening, kFailureSound};
 
 }  // namespace
 
@@ -39,7 +34,7 @@ VorlenDlg::VorlenDlg(IMParent parent, const RECT& rect)
 VorlenDlg::~VorlenDlg() {
     for (IMConnection& c : cardConnections_) c.disconnect();
     bellConnection_.disconnect();
-    episodes::Forget(this);
+    if (chain_) chain_->Forget(this);
 }
 
 IMPicture* VorlenDlg::AddBackground(const std::wstring& name) {
@@ -55,7 +50,10 @@ IMButton* VorlenDlg::AddBell(const std::wstring& normal, const std::wstring& dis
 }
 
 IMPicture* VorlenDlg::AddCard(int x, int y, const std::wstring& name, int cardNumber) {
-    SeedFromTickCount();
+    if (chain_)
+        chain_->SeedForDeal();
+    else
+        std::srand(static_cast<unsigned>(platform::Clock::TickCount()) + static_cast<unsigned>(cardCount_));
     ++cardCount_;
     IMPicture* picture = CreatePicture(this, 0, 0, name, baseLayer_ + 2, kOpaque);
     MoveTo(picture, x, y);
@@ -122,16 +120,16 @@ long VorlenDlg::OnBell(const IMMouseEvent& e) {
     bellConnection_.disconnect();
     dragged_ = nullptr;
     bell->Disable();
-    episodes::Praise();
+    if (chain_) chain_->Praise();
     return 0;
 }
 
 // [SECTION] Building the exercise
 
-void BuildBoards(IMDialog* dialog, ExerciseCounters* counters) {
-    episodes::Stop();
-    episodes::Reset();
-    SeedFromTickCount();
+void BuildBoards(IMDialog* dialog, ExerciseCounters* counters, EpisodeChain* chain) {
+    chain->Stop();
+    chain->Reset();
+    chain->SeedForDeal();
     RandomFreeIndex positions;
     // Built in this order so that the first episode's board, built last, lies on top.
     constexpr int kBuildOrder[] = {1, 2, 3, 0};
@@ -140,6 +138,7 @@ void BuildBoards(IMDialog* dialog, ExerciseCounters* counters) {
         const int b = kEpisodes[episode].base;
         VorlenDlg* board = &dialog->Add<VorlenDlg>(BoardRect);
         board->SetCounters(counters);
+        board->SetChain(chain);
         IMPicture* background = board->AddBackground(ResourceName(BoardPicture(b)));
         background->OnClick.connect([counters](const IMMouseEvent&) {
             if (counters) ++counters->grabMiss;
@@ -157,89 +156,78 @@ void BuildBoards(IMDialog* dialog, ExerciseCounters* counters) {
         positions.Clear();
         boards[episode] = board;
     }
-    episodes::Begin(boards);
-    // The chain must not outlive its boards, however the exercise ends.
-    dialog->OnClose.connect([](const IMEvent&) {
-        episodes::Stop();
+    chain->Begin(boards);
+    // The chain must not keep its boards, however the exercise ends.
+    dialog->OnClose.connect([chain](const IMEvent&) {
+        chain->Stop();
         return 0L;
     });
 }
 
 // [SECTION] The episode chain
 
-namespace episodes {
-namespace {
+EpisodeChain::EpisodeChain(std::function<void()> finished) : finished_(std::move(finished)) {}
 
-std::array<VorlenDlg*, 4> g_boards{};
-int g_index = 0;
-std::vector<IMConnection> g_connections;  // ended slots of the chain's sounds
+EpisodeChain::~EpisodeChain() { Stop(); }
 
-// The sounds of the chain, so closing the exercise can silence them.
-constexpr int kChainSounds[] = {146, 147, 148, 139, 140, 141, 142, kSecondEpisodeOpening, kFailureSound};
-
-void Advance();
-void Narrate();
+void EpisodeChain::SeedForDeal() { std::srand(static_cast<unsigned>(platform::Clock::TickCount()) + seedings_++); }
 
 // Plays a sound of the chain and runs `next` at its end. A sound that cannot be played does
 // not stop the exercise: `next` runs at once.
 template <class Next>
-void PlayThen(int sound, Next next) {
+void EpisodeChain::PlayThen(int sound, Next next) {
     IMResourceManager* engine = GetResourceManager();
     const DWORD id = engine ? engine->CreateSound(exercise::ResourceName(sound)) : 0;
     if (id != 0) {
-        g_connections.push_back(engine->ConnectEnded(id, [next](DWORD) {
+        connections_.push_back(engine->ConnectEnded(id, [next](DWORD) {
             next();
             return 0L;
         }));
         if (engine->Play(id)) return;
-        g_connections.back().disconnect();
+        connections_.back().disconnect();
     }
     next();
 }
 
-void Narrate() {
-    if (g_index < 0 || g_index >= kEpisodeCount) return;
-    PlayThen(kEpisodes[g_index].narration, [] { Advance(); });
+void EpisodeChain::Narrate() {
+    if (index_ < 0 || index_ >= kEpisodeCount) return;
+    PlayThen(kEpisodes[index_].narration, [this] { Advance(); });
 }
 
-void Advance() {
-    if (g_index < 0 || g_index >= kEpisodeCount || !g_boards[g_index]) return;  // the exercise has closed
-    if (g_index == kEpisodeCount - 1) {
-        if (g_boards[g_index]) g_boards[g_index]->Disable();
-        App::Instance(L"Application", true)->FinishExercise();
+void EpisodeChain::Advance() {
+    if (index_ < 0 || index_ >= kEpisodeCount || !boards_[index_]) return;  // the exercise has closed
+    if (index_ == kEpisodeCount - 1) {
+        boards_[index_]->Disable();
+        if (finished_) finished_();
     } else {
-        if (g_boards[g_index]) g_boards[g_index]->Hide();
-        if (g_boards[g_index + 1]) g_boards[g_index + 1]->Show();
-        ++g_index;
+        boards_[index_]->Hide();
+        if (boards_[index_ + 1]) boards_[index_ + 1]->Show();
+        ++index_;
     }
-    if (g_index == 1) {
+    if (index_ == 1) {
         IMResourceManager* engine = GetResourceManager();
         if (engine) engine->Play(engine->CreateSound(exercise::ResourceName(kSecondEpisodeOpening)));
     }
 }
 
-}  // namespace
+VorlenDlg* EpisodeChain::Board(int episode) const {
+    return episode >= 0 && episode < kEpisodeCount ? boards_[episode] : nullptr;
+}
 
-int Index() { return g_index; }
-
-VorlenDlg* Board(int episode) { return episode >= 0 && episode < kEpisodeCount ? g_boards[episode] : nullptr; }
-
-void Begin(const std::array<VorlenDlg*, 4>& boards) { g_boards = boards; }
-
-void Forget(VorlenDlg* board) {
-    for (VorlenDlg*& b : g_boards)
+void EpisodeChain::Forget(VorlenDlg* board) {
+    for (VorlenDlg*& b : boards_)
         if (b == board) b = nullptr;
 }
 
-void Praise() {
-    if (g_index >= kEpisodeCount) return;
-    PlayThen(kEpisodes[g_index].praiseSound, [] { Narrate(); });
+void EpisodeChain::Praise() {
+    if (index_ >= kEpisodeCount) return;
+    PlayThen(kEpisodes[index_].praiseSound, [this] { Narrate(); });
 }
 
-void Stop() {
-    for (IMConnection& c : g_connections) c.disconnect();
-    g_connections.clear();
-    if (g_boards != std::array<VorlenDlg*, 4>{}) {
+void EpisodeChain::Stop() {
+    for (IMConnection& c : connections_) c.disconnect();
+    connections_.clear();
+    if (boards_ != std::array<VorlenDlg*, 4>{}) {
         if (IMResourceManager* engine = GetResourceManager()) {
             for (int sound : kChainSounds) {
                 // Only sounds that exist: stopping must not load anything.
@@ -248,9 +236,5 @@ void Stop() {
             }
         }
     }
-    g_boards = {};
+    boards_ = {};
 }
-
-void Reset() { g_index = 0; }
-
-}  // namespace episodes

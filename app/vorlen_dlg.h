@@ -10,11 +10,12 @@
 //                enabled --solved--> disabled for good, cards no longer react, praise plays
 //
 // The four boards of one exercise and the sounds that lead from one to the next (praise, then
-// narration, then the next board) are process-wide: see BuildExercise and the episode chain.
-// GUI thread only.
+// narration, then the next board) are the application's episode chain, which the boards report
+// to: see BuildBoards and EpisodeChain. GUI thread only.
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@
 #include "gui/button.h"
 #include "gui/dialog.h"
 #include "gui/picture.h"
+
+class EpisodeChain;
 
 class VorlenDlg : public IMDialog {
    public:
@@ -41,6 +44,9 @@ class VorlenDlg : public IMDialog {
     long OnBell(const IMMouseEvent& e);
 
     void SetCounters(exercise::ExerciseCounters* counters) { counters_ = counters; }
+    // The chain the board reports its solving to and leaves when it is deleted; it outlives
+    // the board. Without one, a solved board plays nothing further.
+    void SetChain(EpisodeChain* chain) { chain_ = chain; }
     void SetDropArea(const RECT& area) { dropArea_ = area; }
 
     const std::vector<exercise::Card>& Cards() const { return cards_; }
@@ -64,29 +70,55 @@ class VorlenDlg : public IMDialog {
     IMButton* bell_ = nullptr;
     IMConnection bellConnection_;
     exercise::ExerciseCounters* counters_ = nullptr;
+    EpisodeChain* chain_ = nullptr;
 };
 
 // Builds the four boards of the exercise into `dialog`: bread, chair, dress and jam, each with
 // its own random card positions. The first episode's board is shown, the others wait hidden.
-// The episode chain starts again from the first episode.
-void BuildBoards(IMDialog* dialog, exercise::ExerciseCounters* counters);
+// `chain` starts again from the first episode with these boards.
+void BuildBoards(IMDialog* dialog, exercise::ExerciseCounters* counters, EpisodeChain* chain);
 
-// The episode chain: praise word, closing narration, next board.
-namespace episodes {
+// The episode chain of the running exercise: a solved board's praise word, its closing
+// narration, then the next board, and after the last board's narration the exercise's end.
+// The application object owns it; it outlives the boards it holds, which leave it as they go.
+class EpisodeChain {
+   public:
+    // `finished` runs when the last board's narration has ended.
+    explicit EpisodeChain(std::function<void()> finished);
+    // Stops.
+    ~EpisodeChain();
+    EpisodeChain(const EpisodeChain&) = delete;
+    EpisodeChain& operator=(const EpisodeChain&) = delete;
 
-// The episode being played, 0..3.
-int Index();
-// The board of an episode, while the exercise dialog lives.
-VorlenDlg* Board(int episode);
-// The boards of a new exercise, in episode order.
-void Begin(const std::array<VorlenDlg*, 4>& boards);
-// A board that is deleted leaves the chain.
-void Forget(VorlenDlg* board);
-// A solved board: plays the episode's praise, and after it the narration.
-void Praise();
-// Stops every sound of the chain and forgets the boards: the exercise dialog is closing.
-void Stop();
-// Sets the episode back to the first.
-void Reset();
+    // The episode being played, 0..3.
+    int Index() const { return index_; }
+    // The board of an episode, while the exercise dialog lives.
+    VorlenDlg* Board(int episode) const;
+    // The boards of a new exercise, in episode order.
+    void Begin(const std::array<VorlenDlg*, 4>& boards) { boards_ = boards; }
+    // A board that is deleted leaves the chain.
+    void Forget(VorlenDlg* board);
+    // A solved board: plays the episode's praise, and after it the narration.
+    void Praise();
+    // Stops every sound of the chain and forgets the boards: the exercise dialog is closing.
+    void Stop();
+    // Sets the episode back to the first.
+    void Reset() { index_ = 0; }
+    // Seeds the random generator for one more deal. Boards are built within one millisecond,
+    // and a generator seeded again and again with the same tick count repeats itself: every
+    // board would deal its cards exactly alike. Each seeding therefore adds the number of
+    // seedings so far.
+    void SeedForDeal();
 
-}  // namespace episodes
+   private:
+    void Narrate();
+    void Advance();
+    template <class Next>
+    void PlayThen(int sound, Next next);
+
+    std::function<void()> finished_;
+    std::array<VorlenDlg*, 4> boards_{};
+    int index_ = 0;
+    std::vector<IMConnection> connections_;  // ended slots of the chain's sounds
+    unsigned seedings_ = 0;
+};

@@ -84,10 +84,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: bench_classroom_pupil RESULTS_FOLDER JOURNAL_FOLDER N\n");
         return 2;
     }
-    App::UseHiddenWindow(true);
-    IMAppBase::UseResultsFolder(platform::text::FromUtf8(std::string(argv[1]) + "/"));
-    IMAppBase::UseJournalFolder(argv[2]);
-    App* app = App::Instance(kAppTitle, false);
+    AppOptions options;
+    options.hiddenWindow = true;
+    options.resultsFolder = platform::text::FromUtf8(std::string(argv[1]) + "/");
+    options.journalFolder = argv[2];
+    const std::unique_ptr<App> owned = App::Make(kAppTitle, options);
+    App* app = owned.get();
     if (!app || !app->Window()) return 1;
     IMWindow* window = app->Window();
     app->ShowStartScreen();
@@ -122,7 +124,7 @@ int main(int argc, char** argv) {
     const double handOverMs = Since(end);
     window->WindowProc(WM_CLOSE, 0, 0);
     RunMessageLoop(window);
-    IMAppBase::Shutdown();
+    app->Shutdown();
     std::printf("hand_over_ms %.3f\nexit_ms %.3f\n", handOverMs, Since(end));
     return 0;
 }

@@ -93,8 +93,9 @@ class Pupil {
         return {r.left + kCardWidth / 2, r.top + kCardHeight / 2};
     }
     VorlenDlg* WaitForBoard(int episode) {
-        RunUntil([&] { return episodes::Board(episode) && !episodes::Board(episode)->IsHidden(); });
-        return episodes::Board(episode);
+        const EpisodeChain& chain = app_->Episodes();
+        RunUntil([&] { return chain.Board(episode) && !chain.Board(episode)->IsHidden(); });
+        return chain.Board(episode);
     }
     bool Solve(VorlenDlg* board) {
         if (!board) return false;
@@ -161,9 +162,11 @@ int main(int argc, char** argv) {
     constexpr double kClockScale = 40.0;
     platform::Clock::SetScale(kClockScale);
     platform::PrepareFontLookup();
-    App::UseHiddenWindow(hidden);
-    IMAppBase::UseResultsFolder(platform::text::FromUtf8(folder + "/"));
-    App* app = App::Instance(kAppTitle, false);
+    AppOptions options;
+    options.hiddenWindow = hidden;
+    options.resultsFolder = platform::text::FromUtf8(folder + "/");
+    std::unique_ptr<App> owned = App::Make(kAppTitle, options);
+    App* app = owned.get();
     long atStart = -1;
     std::vector<double> drag;
     bool finished = false;
@@ -187,7 +190,7 @@ int main(int argc, char** argv) {
     }
     const long peak = StatusKiB("VmHWM:");
     const long atEnd = StatusKiB("VmRSS:");
-    IMAppBase::Shutdown();
+    owned.reset();
     std::filesystem::remove_all(folder);
     if (!finished) {
         std::fprintf(stderr, "bench_pass: the pass did not reach the results screen\n");

@@ -44,7 +44,7 @@ def measure(build, display, still=10.0, narration=15.0):
     left out (and says why)."""
     results = {}
     with tempfile.TemporaryDirectory(prefix="vorlen-cpu-bench-") as data:
-        env = dict(program_env(display), XDG_DATA_HOME=data, VORLEN_DEBUG="1")
+        env = dict(program_env(display, build), XDG_DATA_HOME=data, VORLEN_DEBUG="1")
         proc = subprocess.Popen([f"{build}/vorlen"], env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                 text=True)
         trace = []  # the program's trace lines: sounds starting and stopping

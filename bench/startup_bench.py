@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Start-up time: launch to the first frame on the display, under a fresh Xvfb without a window
-manager, median of five launches each. The program prints when its first frame was presented
-(VORLEN_STARTUP_TIMING) on the machine-wide monotonic clock, so the launch and the frame are
-read on one clock. A bare SDL window, plain and full screen, gives the floor in the same run.
+manager, median of five launches each. A probe preloaded into the program (the test build's
+first_frame_probe.so, which stands in for SDL_RenderPresent) prints when its first frame was
+presented, on the machine-wide monotonic clock, so the launch and the frame are read on one
+clock. A bare SDL window, plain and full screen, gives the floor in the same run, timed by the
+same probe.
 
 usage: startup_bench.py BUILD_DIR [runs]
 """
@@ -48,10 +50,16 @@ def launch(command, env):
             proc.wait()
 
 
-def program_env(display):
+def probe(build):
+    """The module that reports the first frame (tests/support/first_frame_probe.cpp)."""
+    return os.path.abspath(f"{build}/tests/first_frame_probe.so")
+
+
+def program_env(display, build):
     """The environment the program and the bare window run in on `display`: the X11 driver,
-    no sound card (SDL's dummy audio driver, which the program answers with its silent output)."""
-    env = dict(os.environ, DISPLAY=display, VORLEN_STARTUP_TIMING="1", SDL_AUDIODRIVER="dummy")
+    no sound card (SDL's dummy audio driver, which the program answers with its silent output),
+    and the probe that reports the first frame."""
+    env = dict(os.environ, DISPLAY=display, LD_PRELOAD=probe(build), SDL_AUDIODRIVER="dummy")
     env.pop("SDL_VIDEODRIVER", None)
     env.pop("WAYLAND_DISPLAY", None)
     return env
@@ -61,7 +69,7 @@ def measure(build, display, runs=5):
     """Median launch-to-first-frame in ms of the bare window ("bare"), the bare full-screen window
     ("bare_fullscreen") and the program ("vorlen"), printing each as it goes; a case that
     reported no frame is left out."""
-    env = program_env(display)
+    env = program_env(display, build)
     cases = [("bare", "bare SDL window, software renderer", [f"{build}/bench/bare_window"]),
              ("bare_fullscreen", "bare SDL window, full screen", [f"{build}/bench/bare_window", "fullscreen"]),
              ("vorlen", "vorlen, first complete frame", [f"{build}/vorlen"])]

@@ -244,8 +244,8 @@ def main():
             heading("the running program's processor time under Xvfb")
             for key, value in program_cpu_bench.measure(build, display).items():
                 figures.values[f"program.{key}"] = value
-            env = dict(startup_bench.program_env(display), SDL_VIDEODRIVER="x11")
-            env.pop("VORLEN_STARTUP_TIMING")
+            env = dict(startup_bench.program_env(display, build), SDL_VIDEODRIVER="x11")
+            env.pop("LD_PRELOAD")
             own(figures, build, "bench_pass", tmp, env=env)
         finally:
             xvfb.terminate()

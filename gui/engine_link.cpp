@@ -6,11 +6,12 @@
 #include "platform/window.h"
 
 // With no engine (controls made in tests without a window, or a picture released after the
-// engine stopped) the framework draws nothing and keeps a clip and origin of its own.
+// engine stopped) the framework draws nothing: the clip is the whole back buffer and the
+// origin its corner, whatever a drawing pass asks for.
 namespace engine_link {
 namespace {
-RECT g_clip{0, 0, platform::GraphicsDevice::kBackBufferWidth, platform::GraphicsDevice::kBackBufferHeight};
-POINT g_origin{0, 0};
+constexpr RECT kWholeBackBuffer{0, 0, platform::GraphicsDevice::kBackBufferWidth,
+                                platform::GraphicsDevice::kBackBufferHeight};
 IMResourceManager* Engine() { return GetResourceManager(); }
 }  // namespace
 
@@ -43,22 +44,16 @@ void DrawTexture(unsigned slot, const RECT& destination, const RECT* source, DWO
     if (Engine()) Engine()->DrawTexture(slot, destination, source, colour, angle);
 }
 
-RECT GetClip() { return Engine() ? Engine()->GetClip() : g_clip; }
+RECT GetClip() { return Engine() ? Engine()->GetClip() : kWholeBackBuffer; }
 
 void SetClip(const RECT& clip) {
-    if (Engine())
-        Engine()->SetClip(clip);
-    else
-        g_clip = clip;
+    if (Engine()) Engine()->SetClip(clip);
 }
 
-POINT GetOrigin() { return Engine() ? Engine()->GetOrigin() : g_origin; }
+POINT GetOrigin() { return Engine() ? Engine()->GetOrigin() : POINT{0, 0}; }
 
 void SetOrigin(POINT origin) {
-    if (Engine())
-        Engine()->SetOrigin(origin.x, origin.y);
-    else
-        g_origin = origin;
+    if (Engine()) Engine()->SetOrigin(origin.x, origin.y);
 }
 
 POINT BackBufferSize() {

@@ -6,10 +6,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <numeric>
 
 #include "platform/debug.h"
@@ -461,10 +459,6 @@ void GraphicsDevice::Present() {
     SDL_RenderPresent(r);
     SDL_SetRenderTarget(r, Tex(backBuffer_));
     SetClip(clip_);
-    if (!presented_) {
-        presented_ = true;
-        ReportFirstFrame();
-    }
 }
 
 std::vector<DWORD> GraphicsDevice::ReadWindow(int* width, int* height) {
@@ -482,16 +476,6 @@ std::vector<DWORD> GraphicsDevice::ReadWindow(int* width, int* height) {
     *width = w;
     *height = h;
     return pixels;
-}
-
-void GraphicsDevice::ReportFirstFrame() {
-    // The start-up benchmark launches the program and reads when its first frame reached the
-    // display, on the machine-wide monotonic clock both processes share.
-    if (!SDL_getenv("VORLEN_STARTUP_TIMING")) return;
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    std::printf("first frame at %lld ns\n", static_cast<long long>(now.tv_sec) * 1'000'000'000 + now.tv_nsec);
-    std::fflush(stdout);
 }
 
 std::vector<DWORD> GraphicsDevice::ReadBackBuffer() {

@@ -164,7 +164,6 @@ class GraphicsDevice {
     Result<void> MakeRenderer();
     void DestroyRenderer();
     void Forget(Texture* texture);
-    void ReportFirstFrame();
     // The part of the back buffer that differs from what was last presented, or nothing when
     // all of it must be copied. Keeps the back buffer's pixels for the next call.
     bool ChangedSinceLastPresent(int outputWidth, int outputHeight, RECT* changed);
@@ -176,7 +175,6 @@ class GraphicsDevice {
     void* backBuffer_ = nullptr;  // SDL_Texture* render target
     RECT clip_{0, 0, kBackBufferWidth, kBackBufferHeight};
     bool lost_ = false;
-    bool presented_ = false;
     bool keepsWindowContents_ = false;  // the software renderer: its window keeps the last frame
     std::vector<DWORD> shown_;          // the back buffer as last presented
     std::vector<DWORD> drawn_;          // the back buffer as it is now (reused between frames)

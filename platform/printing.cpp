@@ -26,8 +26,6 @@ namespace platform {
 
 namespace {
 
-std::optional<Printers::List> g_override;
-
 constexpr double kPointsPerInch = 72.0;
 constexpr double kMmPerInch = 25.4;
 
@@ -36,7 +34,6 @@ double MmToPoints(double mm) { return mm / kMmPerInch * kPointsPerInch; }
 }  // namespace
 
 Printers::List Printers::Get() {
-    if (g_override) return *g_override;
     List list;
     cups_dest_t* dests = nullptr;
     const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
@@ -57,8 +54,6 @@ Printers::List Printers::Get() {
     }
     return list;
 }
-
-void Printers::Override(std::optional<List> list) { g_override = std::move(list); }
 
 // [SECTION] The surface
 

@@ -16,7 +16,6 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,8 +32,6 @@ class Printers {
     // The printers (queues, not their instances) and the default one. Empty when CUPS is not
     // reachable.
     static List Get();
-    // Tests: Get returns `list` instead of asking CUPS; nullopt asks CUPS again.
-    static void Override(std::optional<List> list);
 };
 
 struct PrintTextMetrics {

@@ -28,7 +28,9 @@ if [[ $said != "vorlen $version" || $manual != /usr/share/man/man1/vorlen.1.gz ]
 fi
 log=$(mktemp)
 # The program runs until it is told to stop: it is stopped once its first frame is out.
-VORLEN_STARTUP_TIMING=1 SDL_AUDIODRIVER=dummy timeout 20 tools/with-xvfb.sh /usr/bin/vorlen >"$log" 2>&1 || true
+# The build's probe says when the first frame is out (tests/support/first_frame_probe.cpp).
+SDL_AUDIODRIVER=dummy timeout 20 tools/with-xvfb.sh env LD_PRELOAD="$PWD/$build/tests/first_frame_probe.so" \
+    /usr/bin/vorlen >"$log" 2>&1 || true
 started=no
 grep -q "first frame" "$log" && started=yes
 apt-get purge -y -q vorlen >/dev/null

@@ -9,10 +9,18 @@
 #include "views/yuv_to_rgb.h"
 
 namespace {
-int g_filmCount = 0;
+
+// The lowest number under which no film's textures are registered in `engine`: films that play
+// at once never share a texture name.
+int FreeFilmNumber(const IMResourceManager* engine) {
+    int k = 0;
+    while (engine && engine->FindTexture(L"IMTheoraView1" + std::to_wstring(k)) != engine->SlotCount()) ++k;
+    return k;
+}
+
 }  // namespace
 
-int IMTheoraView::FilmCount() { return g_filmCount; }
+int IMTheoraView::FilmCount() { return FreeFilmNumber(GetResourceManager()); }
 
 IMTheoraView::IMTheoraView() {
     ogg_sync_init(&sync_);
@@ -126,7 +134,7 @@ platform::Result<void> IMTheoraView::LoadFromMemory(const std::uint8_t* data, in
     decoderReady_ = true;
 
     IMResourceManager* engine = GetResourceManager();
-    const int k = g_filmCount;
+    const int k = FreeFilmNumber(engine);
     const int width = static_cast<int>(info_.frame_width);
     const int height = static_cast<int>(info_.frame_height);
     if (engine) {
@@ -136,7 +144,6 @@ platform::Result<void> IMTheoraView::LoadFromMemory(const std::uint8_t* data, in
                                                   platform::PixelFormat::X8R8G8B8);
         texturesMade_ = true;
     }
-    ++g_filmCount;
     if (texturesMade_) SetTextureSlot(frontTexture_);
     SetSourceRect(RECT{0, 0, width, height});
 

@@ -63,7 +63,8 @@ class IMTheoraView : public IMTextureView, public IMAnimationView {
     unsigned FrontTexture() const { return frontTexture_; }
     unsigned BackTexture() const { return backTexture_; }
     bool IsBroken() const { return broken_; }
-    // Films loaded in this process so far (the suffix of the next film's texture names).
+    // The suffix of the next film's texture names: the lowest number no living film's textures
+    // are registered under.
     static int FilmCount();
 
    private:

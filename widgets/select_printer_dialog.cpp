@@ -21,11 +21,6 @@ IMSelectPrinterDialog::IMSelectPrinterDialog(IMParent parent) : IMDialog(parent,
 
     list_ = &Add<IMList>();
     list_->SetRect(RECT{30, 58, 330, 158});
-    const platform::Printers::List printers = platform::Printers::Get();
-    for (const std::wstring& name : printers.names) {
-        IMStaticText* line = list_->AddItem(name);
-        if (!printers.defaultName.empty() && name == printers.defaultName) list_->Select(line);
-    }
 
     printButton_ =
         CreateButton(this, 30, 179, L"PrintButton", L"PrintButton", L"PrintButtonNuv", L"PrintButtonKlick", 0);
@@ -35,6 +30,13 @@ IMSelectPrinterDialog::IMSelectPrinterDialog(IMParent parent) : IMDialog(parent,
 }
 
 IMSelectPrinterDialog::~IMSelectPrinterDialog() = default;
+
+void IMSelectPrinterDialog::ListPrinters(const platform::Printers::List& printers) {
+    for (const std::wstring& name : printers.names) {
+        IMStaticText* line = list_->AddItem(name);
+        if (!printers.defaultName.empty() && name == printers.defaultName) list_->Select(line);
+    }
+}
 
 std::unique_ptr<platform::PrintSurface> IMSelectPrinterDialog::CreatePrinterDC() const {
     IMStaticText* line = list_->Selected();

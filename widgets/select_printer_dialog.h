@@ -1,5 +1,5 @@
-// The printer dialog: a framed 360 x 250 box with "Выберите принтер:", the printers in the
-// order the system lists them (the default one selected), Print and Close. Close closes it;
+// The printer dialog: a framed 360 x 250 box with "Выберите принтер:", the printers its owner
+// lists in it (the default one selected), Print and Close. Close closes it;
 // what Print does is connected by its owner to PrintButton()->OnClick. Without printers the
 // list is empty and CreatePrinterDC gives nothing.
 #pragma once
@@ -8,16 +8,16 @@
 
 #include "gui/button.h"
 #include "gui/dialog.h"
+#include "platform/printing.h"
 #include "widgets/list.h"
-
-namespace platform {
-class PrintSurface;
-}
 
 class IMSelectPrinterDialog : public IMDialog {
    public:
     explicit IMSelectPrinterDialog(IMParent parent);
     ~IMSelectPrinterDialog() override;
+
+    // Lists `printers` in their order, the default one selected when it is among them.
+    void ListPrinters(const platform::Printers::List& printers);
 
     // A surface for the selected printer; null when no line is selected or the printer has
     // gone. The caller owns it; dropping it releases the printer.

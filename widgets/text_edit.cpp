@@ -13,11 +13,6 @@ namespace {
 constexpr unsigned kBlinkMs = 500;
 constexpr WPARAM kBackspace = 8;
 
-// The column that up and down aim for, shared by every edit: the program never shows two edits
-// at once. It is taken from the caret on the first key that reaches any edit and renewed only
-// by left and right, so a run of up and down keeps aiming at the same column.
-std::optional<int> g_rememberedColumn;
-
 bool IsHighSurrogate(unsigned c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(unsigned c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
@@ -74,7 +69,7 @@ long IMTextEdit::Blink() {
 
 long IMTextEdit::OnKeyboard(const IMKeyboardEvent& e) {
     if (e.IsMessage(WM_CHAR)) TypeCharacter(e);
-    if (!g_rememberedColumn) g_rememberedColumn = ColumnOf(caret_);
+    if (!rememberedColumn_) rememberedColumn_ = ColumnOf(caret_);
 
     if (e.IsMessage(WM_KEYDOWN)) {
         auto showCaret = [this] {
@@ -84,12 +79,12 @@ long IMTextEdit::OnKeyboard(const IMKeyboardEvent& e) {
             case VK_LEFT:
                 showCaret();
                 SetCaret(caret_ - UnitsBefore(caret_));
-                g_rememberedColumn = ColumnOf(caret_);
+                rememberedColumn_ = ColumnOf(caret_);
                 break;
             case VK_RIGHT:
                 showCaret();
                 SetCaret(caret_ + UnitsAt(caret_));
-                g_rememberedColumn = ColumnOf(caret_);
+                rememberedColumn_ = ColumnOf(caret_);
                 break;
             case VK_UP:
                 showCaret();
@@ -149,7 +144,7 @@ void IMTextEdit::MoveVertically(bool up) {
     const std::vector<int>& starts = LineStarts();
     const int lines = static_cast<int>(starts.size());
     const int i = LineOf(caret_);
-    const int column = g_rememberedColumn.value_or(0);
+    const int column = rememberedColumn_.value_or(0);
     const auto start = [&](int line) { return starts[static_cast<std::size_t>(line)]; };
     if (lines <= 1) return;
     if (up) {

@@ -24,6 +24,8 @@
 // caret through a handle, and closing the edit closes its caret too. GUI thread only.
 #pragma once
 
+#include <optional>
+
 #include "gui/control_ref.h"
 #include "gui/picture.h"
 #include "views/text_view.h"
@@ -71,4 +73,8 @@ class IMTextEdit : public IMStaticPictureBase<IMTextView> {
     IMWindow* timerOwner_ = nullptr;      // the window whose timer blinks the caret (outlives the edit)
     ControlRef<IMPicture> caretPicture_;  // a sibling: the parent owns it
     wchar_t pendingHighSurrogate_ = 0;    // first half of a pair still waiting for its second
+    // The column that up and down aim for. It is taken from the caret on the first key that
+    // reaches the edit and renewed only by left and right, so a run of up and down keeps aiming
+    // at the same column.
+    std::optional<int> rememberedColumn_;
 };

@@ -33,11 +33,9 @@ struct Mistakes {
 class Acceptance : public AppHarness {
    protected:
     // The program starting again on the same results folder, as the next pupil finds it.
-    void Launch() {
-        app = App::Instance(kAppTitle, false);
+    void LaunchAtStart() {
+        Launch();
         ASSERT_NE(app, nullptr);
-        window = app->Window();
-        engine = GetResourceManager();
         app->ShowStartScreen();
         Pump();
         ASSERT_NE(app->NameBar(), nullptr);
@@ -48,10 +46,8 @@ class Acceptance : public AppHarness {
     void CloseWindow() {
         sdlinput::Quit();
         EXPECT_FALSE(RunUntil([] { return false; }, 10'000)) << "the loop did not end";
-        IMAppBase::Shutdown();
+        EndProgram();
         EXPECT_EQ(IMAppBase::Current(), nullptr);
-        app = nullptr;
-        window = nullptr;
     }
 
     // The name through SDL's text input, then Start: by Enter or by a click on the button.
@@ -185,14 +181,14 @@ void ExpectSameInSpreadsheet(const spreadsheet::Sheet& sheet, const Rows& rows) 
 
 TEST_F(Acceptance, ThreeProgramRunsTwoPupilsOneWorkbook) {
     // The harness's own program run is the first.
-    IMAppBase::Shutdown();
+    EndProgram();
     const std::wstring own = results.Wide("") + kAppTitle + L".xls";
     const std::wstring copy = results.Wide("копия для учителя.xls");
     const Mistakes planned{1, 1, 1, 1, 1};
     const Mistakes clean{};
 
     // Run 1: Enter, the instruction skipped, every planned mistake, Save as, the window closed.
-    Launch();
+    LaunchAtStart();
     Begin("Ёжик Пётр", false);
     Instruction(false);
     PlayBoards(planned);
@@ -206,7 +202,7 @@ TEST_F(Acceptance, ThreeProgramRunsTwoPupilsOneWorkbook) {
 
     // Run 2: the same pupil, Start clicked, the instruction listened to the end, the same
     // mistakes; then Retry on the results screen and a third pupil without a mistake.
-    Launch();
+    LaunchAtStart();
     Begin("Ёжик Пётр", true);
     Instruction(true);
     PlayBoards(planned);

@@ -9,6 +9,7 @@
 #include <cwchar>
 #include <cwctype>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "app/app.h"
@@ -56,23 +57,41 @@ class AppHarness : public ::testing::Test {
    protected:
     void SetUp() override {
         platform::Clock::SetScale(40.0);
-        App::UseHiddenWindow(true);
-        IMAppBase::UseResultsFolder(results.Wide(""));
-        IMAppBase::UseJournalFolder(journal.Path());
-        app = App::Instance(kAppTitle, false);
+        Launch();
         ASSERT_NE(app, nullptr);
-        window = app->Window();
         ASSERT_NE(window, nullptr);
-        engine = GetResourceManager();
     }
     void TearDown() override {
-        IMAppBase::Shutdown();
-        App::UseHiddenWindow(false);
-        IMAppBase::UseResultsFolder(L"");
-        IMAppBase::UseJournalFolder("");
+        EndProgram();
         platform::Clock::SetScale(1.0);
         EXPECT_EQ(IMAppBase::Current(), nullptr);
         EXPECT_EQ(GetResourceManager(), nullptr);
+    }
+
+    // What the tests' application is made with: a hidden window, the test's own folders.
+    virtual AppOptions Options() {
+        AppOptions options;
+        options.hiddenWindow = true;
+        options.resultsFolder = results.Wide("");
+        options.journalFolder = journal.Path();
+        return options;
+    }
+    // The application made (again) as the program makes it, with `options`.
+    void Launch(const AppOptions& options) {
+        owned = App::Make(kAppTitle, options);
+        app = owned.get();
+        window = app ? app->Window() : nullptr;
+        engine = GetResourceManager();
+    }
+    void Launch() { Launch(Options()); }
+    // The end of the program as main ends it: the rows written, the window closed, the
+    // application object gone.
+    void EndProgram() {
+        if (owned) owned->Shutdown();
+        owned.reset();
+        app = nullptr;
+        window = nullptr;
+        engine = nullptr;
     }
 
     // Runs the real loop until `done` or `clockMs` of clock time have passed.
@@ -152,14 +171,16 @@ class AppHarness : public ::testing::Test {
         for (int k = 1; k <= kStageCount; ++k) PutInSlot(board, k, k);
         Click(kBellMiddle);
     }
+    VorlenDlg* Board(int episode) const { return app->Episodes().Board(episode); }
+    int Episode() const { return app->Episodes().Index(); }
     bool IsPlaying(int sound) {
         CSoundStream* s = engine->Find(engine->FindSound(ResourceName(sound)));
         return s && s->State() == StreamState::Playing;
     }
     // The board of an episode once it is the one shown.
     VorlenDlg* WaitForBoard(int episode) {
-        RunUntil([&] { return episodes::Board(episode) && !episodes::Board(episode)->IsHidden(); });
-        return episodes::Board(episode);
+        RunUntil([&] { return Board(episode) && !Board(episode)->IsHidden(); });
+        return Board(episode);
     }
     void Screenshot(const std::string& name) {
         std::filesystem::create_directories("screenshots");
@@ -174,6 +195,7 @@ class AppHarness : public ::testing::Test {
 
     ScratchFolder results;
     ScratchFolder journal;
+    std::unique_ptr<App> owned;
     App* app = nullptr;
     IMWindow* window = nullptr;
     IMResourceManager* engine = nullptr;

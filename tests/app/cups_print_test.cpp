@@ -60,6 +60,14 @@ class Setting {
 struct CupsPrint : AppHarness {
     std::string out;  // where cups-pdf puts this user's jobs
     std::set<std::string> before;
+    // The printers the dialog lists when a test names them, else CUPS's.
+    std::optional<platform::Printers::List> printers;
+
+    AppOptions Options() override {
+        AppOptions options = AppHarness::Options();
+        options.printers = [this] { return printers ? *printers : platform::Printers::Get(); };
+        return options;
+    }
 
     void SetUp() override {
         AppHarness::SetUp();
@@ -186,12 +194,11 @@ TEST_F(CupsPrint, PrintsWhenTheTemporaryFolderIsMissing) {
 // A printer that went away between the list and the click is named as not found, and the
 // results screen stays.
 TEST_F(CupsPrint, APrinterCupsCannotFindIsSaidSo) {
-    platform::Printers::Override(platform::Printers::List{{L"Ушедший"}, L""});
+    printers = platform::Printers::List{{L"Ушедший"}, L""};
     app->OpenResultsBook(L"Иван");
     ::testing::internal::CaptureStderr();
     PrintOn(L"Ушедший");
     const std::string said = ::testing::internal::GetCapturedStderr();
-    platform::Printers::Override(std::nullopt);
     EXPECT_NE(said.find("\"Ушедший\" was not found"), std::string::npos) << said;
     EXPECT_EQ(said.find("no printer was chosen"), std::string::npos) << said;
 }

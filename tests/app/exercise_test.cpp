@@ -20,9 +20,9 @@ TEST_F(Exercise, FourBoardsPlayedWithPlannedMistakesWriteEveryCounter) {
     IMDialog* exercise = app->ExerciseDialog();
     ASSERT_NE(exercise, nullptr);
     EXPECT_EQ(app->CurrentScreen(), exercise);
-    VorlenDlg* board = episodes::Board(0);
+    VorlenDlg* board = Board(0);
     ASSERT_NE(board, nullptr);
-    for (int e = 1; e < kEpisodeCount; ++e) EXPECT_TRUE(episodes::Board(e)->IsHidden());
+    for (int e = 1; e < kEpisodeCount; ++e) EXPECT_TRUE(Board(e)->IsHidden());
     EXPECT_FALSE(board->IsHidden());
     Screenshot("exercise_first_board");
 
@@ -47,7 +47,7 @@ TEST_F(Exercise, FourBoardsPlayedWithPlannedMistakesWriteEveryCounter) {
         return lefts;
     };
     int alike = 0;
-    for (int e = 1; e < kEpisodeCount; ++e) alike += layout(episodes::Board(e)) == layout(board);
+    for (int e = 1; e < kEpisodeCount; ++e) alike += layout(Board(e)) == layout(board);
     EXPECT_LT(alike, 3);
 
     // The bell on an untouched board: one wrong sequence; the bell rests while the failure
@@ -108,7 +108,7 @@ TEST_F(Exercise, FourBoardsPlayedWithPlannedMistakesWriteEveryCounter) {
     VorlenDlg* second = WaitForBoard(1);
     ASSERT_NE(second, nullptr);
     EXPECT_TRUE(board->IsHidden());
-    EXPECT_EQ(episodes::Index(), 1);
+    EXPECT_EQ(Episode(), 1);
     EXPECT_TRUE(IsPlaying(kSecondEpisodeOpening));
 
     Solve(second);
@@ -135,7 +135,7 @@ TEST_F(Exercise, FourBoardsPlayedWithPlannedMistakesWriteEveryCounter) {
     engine->ConnectEnded(engine->FindSound(L"142"), [&](DWORD) {
         openingAfterLast = IsPlaying(kSecondEpisodeOpening);
         EXPECT_FALSE(fourth->IsEnabled());
-        EXPECT_EQ(episodes::Index(), 0);
+        EXPECT_EQ(Episode(), 0);
         return 0L;
     });
     ASSERT_TRUE(RunUntil([&] { return app->PraiseOverlay() != nullptr; }));
@@ -179,7 +179,7 @@ TEST_F(Exercise, FourBoardsPlayedWithPlannedMistakesWriteEveryCounter) {
 TEST_F(Exercise, RetryDuringANarrationStartsAFreshExerciseAtTheFirstBoard) {
     StartPass(L"Ольга");
     IMDialog* first = app->ExerciseDialog();
-    VorlenDlg* board = episodes::Board(0);
+    VorlenDlg* board = Board(0);
     Solve(board);
     ASSERT_TRUE(RunUntil([&] { return IsPlaying(139); }));
     // Watches the old board's life: its slot goes when the board does.
@@ -198,22 +198,22 @@ TEST_F(Exercise, RetryDuringANarrationStartsAFreshExerciseAtTheFirstBoard) {
     ASSERT_NE(second, nullptr);
     EXPECT_NE(second, first);
     EXPECT_EQ(app->CurrentScreen(), second);
-    EXPECT_EQ(episodes::Index(), 0);
+    EXPECT_EQ(Episode(), 0);
     EXPECT_EQ(app->Counters().wrongSequence, 0);
-    VorlenDlg* fresh = episodes::Board(0);
+    VorlenDlg* fresh = Board(0);
     ASSERT_NE(fresh, nullptr);
     EXPECT_FALSE(oldBoard.connected()) << "the old board is still there";  // its address may be reused
     // A new board, not the solved one (which may have left its memory to it): no stage card
     // lies on its slot yet.
     EXPECT_TRUE(std::none_of(fresh->Cards().begin(), fresh->Cards().end(),
                              [](const exercise::Card& card) { return card.inPlace && !card.isExtra; }));
-    EXPECT_TRUE(episodes::Board(1)->IsHidden());
+    EXPECT_TRUE(Board(1)->IsHidden());
 
     // Long after the old narration would have ended, the new first board is still the one
     // shown, and it can be played.
     RunUntil([] { return false; }, 25'000);
     EXPECT_FALSE(fresh->IsHidden());
-    EXPECT_TRUE(episodes::Board(1)->IsHidden());
+    EXPECT_TRUE(Board(1)->IsHidden());
     Solve(fresh);
     EXPECT_NE(WaitForBoard(1), nullptr);
 
@@ -228,11 +228,12 @@ TEST_F(Exercise, RetryDuringANarrationStartsAFreshExerciseAtTheFirstBoard) {
 }
 
 TEST_F(Exercise, HelpAndExitMenuKeysBeforeAndDuringTheExercise) {
-    // The caption and one more use for every later caller, whose title changes nothing.
+    // The caption; Instance finds the running application, and a second one is refused (the
+    // program has one window) without touching the first.
     EXPECT_EQ(app->Title(), kAppTitle);
-    const int uses = IMAppBase::UseCount();
-    EXPECT_EQ(App::Instance(L"Application", true), app);
-    EXPECT_EQ(IMAppBase::UseCount(), uses + 1);
+    EXPECT_EQ(App::Instance(), app);
+    EXPECT_EQ(App::Make(L"Application", Options()), nullptr);
+    EXPECT_EQ(App::Instance(), app);
     EXPECT_EQ(app->Title(), kAppTitle);
     EXPECT_EQ(app->NextScreenName(), L"Dialog1");
 
@@ -310,9 +311,55 @@ TEST_F(Exercise, WorkbooksAreSavedWhenReplacedReleasedAndAtTheEnd) {
     // The same pupil again continues her sheet; closing the program saves it.
     app->OpenResultsBook(L"Ольга");
     app->AddReportRow(report::kWrongExtra, L"3", report::kNumber);
-    IMAppBase::Shutdown();
+    EndProgram();
     EXPECT_EQ(onDisk(L"Ольга"), (Rows{{report::kGrabMiss, L"1"}, {report::kWrongExtra, L"3"}}));
     EXPECT_EQ(onDisk(L"Иван").size(), 2u);
+}
+
+// Two programs one after the other in one process, as the tests and the benchmarks run them:
+// the second starts from nothing the first left behind, whatever state the first ended in,
+// and the first goes whole when its owner lets it go without shutting it down.
+TEST_F(Exercise, ASecondApplicationSharesNothingWithTheFirst) {
+    const std::wstring firstBook = results.Wide("") + kAppTitle + L".xls";
+    StartPass(L"Иван");
+    Solve(Board(0));
+    ASSERT_NE(WaitForBoard(1), nullptr);
+    Solve(Board(1));  // its praise still playing when the program ends
+    Key(VK_F1);
+    ASSERT_TRUE(app->InstructionShown());
+    owned.reset();  // no Shutdown first
+    EXPECT_EQ(App::Instance(), nullptr);
+    EXPECT_EQ(GetResourceManager(), nullptr);
+    EXPECT_EQ(ResultsBook(firstBook, L"Иван").Rows().size(), 1u);  // the start time
+
+    ScratchFolder otherResults;
+    AppOptions options = Options();
+    options.resultsFolder = otherResults.Wide("");
+    Launch(options);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(App::Instance(), app);
+    EXPECT_EQ(Episode(), 0);
+    EXPECT_EQ(Board(0), nullptr);
+    EXPECT_EQ(app->Workbook(), nullptr);
+    EXPECT_FALSE(app->InstructionShown());
+    EXPECT_EQ(app->ExtraInstructionCalls(), 0);
+
+    StartPass(L"Ольга");
+    EXPECT_EQ(app->Workbook()->GetFileName(), otherResults.Wide("") + kAppTitle + L".xls");
+    EXPECT_FALSE(Board(0)->IsHidden());
+    EXPECT_TRUE(Board(1)->IsHidden());
+    // F1 opens the instruction (the first program's open overlay is not this one's), and one
+    // solved board moves the chain on by one.
+    Key(VK_F1);
+    EXPECT_TRUE(app->InstructionShown());
+    Key(VK_SPACE);
+    EXPECT_FALSE(app->InstructionShown());
+    Solve(Board(0));
+    ASSERT_NE(WaitForBoard(1), nullptr);
+    EXPECT_EQ(Episode(), 1);
+    EXPECT_TRUE(Board(0)->IsHidden());
+    EndProgram();
+    EXPECT_EQ(ResultsBook(firstBook, L"Ольга").Rows().size(), 0u);
 }
 
 TEST(ReportRows, StartTimeInEnglishAndTheHeaderInKeyOrder) {

@@ -39,8 +39,9 @@ Picture HeadlessStartScreen(POINT* startButton) {
     const char* display = std::getenv("SDL_VIDEODRIVER");
     const std::string saved = display ? display : "";
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    App::UseHiddenWindow(true);
-    App* app = App::Instance(kAppTitle, false);
+    AppOptions options;
+    options.hiddenWindow = true;
+    std::unique_ptr<App> app = App::Make(kAppTitle, options);
     Picture pixels;
     if (app && app->Window()) {
         app->ShowStartScreen();
@@ -51,8 +52,7 @@ Picture HeadlessStartScreen(POINT* startButton) {
         engine_link::ReleaseTexture(slot);
         *startButton = {690 + size.right / 2, 450 + size.bottom / 2};
     }
-    IMAppBase::Shutdown();
-    App::UseHiddenWindow(false);
+    app.reset();
     setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
     return pixels;
 }
@@ -207,7 +207,10 @@ class Program {
             if (err >= 0) dup2(err, 2);
             close(out[0]);
             setenv("SDL_VIDEODRIVER", "x11", 1);
-            setenv("VORLEN_STARTUP_TIMING", "1", 1);
+            // The probe says when the first frame is out; a sanitized program lets it load first.
+            setenv("LD_PRELOAD", VORLEN_FIRST_FRAME_PROBE, 1);
+            const char* asan = std::getenv("ASAN_OPTIONS");
+            setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":verify_asan_link_order=0").c_str(), 1);
             setenv("VORLEN_RESULTS_FOLDER", resultsFolder.c_str(), 1);
             // The results journal too stays inside the test's folder.
             setenv("XDG_DATA_HOME", (resultsFolder + "/.data").c_str(), 1);

@@ -32,6 +32,15 @@ void WriteFontConfig(const std::string& path, const std::string& folder, const s
         << "  <cachedir>" << cache << "</cachedir>\n</fontconfig>\n";
 }
 
+// The program in a child: a hidden window, workbooks and journal in `results`.
+AppOptions TestOptions(const ScratchFolder& results) {
+    AppOptions options;
+    options.hiddenWindow = true;
+    options.resultsFolder = results.Wide("");
+    options.journalFolder = results / ".journal";
+    return options;
+}
+
 // Dark pixels (text) in a rectangle of the back buffer.
 std::size_t InkIn(RECT r) {
     const auto pixels = GetResourceManager()->Device()->ReadBackBuffer();
@@ -56,10 +65,8 @@ constexpr RECT kDescription = {119, 188, 720, 298};
 std::string PassInChild(const ScratchFolder& results, const std::string& screenshot, bool expectText,
                         const std::function<std::string(App*)>& atResults = nullptr) {
     platform::Clock::SetScale(40.0);
-    App::UseHiddenWindow(true);
-    IMAppBase::UseResultsFolder(results.Wide(""));
-    IMAppBase::UseJournalFolder(results / ".journal");
-    App* app = App::Instance(kAppTitle, false);
+    const std::unique_ptr<App> owned = App::Make(kAppTitle, TestOptions(results));
+    App* app = owned.get();
     CHECK_OR_SAY(app && app->Window(), "the program did not start");
     app->ShowStartScreen();
     for (int i = 0; i < 3; ++i) app->Window()->PumpOnce();
@@ -86,7 +93,7 @@ std::string PassInChild(const ScratchFolder& results, const std::string& screens
         const std::string failed = atResults(app);
         if (!failed.empty()) return failed;
     }
-    IMAppBase::Shutdown();
+    app->Shutdown();
     ResultsBook book(results.Wide("") + kAppTitle + L".xls", L"Оля");
     CHECK_OR_SAY(book.Rows().size() == 4, "the pass is not in the workbook");  // cut short: no counters
     return "";
@@ -160,10 +167,8 @@ TEST(Robustness, NoSoundDevice) {
         setenv("SDL_AUDIODRIVER", "no-such-device", 1);
         ScratchFolder results;
         platform::Clock::SetScale(40.0);
-        App::UseHiddenWindow(true);
-        IMAppBase::UseResultsFolder(results.Wide(""));
-        IMAppBase::UseJournalFolder(results / ".journal");
-        App* app = App::Instance(kAppTitle, false);
+        const std::unique_ptr<App> owned = App::Make(kAppTitle, TestOptions(results));
+        App* app = owned.get();
         CHECK_OR_SAY(app && app->Window(), "the program did not start without sound");
         IMWindow* window = app->Window();
         app->ShowStartScreen();
@@ -180,7 +185,7 @@ TEST(Robustness, NoSoundDevice) {
         window->WindowProc(WM_KEYDOWN, VK_SPACE, 0);
         window->PumpOnce();
         CHECK_OR_SAY(app->ExerciseDialog(), "Space did not start the exercise");
-        IMAppBase::Shutdown();
+        app->Shutdown();
         return std::string();
     });
     EXPECT_EQ(outcome, "");

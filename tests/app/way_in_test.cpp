@@ -149,9 +149,9 @@ TEST_F(WayIn, PassWithoutNameWritesNowhere) {
     EXPECT_EQ(ivan[0].first, report::kStartTime);
     EXPECT_EQ(ivan[3], std::make_pair(std::wstring(), std::wstring()));
 
-    Solve(episodes::Board(0));
+    Solve(Board(0));
     ASSERT_NE(WaitForBoard(1), nullptr);
-    IMAppBase::Shutdown();
+    EndProgram();
     EXPECT_EQ(ResultsBook(path, L"Иван").Rows(), ivan);
 }
 

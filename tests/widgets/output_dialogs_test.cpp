@@ -9,10 +9,6 @@ namespace {
 using widgettest::WidgetTest;
 
 struct PrinterDialog : WidgetTest {
-    void TearDown() override {
-        platform::Printers::Override(std::nullopt);
-        WidgetTest::TearDown();
-    }
     std::vector<std::wstring> Lines(IMSelectPrinterDialog* d) {
         std::vector<std::wstring> lines;
         for (IMStaticText* line : d->List()->Items()) lines.push_back(line->GetText());
@@ -21,8 +17,8 @@ struct PrinterDialog : WidgetTest {
 };
 
 TEST_F(PrinterDialog, ListsPrintersInTheirOrderWithTheDefaultSelected) {
-    platform::Printers::Override(platform::Printers::List{{L"A", L"B", L"C"}, L"B"});
     auto* dialog = &window->Add<IMSelectPrinterDialog>();
+    dialog->ListPrinters(platform::Printers::List{{L"A", L"B", L"C"}, L"B"});
     Settle();
     EXPECT_EQ(Lines(dialog), (std::vector<std::wstring>{L"A", L"B", L"C"}));
     ASSERT_NE(dialog->List()->Selected(), nullptr);
@@ -38,8 +34,8 @@ TEST_F(PrinterDialog, NothingSelectedGivesNoSurface) {
     for (const platform::Printers::List& list :
          {platform::Printers::List{}, platform::Printers::List{{L"A", L"C"}, L"B"},
           platform::Printers::List{{L"A"}, L""}}) {
-        platform::Printers::Override(list);
         auto* dialog = &window->Add<IMSelectPrinterDialog>();
+        dialog->ListPrinters(list);
         Settle();
         EXPECT_EQ(Lines(dialog), list.names);
         EXPECT_EQ(dialog->List()->Selected(), nullptr);
@@ -50,8 +46,8 @@ TEST_F(PrinterDialog, NothingSelectedGivesNoSurface) {
 }
 
 TEST_F(PrinterDialog, CloseClosesIt) {
-    platform::Printers::Override(platform::Printers::List{{L"A"}, L"A"});
     auto* dialog = &window->Add<IMSelectPrinterDialog>();
+    dialog->ListPrinters(platform::Printers::List{{L"A"}, L"A"});
     bool closed = false;
     dialog->OnClose.connect([&](const IMEvent&) {
         closed = true;
