@@ -188,23 +188,26 @@ void App::ShowInstruction(IMDialog* overlay) {
     }
 
     IMResourceManager* engine = GetResourceManager();
-    const DWORD speech = engine ? engine->CreateSound(ResourceName(exercise::kInstructionSound)) : 0;
+    std::optional<DWORD> speech;
+    if (engine) {
+        if (auto created = engine->CreateSound(ResourceName(exercise::kInstructionSound))) speech = *created;
+    }
     if (speech) {
-        speechEnded_ = engine->ConnectEnded(speech, [this, watched](DWORD) {
+        speechEnded_ = engine->ConnectEnded(*speech, [this, watched](DWORD) {
             EndOfInstruction(watched.Get(), false);
             return 0L;
         });
-        speechLabel_ = engine->ConnectLabel(speech, [this, watched](DWORD, DWORD) {
+        speechLabel_ = engine->ConnectLabel(*speech, [this, watched](DWORD, DWORD) {
             IMDialog* o = watched.Get();
             if (o && window_) Blink(window_.get(), ResourceName(kDemoBellPressed), kBlinkCount, kBlinkDurationMs, o);
             return 0L;
         });
         // Without a sound card the speech still runs its course silently; only a speech that
         // cannot be read at all leaves the prompt to the overlay's closing.
-        engine->Play(speech);
+        engine->Play(*speech);
     }
     overlay->OnClose.connect([speech](const IMEvent&) {
-        if (IMResourceManager* e = GetResourceManager(); e && speech) e->Stop(speech);
+        if (IMResourceManager* e = GetResourceManager(); e && speech) e->Stop(*speech);
         return 0L;
     });
     overlay->OnClose.connect([this, overlay](const IMEvent&) {
@@ -228,9 +231,9 @@ void App::ShowEndPrompt(IMDialog* overlay) {
     IMResourceManager* engine = GetResourceManager();
     if (engine) {
         if (auto words = program.FindName(L"ENDHELPSOUND")) {
-            const DWORD id =
-                engine->CreateSoundFromMemory(L"ENDHELPSOUND", words->data(), static_cast<DWORD>(words->size()));
-            if (id) {
+            if (auto created =
+                    engine->CreateSoundFromMemory(L"ENDHELPSOUND", words->data(), static_cast<DWORD>(words->size()))) {
+                const DWORD id = *created;
                 overlay->OnClose.connect([id](const IMEvent&) {
                     if (IMResourceManager* e = GetResourceManager()) e->Stop(id);
                     return 0L;

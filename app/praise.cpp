@@ -50,8 +50,8 @@ void IMAppBase::ShowPraiseAt(int x, int y) {
 
     const praise::Pair& pair = praise::kPairs[praise::PairIndex(std::rand())];
     if (auto word = program.FindName(pair.sound); word && engine) {
-        const DWORD id = engine->CreateSoundFromMemory(pair.sound, word->data(), static_cast<DWORD>(word->size()));
-        engine->Play(id);
+        if (auto id = engine->CreateSoundFromMemory(pair.sound, word->data(), static_cast<DWORD>(word->size())))
+            engine->Play(*id);
     }
 
     // A film that cannot be shown leaves the cloud empty for the film's length: the pupil

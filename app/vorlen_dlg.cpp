@@ -108,9 +108,11 @@ long VorlenDlg::OnBell(const IMMouseEvent& e) {
     IMControl* bell = e.sender ? e.sender : bell_;
     if (judgement != Judgement::Solved) {
         IMResourceManager* engine = GetResourceManager();
-        const DWORD failure = engine ? engine->CreateSound(ResourceName(kFailureSound)) : 0;
         // Without the failure sound there is no end to wait for: the bell stays usable.
-        if (failure == 0) return 0;
+        if (!engine) return 0;
+        const auto sound = engine->CreateSound(ResourceName(kFailureSound));
+        if (!sound) return 0;
+        const DWORD failure = *sound;
         bell->Disable();
         engine->ConnectEnded(failure, boost::bind(&IMControl::Enable, bell));
         if (!engine->Play(failure)) bell->Enable();
@@ -177,8 +179,9 @@ void EpisodeChain::SeedForDeal() { std::srand(static_cast<unsigned>(platform::Cl
 template <class Next>
 void EpisodeChain::PlayThen(int sound, Next next) {
     IMResourceManager* engine = GetResourceManager();
-    const DWORD id = engine ? engine->CreateSound(exercise::ResourceName(sound)) : 0;
-    if (id != 0) {
+    if (!engine) return next();
+    if (const auto created = engine->CreateSound(exercise::ResourceName(sound))) {
+        const DWORD id = *created;
         connections_.push_back(engine->ConnectEnded(id, [next](DWORD) {
             next();
             return 0L;
@@ -206,7 +209,9 @@ void EpisodeChain::Advance() {
     }
     if (index_ == 1) {
         IMResourceManager* engine = GetResourceManager();
-        if (engine) engine->Play(engine->CreateSound(exercise::ResourceName(kSecondEpisodeOpening)));
+        if (engine) {
+            if (auto id = engine->CreateSound(exercise::ResourceName(kSecondEpisodeOpening))) engine->Play(*id);
+        }
     }
 }
 
@@ -232,7 +237,7 @@ void EpisodeChain::Stop() {
             for (int sound : kChainSounds) {
                 // Only sounds that exist: stopping must not load anything.
                 const std::wstring name = exercise::ResourceName(sound);
-                if (DWORD id = engine->FindSound(name)) engine->Stop(id);
+                if (std::optional<DWORD> id = engine->FindSound(name)) engine->Stop(*id);
             }
         }
     }

@@ -115,12 +115,14 @@ int main(int argc, char** argv) {
     system.SetTimerService(&timers);
     const SoundResourceModules sounds{FileResourceLookup(std::string(VORLEN_BENCH_SOURCE_DIR) + "/data/rc"), {}};
     system.SetResources(sounds);
-    const DWORD instruction = system.CreateSound(L"137");
-    const DWORD click = system.CreateSound(L"146");
-    if (!instruction || !click) {
+    const auto instructionSound = system.CreateSound(L"137");
+    const auto clickSound = system.CreateSound(L"146");
+    if (!instructionSound || !clickSound) {
         std::fprintf(stderr, "bench_sound: data/rc/137.ogg and 146.ogg are needed\n");
         return 1;
     }
+    const DWORD instruction = *instructionSound;
+    const DWORD click = *clickSound;
     platform::AudioDevice* out = system.Output();
     std::printf("bench_sound: %s output\n", heard ? "SDL" : "silent");
 
@@ -152,7 +154,7 @@ int main(int argc, char** argv) {
     // Delay from Play to the first sound at the output, in real time: when the output had
     // mixed the first frame of the click that is not the click's own leading silence.
     CSoundSource probe;
-    probe.OpenResource(146, sounds);
+    if (!probe.OpenResource(146, sounds)) return 1;
     std::vector<std::int16_t> pcm(static_cast<std::size_t>(probe.Rate()) * probe.Channels());
     const DWORD got = probe.ReadPcm(pcm.data(), static_cast<DWORD>(pcm.size() * 2));
     std::size_t lead = 0;

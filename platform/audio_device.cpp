@@ -1,384 +1,124 @@
 #include "platform/audio_device.h"
 
-#include <SDL.h>
-
-#include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <cstring>
-#include <iterator>
 #include <mutex>
-#include <new>
 #include <string>
-#include <thread>
 
-#include "platform/clock.h"
+#include "platform/audio_card_driver.h"
+#include "platform/audio_mixer.h"
+#include "platform/audio_silent_driver.h"
 #include "platform/debug.h"
 
 namespace platform {
 
-namespace {
-// How long SDL's device stays open, paused, after the last sound: the exercise's chains of
-// sounds follow each other within milliseconds and keep it.
-constexpr std::chrono::milliseconds kIdleClose{500};
-// How much clock time the silent output mixes at a time.
-constexpr std::int64_t kSilentStepUs = 20'000;
-}  // namespace
+// [SECTION] The output: which driver mixes, and whether anything plays
 
-// [SECTION] Shared state of buffers and the output
-
-struct SoundBufferState {
-    std::mutex lock;
-    PcmFormat format;
-    std::vector<std::uint8_t> data;
-    DWORD cursor = 0;
-    bool playing = false;
-    bool lost = false;
-    bool locked = false;
-    // Converts this buffer's format to the output's; null when SDL cannot convert it, and then
-    // the buffer is consumed at its own rate without being heard.
-    SDL_AudioStream* convert = nullptr;
-    double silentFraction = 0.0;  // frames owed to the unconverted consumption
-
-    ~SoundBufferState() {
-        if (convert) SDL_FreeAudioStream(convert);
-    }
-    DWORD FrameBytes() const { return static_cast<DWORD>(format.BlockAlign()); }
-    void Advance(std::uint64_t bytes) { cursor = static_cast<DWORD>((cursor + bytes) % data.size()); }
-};
-
+// Shared by the device and its buffers, so a buffer that outlives the device finds it closed
+// rather than gone.
 struct AudioDeviceState {
-    std::mutex lock;  // buffers, capture, mixing scratch
-    std::vector<std::shared_ptr<SoundBufferState>> buffers;
-    PcmFormat output{2, 44100};
-    bool capturing = false;
-    std::vector<std::int16_t> capture;
-    std::vector<std::int32_t> accumulator;
-    std::vector<std::uint8_t> scratch;
-    std::vector<std::int16_t> converted;
-    std::atomic<std::uint64_t> framesMixed{0};
-    // The silent output's pace, under `lock` while it counts: the clock reading it counts from
-    // and the frames it has mixed since.
-    bool silentCounting = false;
-    std::int64_t silentStart = 0;
-    std::uint64_t silentDone = 0;
+    Mixer mixer{PcmFormat{2, 44100}};
+    std::unique_ptr<SilentDriver> silent;
+    std::unique_ptr<SoundCardDriver> card;  // null when no card was opened
 
-    // Whether anything plays and which output mixes it. Lock order: activity, SDL's device lock
-    // (taken by SDL_PauseAudioDevice), lock, a buffer's lock; the SDL callback runs under SDL's
-    // device lock and takes the last two.
-    std::mutex activity;
-    std::condition_variable wake;  // the silent output waits on it
-    std::size_t playing = 0;       // buffers playing
-    bool silentAsleep = false;     // the silent output waits for a buffer to play
-    bool stopping = false;
-    std::thread silentThread;
+    // Lock order: activity, then whatever the drivers take (platform/audio_driver.h).
+    mutable std::mutex activity;
+    std::size_t playing = 0;        // buffers playing
+    AudioDriver* active = nullptr;  // the card while it lasts, else the silent driver; null once closed
 
-    // SDL's output is in use (open, or closed while idle); the device while it is open.
-    // Between sounds the device is only paused; after kIdleClose with nothing playing it is
-    // closed, because a paused SDL device still wakes its thread to feed the card silence.
-    // The next buffer that plays opens it again.
-    bool sdlUsed = false;
-    std::atomic<SDL_AudioDeviceID> sdlDevice{0};
-    SDL_AudioSpec sdlSpec{};
-    std::chrono::steady_clock::time_point idleSince;
-    bool sdlClosing = false;  // the silent output's thread closes the idle device
-    bool sdlAudioInitialised = false;
-    // The sound card went away (or the device is closing): the silent output mixes instead.
-    // Read by the SDL callback without the activity lock.
-    std::atomic<bool> sdlGone{false};
-    // Set by a simulated removal: as SDL does for a device that is gone, nothing more is mixed
-    // through the callback.
-    std::atomic<bool> sdlDeviceDead{false};
-
-    bool SdlMixes() const { return sdlUsed && !sdlGone.load(); }
-    bool SilentMixes() const { return !SdlMixes(); }
-    // Under the activity lock: SDL's device is open with nothing to play.
-    bool SdlIdleOpen() const { return SdlMixes() && sdlDevice != 0 && playing == 0; }
-    bool OpenSdlDevice();
     // Under the activity lock: a buffer started or stopped playing.
     void BufferStarted();
     void BufferStopped();
-    void SdlOutputGone();
-
-    void Mix(std::int16_t* out, int frames);
-    void FeedConverter(SoundBufferState& b, int outputBytesWanted);
-    void RunSilentOutput();
-    // Under `lock`: the silent output mixes what clock time has passed, if it counts.
-    void CatchUpSilentOutput();
+    // The card went away: the silent driver takes over, from now on.
+    void CardGone();
+    void HandOverToSilent();  // under the activity lock
 };
 
-// [SECTION] Mixing
-
-// Copies source frames from the ring at the cursor into the buffer's converter until it can
-// give `outputBytesWanted` bytes. The cursor moves past what the converter took, so it runs
-// ahead of what is heard only by the converter's few frames of latency.
-void AudioDeviceState::FeedConverter(SoundBufferState& b, int outputBytesWanted) {
-    const int outFrameBytes = output.BlockAlign();
-    const DWORD frameBytes = b.FrameBytes();
-    for (int round = 0; round < 64; ++round) {
-        const int available = SDL_AudioStreamAvailable(b.convert);
-        if (available >= outputBytesWanted) return;
-        const std::int64_t missingFrames = (outputBytesWanted - available + outFrameBytes - 1) / outFrameBytes;
-        std::int64_t sourceFrames = missingFrames * b.format.rate / output.rate + 16;
-        sourceFrames = std::min<std::int64_t>(sourceFrames, b.data.size() / frameBytes);
-        DWORD bytes = static_cast<DWORD>(sourceFrames) * frameBytes;
-        scratch.resize(bytes);
-        if (b.lost) {
-            std::fill(scratch.begin(), scratch.end(), 0);
-            b.Advance(bytes);
-        } else {
-            DWORD done = 0;
-            while (done < bytes) {
-                const DWORD part = std::min<DWORD>(bytes - done, static_cast<DWORD>(b.data.size()) - b.cursor);
-                std::memcpy(scratch.data() + done, b.data.data() + b.cursor, part);
-                done += part;
-                b.Advance(part);
-            }
-        }
-        if (SDL_AudioStreamPut(b.convert, scratch.data(), static_cast<int>(bytes)) != 0) return;
-    }
-}
-
-void AudioDeviceState::Mix(std::int16_t* out, int frames) {
-    const int samples = frames * output.channels;
-    accumulator.assign(samples, 0);
-    converted.resize(samples);
-    for (auto& buffer : buffers) {
-        SoundBufferState& b = *buffer;
-        std::lock_guard<std::mutex> guard(b.lock);
-        if (!b.playing) continue;
-        if (b.convert) {
-            const int wanted = samples * 2;
-            FeedConverter(b, wanted);
-            const int got = SDL_AudioStreamGet(b.convert, converted.data(), wanted);
-            for (int i = 0; i < std::max(got, 0) / 2; ++i) accumulator[i] += converted[i];
-        } else {
-            b.silentFraction += static_cast<double>(frames) * b.format.rate / output.rate;
-            const auto whole = static_cast<std::uint64_t>(b.silentFraction);
-            b.silentFraction -= static_cast<double>(whole);
-            b.Advance(whole * b.FrameBytes());
-        }
-    }
-    for (int i = 0; i < samples; ++i)
-        out[i] = static_cast<std::int16_t>(std::clamp<std::int32_t>(accumulator[i], -32768, 32767));
-    if (capturing) capture.insert(capture.end(), out, out + samples);
-    framesMixed.fetch_add(static_cast<std::uint64_t>(frames), std::memory_order_relaxed);
-}
-
-// [SECTION] Sleeping while nothing plays, waking when something does
-
-// Opened paused: it starts with the first buffer that plays.
-bool AudioDeviceState::OpenSdlDevice() {
-    SDL_AudioSpec have{};
-    sdlDevice = SDL_OpenAudioDevice(nullptr, 0, &sdlSpec, &have, 0);
-    if (sdlDevice == 0) {
-        Debug::Print(std::string("cannot open the sound output (") + SDL_GetError() + "); sounds play silently");
-        return false;
-    }
-    return true;
-}
-
 void AudioDeviceState::BufferStarted() {
-    if (playing++ != 0) return;
-    if (SdlMixes() && sdlDevice == 0) {
-        // A device still closing cannot be opened again yet; the thread closing it does that.
-        if (sdlClosing) return;
-        if (!OpenSdlDevice()) sdlGone = true;  // the silent output takes over
+    if (playing++ != 0 || !active) return;
+    if (Result<void> started = active->Start(); !started) {
+        Debug::Print(started.why() + "; sounds play silently");
+        HandOverToSilent();
     }
-    if (SdlMixes())
-        SDL_PauseAudioDevice(sdlDevice, 0);
-    else
-        wake.notify_all();
 }
 
 void AudioDeviceState::BufferStopped() {
-    // The silent output notices by itself at its next step.
-    if (--playing != 0 || !SdlMixes()) return;
-    SDL_PauseAudioDevice(sdlDevice, 1);
-    idleSince = std::chrono::steady_clock::now();
-    wake.notify_all();  // the silent output's thread closes the device if it stays idle
+    if (--playing == 0 && active) active->Rest();
 }
 
-// SDL keeps a removed device's thread going without calling us back, so playing buffers would
-// stand still and their sounds never end. The silent output takes over, from now on.
-void AudioDeviceState::SdlOutputGone() {
-    {
-        std::lock_guard<std::mutex> guard(activity);
-        if (!sdlUsed || sdlGone) return;
-        sdlGone = true;
-        if (sdlDevice != 0) SDL_PauseAudioDevice(sdlDevice, 1);
-    }
-    wake.notify_all();
-    Debug::Print("the sound output went away; sounds go on silently");
+void AudioDeviceState::CardGone() {
+    std::lock_guard<std::mutex> guard(activity);
+    if (active == card.get() && card) HandOverToSilent();
 }
 
-namespace {
-
-void SdlCallback(void* user, Uint8* stream, int len) {
-    auto* state = static_cast<AudioDeviceState*>(user);
-    if (state->sdlGone || state->sdlDeviceDead) {
-        std::memset(stream, 0, static_cast<std::size_t>(len));  // the silent output mixes now
-        return;
-    }
-    std::lock_guard<std::mutex> guard(state->lock);
-    state->Mix(reinterpret_cast<std::int16_t*>(stream), len / state->output.BlockAlign());
-}
-
-// Runs on whichever thread SDL reports the removal from (its audio thread or its device
-// watcher), holding none of SDL's device locks.
-int WatchSdlEvents(void* user, SDL_Event* event) {
-    auto* state = static_cast<AudioDeviceState*>(user);
-    if (event->type == SDL_AUDIODEVICEREMOVED && !event->adevice.iscapture && event->adevice.which == state->sdlDevice)
-        state->SdlOutputGone();
-    return 1;
-}
-
-}  // namespace
-
-// The silent output mixes whatever clock time has passed, in small steps, so buffers are
-// consumed exactly at their rate in clock time, whatever the clock's scale. While nothing plays
-// it waits, without waking, until a buffer starts; the time asleep is owed to nobody, so the
-// pace starts afresh from then.
-void AudioDeviceState::RunSilentOutput() {
-    for (;;) {
-        {
-            std::unique_lock<std::mutex> guard(activity);
-            if (playing == 0 || !SilentMixes()) {
-                {
-                    std::lock_guard<std::mutex> counting(lock);
-                    silentCounting = false;
-                }
-                silentAsleep = true;
-                const auto mixing = [this] { return stopping || (playing > 0 && SilentMixes()); };
-                while (!mixing()) {
-                    if (!SdlIdleOpen()) {
-                        wake.wait(guard);
-                        continue;
-                    }
-                    const auto due = idleSince + kIdleClose;
-                    if (std::chrono::steady_clock::now() < due) {
-                        wake.wait_until(guard, due);
-                        continue;
-                    }
-                    // Closing waits for SDL's thread, whose callback takes `lock`; not under
-                    // the activity lock, so that a removal reported meanwhile is not held up.
-                    const SDL_AudioDeviceID idle = sdlDevice.exchange(0);
-                    sdlClosing = true;
-                    guard.unlock();
-                    SDL_CloseAudioDevice(idle);
-                    guard.lock();
-                    sdlClosing = false;
-                    if (playing > 0 && SdlMixes()) {  // a sound started meanwhile
-                        if (OpenSdlDevice())
-                            SDL_PauseAudioDevice(sdlDevice, 0);
-                        else
-                            sdlGone = true;
-                    }
-                }
-                silentAsleep = false;
-            }
-            {
-                // Counting starts afresh when the first buffer plays.
-                std::lock_guard<std::mutex> counting(lock);
-                if (!silentCounting) {
-                    silentCounting = true;
-                    silentStart = Clock::Counter();
-                    silentDone = 0;
-                }
-            }
-            // Steps of two sound-card periods (512 frames, 11.6 ms each): nobody hears this
-            // output, finer steps only cost wake-ups, and the playback threads read the cursor
-            // only when a half of their buffer is due.
-            const auto wait = std::max<std::int64_t>(Clock::RealMicroseconds(kSilentStepUs), 200);
-            if (wake.wait_for(guard, std::chrono::microseconds(wait), [this] { return stopping; })) return;
-        }
-        std::lock_guard<std::mutex> guard(lock);
-        CatchUpSilentOutput();
-    }
-}
-
-void AudioDeviceState::CatchUpSilentOutput() {
-    if (!silentCounting) return;
-    const std::int64_t frequency = Clock::Frequency();
-    const std::int64_t elapsed = Clock::Counter() - silentStart;
-    const auto due = static_cast<std::uint64_t>((elapsed / frequency) * output.rate +
-                                                (elapsed % frequency) * output.rate / frequency);
-    std::int16_t sink[1024 * 8];
-    const int most = static_cast<int>(std::size(sink)) / std::max(output.channels, 1);
-    while (silentDone < due) {
-        const int step = static_cast<int>(std::min<std::uint64_t>(due - silentDone, static_cast<std::uint64_t>(most)));
-        Mix(sink, step);
-        silentDone += static_cast<std::uint64_t>(step);
-    }
+void AudioDeviceState::HandOverToSilent() {
+    if (active == silent.get()) return;
+    active->Rest();
+    active = silent.get();
+    if (playing > 0) static_cast<void>(silent->Start());  // the silent driver never fails
 }
 
 // [SECTION] SoundBuffer
 
-SoundBuffer::SoundBuffer(std::shared_ptr<SoundBufferState> state, std::shared_ptr<AudioDeviceState> device)
+SoundBuffer::SoundBuffer(std::shared_ptr<BufferState> state, std::shared_ptr<AudioDeviceState> device)
     : state_(std::move(state)), device_(std::move(device)) {}
 
 SoundBuffer::~SoundBuffer() {
     Stop();
-    std::lock_guard<std::mutex> guard(device_->lock);
-    auto& list = device_->buffers;
-    list.erase(std::remove(list.begin(), list.end(), state_), list.end());
+    device_->mixer.Remove(state_.get());
 }
 
 const PcmFormat& SoundBuffer::Format() const { return state_->format; }
 
 DWORD SoundBuffer::Size() const { return static_cast<DWORD>(state_->data.size()); }
 
-AudioResult SoundBuffer::Lock(DWORD offset, DWORD bytes, void** region) {
+Result<std::span<std::uint8_t>> SoundBuffer::Lock(DWORD offset, DWORD bytes) {
     std::lock_guard<std::mutex> guard(state_->lock);
-    if (region) *region = nullptr;
-    if (state_->lost) return AudioResult::BufferLost;
+    if (state_->lost) return Error::Of(ErrorKind::Lost, "the sound buffer's memory is gone");
     const auto size = state_->data.size();
-    if (!region || state_->locked || bytes == 0 || offset >= size || bytes > size - offset) return AudioResult::Failed;
+    if (state_->locked) return Error::Failed("the sound buffer is locked already");
+    if (bytes == 0 || offset >= size || bytes > size - offset)
+        return Error::Failed("no region of " + std::to_string(bytes) + " bytes at " + std::to_string(offset) +
+                             " in a sound buffer of " + std::to_string(size));
     state_->locked = true;
-    *region = state_->data.data() + offset;
-    return AudioResult::Ok;
+    return std::span<std::uint8_t>(state_->data.data() + offset, bytes);
 }
 
-AudioResult SoundBuffer::Unlock(void* region, DWORD bytes) {
+Result<void> SoundBuffer::Unlock(std::span<std::uint8_t> region) {
     std::lock_guard<std::mutex> guard(state_->lock);
-    if (!state_->locked) return AudioResult::Failed;
+    if (!state_->locked) return Error::Failed("the sound buffer is not locked");
     state_->locked = false;
-    if (state_->lost) return AudioResult::BufferLost;
+    if (state_->lost) return Error::Of(ErrorKind::Lost, "the sound buffer's memory went while it was locked");
     const auto* start = state_->data.data();
-    const auto* p = static_cast<const std::uint8_t*>(region);
-    if (p < start || p + bytes > start + state_->data.size()) return AudioResult::Failed;
-    return AudioResult::Ok;
+    if (region.data() < start || region.data() + region.size() > start + state_->data.size())
+        return Error::Failed("the region is not inside the sound buffer");
+    return {};
 }
 
-AudioResult SoundBuffer::Play() {
+void SoundBuffer::Play() {
     std::lock_guard<std::mutex> activity(device_->activity);
+    // The silent driver mixes in steps; the time since its last step belongs to the buffers
+    // that played then, not to this one, which would otherwise start (and end) up to a step
+    // early.
+    if (device_->active) device_->active->CatchUp();
     {
-        // The silent output mixes in steps; the time since its last step belongs to the
-        // buffers that played then, not to this one, which would otherwise start (and end)
-        // up to a step early.
-        std::lock_guard<std::mutex> mixing(device_->lock);
-        device_->CatchUpSilentOutput();
         std::lock_guard<std::mutex> guard(state_->lock);
-        if (state_->playing) return AudioResult::Ok;
+        if (state_->playing) return;
         state_->playing = true;
     }
     device_->BufferStarted();
-    return AudioResult::Ok;
 }
 
-AudioResult SoundBuffer::Stop() {
+void SoundBuffer::Stop() {
     std::lock_guard<std::mutex> activity(device_->activity);
+    // Likewise the time since the silent driver's last step still belongs to this buffer.
+    if (device_->active && IsPlaying()) device_->active->CatchUp();
     {
         std::lock_guard<std::mutex> guard(state_->lock);
-        // What the converter still holds belongs to the stopped playback, not to the next one.
-        if (state_->convert) SDL_AudioStreamClear(state_->convert);
-        if (!state_->playing) return AudioResult::Ok;
+        state_->DropConverted();
+        if (!state_->playing) return;
         state_->playing = false;
     }
     device_->BufferStopped();
-    return AudioResult::Ok;
 }
 
 bool SoundBuffer::IsPlaying() const {
@@ -386,28 +126,26 @@ bool SoundBuffer::IsPlaying() const {
     return state_->playing;
 }
 
-AudioResult SoundBuffer::GetPlayCursor(DWORD* cursor) const {
-    if (!cursor) return AudioResult::Failed;
+DWORD SoundBuffer::PlayCursor() const {
     std::lock_guard<std::mutex> guard(state_->lock);
-    *cursor = state_->cursor;
-    return AudioResult::Ok;
+    return state_->cursor;
 }
 
-AudioResult SoundBuffer::SetPosition(DWORD position) {
+Result<void> SoundBuffer::SetPosition(DWORD position) {
     std::lock_guard<std::mutex> guard(state_->lock);
-    if (position >= state_->data.size()) return AudioResult::Failed;
+    if (position >= state_->data.size())
+        return Error::Failed("position " + std::to_string(position) + " is past the end of the sound buffer");
     state_->cursor = position - position % state_->FrameBytes();
-    if (state_->convert) SDL_AudioStreamClear(state_->convert);
-    return AudioResult::Ok;
+    state_->DropConverted();
+    return {};
 }
 
-AudioResult SoundBuffer::Restore() {
+void SoundBuffer::Restore() {
     std::lock_guard<std::mutex> guard(state_->lock);
     if (state_->lost) {
         std::fill(state_->data.begin(), state_->data.end(), 0);
         state_->lost = false;
     }
-    return AudioResult::Ok;
 }
 
 void SoundBuffer::SimulateLoss() {
@@ -421,154 +159,83 @@ AudioDevice::AudioDevice(std::shared_ptr<AudioDeviceState> state) : state_(std::
 
 std::unique_ptr<AudioDevice> AudioDevice::Open(AudioOutput output) {
     auto state = std::make_shared<AudioDeviceState>();
-    if (output != AudioOutput::Silent) {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-            Debug::Print(std::string("no sound output (") + SDL_GetError() + "); sounds play silently");
-        } else {
-            state->sdlAudioInitialised = true;
-            const char* driver = SDL_GetCurrentAudioDriver();
-            // SDL's dummy driver paces its callback by the wall clock in whole milliseconds and
-            // knows nothing of the program clock; the silent output does the same job exactly.
-            if (driver && (output == AudioOutput::Driver || std::strcmp(driver, "dummy") != 0)) {
-                SDL_AudioSpec want{};
-                want.freq = state->output.rate;
-                want.format = AUDIO_S16SYS;
-                want.channels = static_cast<Uint8>(state->output.channels);
-                want.samples = 512;
-                want.callback = SdlCallback;
-                want.userdata = state.get();
-                state->sdlSpec = want;
-                state->sdlUsed = state->OpenSdlDevice();
-                state->idleSince = std::chrono::steady_clock::now();
-            }
-            if (state->sdlDevice == 0) {
-                SDL_QuitSubSystem(SDL_INIT_AUDIO);
-                state->sdlAudioInitialised = false;
-            }
-        }
-    }
-    if (state->sdlUsed) SDL_AddEventWatch(WatchSdlEvents, state.get());
     // Asleep until it has something to mix; with a sound card, until the card goes away.
-    AudioDeviceState* raw = state.get();
-    state->silentThread = std::thread([raw] { raw->RunSilentOutput(); });
+    state->silent = std::make_unique<SilentDriver>(state->mixer);
+    std::unique_ptr<SoundCardDriver> card;
+    if (output != AudioOutput::Silent) {
+        AudioDeviceState* raw = state.get();
+        auto opened = SoundCardDriver::Open(state->mixer, output, [raw] { raw->CardGone(); });
+        if (opened)
+            card = std::move(opened).value();
+        else if (!opened.Is(ErrorKind::Missing))
+            Debug::Print(opened.why() + "; sounds play silently");
+    }
+    {
+        // The card may report its removal already.
+        std::lock_guard<std::mutex> guard(state->activity);
+        state->card = std::move(card);
+        state->active = state->card ? static_cast<AudioDriver*>(state->card.get()) : state->silent.get();
+        if (state->card && state->card->IsGone()) state->HandOverToSilent();
+    }
     return std::unique_ptr<AudioDevice>(new AudioDevice(std::move(state)));
 }
 
 AudioDevice::~AudioDevice() {
-    // The silent output's thread goes first: it may be closing SDL's device.
+    std::unique_ptr<SoundCardDriver> card;
+    std::unique_ptr<SilentDriver> silent;
     {
+        // Buffers that outlive the device no longer reach for a driver, and a removal the card
+        // reports while it closes finds nothing to hand over.
         std::lock_guard<std::mutex> guard(state_->activity);
-        state_->stopping = true;
+        state_->active = nullptr;
+        card = std::move(state_->card);
+        silent = std::move(state_->silent);
     }
-    state_->wake.notify_all();
-    state_->silentThread.join();
-    if (state_->sdlUsed) {
-        SDL_DelEventWatch(WatchSdlEvents, state_.get());
-        SDL_AudioDeviceID open = 0;
-        {
-            // Buffers that outlive the device no longer reach for it.
-            std::lock_guard<std::mutex> guard(state_->activity);
-            state_->sdlGone = true;
-            open = state_->sdlDevice.exchange(0);
-        }
-        if (open != 0) SDL_CloseAudioDevice(open);  // returns after the last callback
-    }
-    if (state_->sdlAudioInitialised) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    card.reset();  // its closing thread may still report the card gone
+    silent.reset();
 }
 
-bool AudioDevice::IsSilent() const { return !state_->SdlMixes(); }
+bool AudioDevice::IsSilent() const {
+    std::lock_guard<std::mutex> guard(state_->activity);
+    return !state_->card || state_->active != state_->card.get();
+}
 
 bool AudioDevice::IsSleeping() const {
     std::lock_guard<std::mutex> guard(state_->activity);
-    const bool sdlAsleep = !state_->SdlMixes() || state_->sdlDevice == 0 ||
-                           SDL_GetAudioDeviceStatus(state_->sdlDevice) == SDL_AUDIO_PAUSED;
-    return state_->playing == 0 && sdlAsleep && state_->silentAsleep;
+    return state_->playing == 0 && state_->silent->IsSleeping() && (!state_->card || state_->card->IsSleeping());
 }
 
-bool AudioDevice::HoldsSoundCard() const {
-    std::lock_guard<std::mutex> guard(state_->activity);
-    return state_->sdlDevice != 0 || state_->sdlClosing;
-}
+bool AudioDevice::HoldsSoundCard() const { return state_->card && state_->card->HoldsSoundCard(); }
 
 void AudioDevice::SimulateRemoval() {
-    if (!state_->sdlUsed) return;
-    state_->sdlDeviceDead = true;
-    if (state_->sdlDevice == 0) {  // closed while idle: nobody would see the event
-        state_->SdlOutputGone();
-        return;
-    }
-    SDL_Event event{};
-    event.adevice.type = SDL_AUDIODEVICEREMOVED;
-    event.adevice.which = state_->sdlDevice;
-    event.adevice.iscapture = 0;
-    if (SDL_PushEvent(&event) < 0) Debug::Print(std::string("cannot post the removal (") + SDL_GetError() + ")");
+    if (state_->card) state_->card->SimulateRemoval();
 }
 
-const PcmFormat& AudioDevice::OutputFormat() const { return state_->output; }
+const PcmFormat& AudioDevice::OutputFormat() const { return state_->mixer.Output(); }
 
-std::unique_ptr<SoundBuffer> AudioDevice::CreateBuffer(const PcmFormat& format, DWORD bytes) {
-    if (!format.IsPlayable()) {
-        Debug::Print("sound buffer: " + std::to_string(format.channels) + " channels at " +
-                     std::to_string(format.rate) + " Hz cannot be played");
-        return nullptr;
-    }
-    if (bytes == 0 || bytes > kMaxBufferBytes || bytes % static_cast<DWORD>(format.BlockAlign()) != 0) {
-        Debug::Print("sound buffer: unusable size of " + std::to_string(bytes) + " bytes");
-        return nullptr;
-    }
-    try {
-        auto b = std::make_shared<SoundBufferState>();
-        b->format = format;
-        b->data.assign(bytes, 0);
-        b->convert = SDL_NewAudioStream(AUDIO_S16LSB, static_cast<Uint8>(format.channels), format.rate, AUDIO_S16SYS,
-                                        static_cast<Uint8>(state_->output.channels), state_->output.rate);
-        if (!b->convert)
-            Debug::Print(std::string("sound buffer: cannot convert its format (") + SDL_GetError() +
-                         "); it plays silently");
-        // The handle exists before the output knows the buffer, so a failure in between leaves
-        // nothing behind (the handle's destructor takes it off the list).
-        std::unique_ptr<SoundBuffer> handle(new SoundBuffer(b, state_));
-        std::lock_guard<std::mutex> guard(state_->lock);
-        state_->buffers.push_back(std::move(b));
-        return handle;
-    } catch (const std::bad_alloc&) {
-        Debug::Print("sound buffer: no memory for " + std::to_string(bytes) + " bytes");
-        return nullptr;
-    }
+Result<std::unique_ptr<SoundBuffer>> AudioDevice::CreateBuffer(const PcmFormat& format, DWORD bytes) {
+    VORLEN_TRY_ASSIGN(buffer, state_->mixer.Add(format, bytes));
+    return std::unique_ptr<SoundBuffer>(new SoundBuffer(std::move(buffer), state_));
 }
 
-std::size_t AudioDevice::BufferCount() const {
-    std::lock_guard<std::mutex> guard(state_->lock);
-    return state_->buffers.size();
-}
+std::size_t AudioDevice::BufferCount() const { return state_->mixer.BufferCount(); }
 
 std::size_t AudioDevice::PlayingBufferCount() const {
     std::lock_guard<std::mutex> guard(state_->activity);
     return state_->playing;
 }
 
-void AudioDevice::StartCapture() {
-    std::lock_guard<std::mutex> guard(state_->lock);
-    state_->capture.clear();
-    state_->capturing = true;
-}
+void AudioDevice::StartCapture() { state_->mixer.StartCapture(); }
 
-std::vector<std::int16_t> AudioDevice::TakeCapture() {
-    std::lock_guard<std::mutex> guard(state_->lock);
-    state_->capturing = false;
-    return std::move(state_->capture);
-}
+std::vector<std::int16_t> AudioDevice::TakeCapture() { return state_->mixer.TakeCapture(); }
 
-std::uint64_t AudioDevice::FramesMixed() const { return state_->framesMixed.load(std::memory_order_relaxed); }
+std::uint64_t AudioDevice::FramesMixed() const { return state_->mixer.FramesMixed(); }
 
 // [SECTION] WAV writing
 
-bool WriteWav(const std::string& path, const std::vector<std::int16_t>& samples, const PcmFormat& format) {
+Result<void> WriteWav(const std::string& path, const std::vector<std::int16_t>& samples, const PcmFormat& format) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        Debug::Print("cannot write " + path);
-        return false;
-    }
+    if (!f) return Error::Failed("cannot write " + path);
     auto put32 = [&](std::uint32_t v) {
         const std::uint8_t b[4] = {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)};
         std::fwrite(b, 1, 4, f);
@@ -592,11 +259,8 @@ bool WriteWav(const std::string& path, const std::vector<std::int16_t>& samples,
     put32(dataBytes);
     for (std::int16_t s : samples) put16(static_cast<std::uint16_t>(s));
     const bool ok = std::ferror(f) == 0;
-    if (std::fclose(f) != 0 || !ok) {
-        Debug::Print("cannot write " + path);
-        return false;
-    }
-    return true;
+    if (std::fclose(f) != 0 || !ok) return Error::Failed("cannot write " + path);
+    return {};
 }
 
 }  // namespace platform

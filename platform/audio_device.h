@@ -5,17 +5,17 @@
 // refills the parts behind the cursor (Lock, write, Unlock). Every buffer's format is converted
 // to the output's rate and channels as it is mixed.
 //
-// Two outputs stand behind the same interface:
-// - the sound card, through an SDL audio callback;
-// - a silent output, used when no sound card can be opened (and for SDL's "dummy" driver,
-//   whose pace ignores the program clock). It consumes the buffers at their real rate, paced
-//   by platform::Clock, so play cursors advance, sounds end on time and tests that speed the
+// Two drivers stand behind the device, side by side (platform/audio_driver.h):
+// - the sound card, through an SDL audio callback (platform/audio_card_driver.h);
+// - the silent driver (platform/audio_silent_driver.h), used when no sound card can be opened
+//   and for SDL's "dummy" driver. It consumes the buffers at their real rate, paced by
+//   platform::Clock, so play cursors advance, sounds end on time and tests that speed the
 //   clock up (Clock::SetScale) get their sounds over sooner.
 // When the sound card goes away while the program runs (a USB headset unplugged), the silent
-// output takes over, so sounds still end on time.
-// Either output can record what it mixed (StartCapture / TakeCapture) for tests.
+// driver takes over, so sounds still end on time. Both mix through one mixer
+// (platform/audio_mixer.h), which can record what it mixed (StartCapture / TakeCapture).
 //
-// While no buffer plays, the output sleeps: the SDL device is paused and the silent output's
+// While no buffer plays, the output sleeps: the SDL device is paused and the silent driver's
 // thread waits without waking. The first buffer that plays wakes it.
 //
 // Thread safety: every operation may be called from any thread. The output mixes on a thread
@@ -26,9 +26,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "platform/result.h"
 #include "platform/win_types.h"
 
 namespace platform {
@@ -52,12 +54,6 @@ struct PcmFormat {
     std::int64_t BytesPerSecond() const { return std::int64_t{BlockAlign()} * rate; }
 };
 
-enum class AudioResult {
-    Ok,
-    BufferLost,  // the buffer's memory is gone; Restore it, then lock again
-    Failed,      // bad arguments or a region that is already locked
-};
-
 // Which output AudioDevice::Open should use.
 enum class AudioOutput {
     Default,  // the sound card when one can be opened, else the silent output
@@ -67,7 +63,7 @@ enum class AudioOutput {
 };
 
 struct AudioDeviceState;
-struct SoundBufferState;
+struct BufferState;
 
 class SoundBuffer {
    public:
@@ -79,56 +75,48 @@ class SoundBuffer {
     DWORD Size() const;
 
     // Gives write access to `bytes` bytes at `offset` (one region; it must lie inside the
-    // buffer). One region may be locked at a time.
-    AudioResult Lock(DWORD offset, DWORD bytes, void** region);
-    AudioResult Unlock(void* region, DWORD bytes);
+    // buffer). One region may be locked at a time. Fails with ErrorKind::Lost when the buffer's
+    // memory is gone (Restore it, then lock again), else with Failed for a region outside the
+    // buffer or while another one is locked.
+    Result<std::span<std::uint8_t>> Lock(DWORD offset, DWORD bytes);
+    // Ends the write. Fails with Lost when the memory went while it was locked (what was
+    // written is gone), with Failed when nothing is locked or `region` is not inside the buffer.
+    Result<void> Unlock(std::span<std::uint8_t> region);
 
     // Plays from the cursor in a loop until Stop; the cursor stays where Stop left it.
-    AudioResult Play();
-    AudioResult Stop();
+    void Play();
+    void Stop();
     bool IsPlaying() const;
 
     // The byte offset the output will consume next.
-    AudioResult GetPlayCursor(DWORD* cursor) const;
-    // Moves the play cursor (rounded down to a whole frame).
-    AudioResult SetPosition(DWORD position);
+    DWORD PlayCursor() const;
+    // Moves the play cursor (rounded down to a whole frame). Fails for a position past the end.
+    Result<void> SetPosition(DWORD position);
 
     // Makes a lost buffer usable again; its contents are silence afterwards.
-    AudioResult Restore();
+    void Restore();
     // Test hook: the buffer loses its memory, as a device reset would do.
     void SimulateLoss();
 
    private:
     friend class AudioDevice;
-    explicit SoundBuffer(std::shared_ptr<SoundBufferState> state, std::shared_ptr<AudioDeviceState> device);
+    SoundBuffer(std::shared_ptr<BufferState> state, std::shared_ptr<AudioDeviceState> device);
 
-    std::shared_ptr<SoundBufferState> state_;
+    std::shared_ptr<BufferState> state_;
     std::shared_ptr<AudioDeviceState> device_;
 };
 
 class AudioDevice {
    public:
-    // Never fails: without a usable sound card the silent output stands in (said once on
-    // standard error).
+    // Never fails: without a usable sound card the silent driver stands in (said once on
+    // standard error when a card was looked for and not had).
     static std::unique_ptr<AudioDevice> Open(AudioOutput output = AudioOutput::Default);
     ~AudioDevice();  // buffers still alive go silent; they must not outlive the device's users
     AudioDevice(const AudioDevice&) = delete;
     AudioDevice& operator=(const AudioDevice&) = delete;
 
-    // True when the silent output mixes: no sound card was opened, or it went away.
+    // True when the silent driver mixes: no sound card was opened, or it went away.
     bool IsSilent() const;
-    // True when nothing plays and the output no longer wakes (the SDL device paused, the
-    // silent output waiting for a buffer to play). The silent output falls asleep at its next
-    // step after the last buffer stopped.
-    bool IsSleeping() const;
-    // True while SDL's device is open. A paused device still wakes to feed the card silence,
-    // so it is closed half a second after the last sound stopped; the next sound that
-    // plays opens it again.
-    bool HoldsSoundCard() const;
-    // Test hook: the sound card goes away, as when a USB headset is unplugged. As with a device
-    // that is gone, nothing more is mixed through SDL, and SDL's removal event for this output
-    // is posted; the output handles it as it handles a real one. Does nothing without a card.
-    void SimulateRemoval();
     // What the output mixes to (16-bit interleaved).
     const PcmFormat& OutputFormat() const;
 
@@ -136,21 +124,34 @@ class AudioDevice {
     // one second).
     static constexpr DWORD kMaxBufferBytes = 64u << 20;
 
-    // A stopped buffer of `bytes` bytes of silence with its cursor at 0. Returns null (and
-    // says why) when the format is not playable, the size is 0, above kMaxBufferBytes or not a
-    // whole number of frames, or the memory cannot be had. A format SDL cannot convert still
+    // A stopped buffer of `bytes` bytes of silence with its cursor at 0. Fails when the format
+    // is not playable, the size is 0, above kMaxBufferBytes or not a whole number of frames, or
+    // (ErrorKind::OutOfMemory) the memory cannot be had. A format SDL cannot convert still
     // plays, silently, at its own rate.
-    std::unique_ptr<SoundBuffer> CreateBuffer(const PcmFormat& format, DWORD bytes);
+    Result<std::unique_ptr<SoundBuffer>> CreateBuffer(const PcmFormat& format, DWORD bytes);
     std::size_t BufferCount() const;
     // How many of them are playing now.
     std::size_t PlayingBufferCount() const;
 
+    // [SECTION] What tests and benchmarks look at
+
+    // True when nothing plays and the output no longer wakes (the SDL device paused, the
+    // silent driver waiting for a buffer to play). The silent driver falls asleep at its next
+    // step after the last buffer stopped.
+    bool IsSleeping() const;
+    // True while SDL's device is open. A paused device still wakes to feed the card silence,
+    // so it is closed half a second after the last sound stopped; the next sound that
+    // plays opens it again.
+    bool HoldsSoundCard() const;
+    // The sound card goes away, as when a USB headset is unplugged; the card's driver handles
+    // it as it handles a real removal. Does nothing without a card.
+    void SimulateRemoval();
     // Records every mixed frame from now on (interleaved samples in OutputFormat()).
     void StartCapture();
     // Ends the recording and returns it.
     std::vector<std::int16_t> TakeCapture();
     // Frames mixed since the device opened; the output mixes only while something plays (the
-    // silent output's pace can be checked with it).
+    // silent driver's pace can be checked with it).
     std::uint64_t FramesMixed() const;
 
    private:
@@ -158,7 +159,7 @@ class AudioDevice {
     std::shared_ptr<AudioDeviceState> state_;
 };
 
-// Writes interleaved 16-bit samples as a WAV file. Returns false (and says why) on failure.
-bool WriteWav(const std::string& path, const std::vector<std::int16_t>& samples, const PcmFormat& format);
+// Writes interleaved 16-bit samples as a WAV file.
+Result<void> WriteWav(const std::string& path, const std::vector<std::int16_t>& samples, const PcmFormat& format);
 
 }  // namespace platform

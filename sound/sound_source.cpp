@@ -14,7 +14,8 @@
 #include "platform/debug.h"
 #include "platform/text.h"
 
-using platform::Debug::Print;
+using platform::Error;
+using platform::Result;
 
 // [SECTION] Resource lookups
 
@@ -110,8 +111,8 @@ CSoundSource::CSoundSource() = default;
 
 CSoundSource::~CSoundSource() { Close(); }
 
-bool CSoundSource::OpenResource(int number, const SoundResourceModules& modules) {
-    if (open_) return false;
+Result<void> CSoundSource::OpenResource(int number, const SoundResourceModules& modules) {
+    if (open_) return Error::Failed("the sound is open already");
     std::span<const std::byte> bytes;
     SoundOrigin origin = SoundOrigin::ProgramResource;
     if (modules.program) bytes = modules.program(number);
@@ -120,62 +121,47 @@ bool CSoundSource::OpenResource(int number, const SoundResourceModules& modules)
         origin = SoundOrigin::CompanionResource;
     }
     const std::string what = "sound resource " + std::to_string(number);
-    if (bytes.empty()) {
-        Print(what + ": not found");
-        return false;
-    }
-    if (bytes.size() > UINT32_MAX) {
-        Print(what + ": too large");
-        return false;
-    }
+    if (bytes.empty()) return Error::Of(platform::ErrorKind::Missing, what + ": not found");
+    if (bytes.size() > UINT32_MAX) return Error::Failed(what + ": too large");
     reader_ = {reinterpret_cast<const unsigned char*>(bytes.data()), 0, static_cast<DWORD>(bytes.size())};
-    if (!OpenDecoder(kMemoryCallbacks, &reader_, true, what)) return false;
+    VORLEN_TRY(OpenDecoder(kMemoryCallbacks, &reader_, true, what));
     origin_ = origin;
-    return true;
+    return {};
 }
 
-bool CSoundSource::OpenMemory(const void* data, DWORD size) {
-    if (open_) return false;
-    if (!data || size == 0) {
-        Print("sound in memory: empty block");
-        return false;
-    }
+Result<void> CSoundSource::OpenMemory(const void* data, DWORD size) {
+    if (open_) return Error::Failed("the sound is open already");
+    if (!data || size == 0) return Error::Failed("sound in memory: empty block");
     reader_ = {static_cast<const unsigned char*>(data), 0, size};
-    if (!OpenDecoder(kMemoryCallbacks, &reader_, false, "sound in memory")) return false;
+    VORLEN_TRY(OpenDecoder(kMemoryCallbacks, &reader_, false, "sound in memory"));
     origin_ = SoundOrigin::Memory;
-    return true;
+    return {};
 }
 
-bool CSoundSource::OpenFile(const std::wstring& path) {
-    if (open_) return false;
+Result<void> CSoundSource::OpenFile(const std::wstring& path) {
+    if (open_) return Error::Failed("the sound is open already");
     const std::string utf8 = platform::text::ToUtf8(path);
     std::FILE* f = std::fopen(utf8.c_str(), "rb");
-    if (!f) {
-        Print("sound file " + utf8 + ": cannot open");
-        return false;
-    }
+    if (!f) return Error::Of(platform::ErrorKind::Missing, "sound file " + utf8 + ": cannot open");
     file_ = f;
-    if (!OpenDecoder(kFileCallbacks, file_, false, "sound file " + utf8)) {
+    if (Result<void> opened = OpenDecoder(kFileCallbacks, file_, false, "sound file " + utf8); !opened) {
         std::fclose(file_);
         file_ = nullptr;
-        return false;
+        return opened;
     }
     origin_ = SoundOrigin::File;
-    return true;
+    return {};
 }
 
-bool CSoundSource::OpenDecoder(const ov_callbacks& callbacks, void* datasource, bool shortenTail,
-                               const std::string& what) {
-    if (ov_open_callbacks(datasource, &vorbis_, nullptr, 0, callbacks) != 0) {
-        Print(what + ": not an Ogg Vorbis stream");
-        return false;
-    }
+Result<void> CSoundSource::OpenDecoder(const ov_callbacks& callbacks, void* datasource, bool shortenTail,
+                                       const std::string& what) {
+    if (ov_open_callbacks(datasource, &vorbis_, nullptr, 0, callbacks) != 0)
+        return Error::Of(platform::ErrorKind::Damaged, what + ": not an Ogg Vorbis stream");
     const vorbis_info* info = ov_info(&vorbis_, -1);
     const ogg_int64_t total = ov_pcm_total(&vorbis_, -1);
-    auto refuse = [&](const std::string& why) {
-        Print(what + ": " + why);
+    auto refuse = [&](const std::string& why) -> Result<void> {
         ov_clear(&vorbis_);
-        return false;
+        return Error::Of(platform::ErrorKind::Damaged, what + ": " + why);
     };
     if (!info || total < 0 || total > UINT32_MAX) return refuse("unusable Ogg Vorbis stream");
     // The header's numbers are only what the file claims, and buffer sizes are derived from
@@ -199,7 +185,7 @@ bool CSoundSource::OpenDecoder(const ov_callbacks& callbacks, void* datasource, 
         if (total > tail) endFrame_ = static_cast<DWORD>(total - tail);
     }
     open_ = true;
-    return true;
+    return {};
 }
 
 DWORD CSoundSource::ReadPcm(void* destination, DWORD byteCount) {
@@ -221,7 +207,11 @@ DWORD CSoundSource::ReadPcm(void* destination, DWORD byteCount) {
     return done;
 }
 
-bool CSoundSource::Rewind() { return open_ && ov_pcm_seek(&vorbis_, 0) == 0; }
+Result<void> CSoundSource::Rewind() {
+    if (!open_) return Error::Failed("the sound is not open");
+    if (ov_pcm_seek(&vorbis_, 0) != 0) return Error::Failed("the sound cannot go back to its start");
+    return {};
+}
 
 void CSoundSource::Close() {
     if (open_) ov_clear(&vorbis_);

@@ -19,6 +19,7 @@
 #include <span>
 #include <string>
 
+#include "platform/result.h"
 #include "platform/win_types.h"
 
 // The bytes of sound resource `number`, or an empty span when the module does not hold it.
@@ -43,17 +44,17 @@ class CSoundSource {
     CSoundSource(const CSoundSource&) = delete;
     CSoundSource& operator=(const CSoundSource&) = delete;
 
-    // Each returns false (and says why on standard error) when the sound is not found or is
-    // not Ogg Vorbis; the source then stays closed. A source is opened once.
-    bool OpenResource(int number, const SoundResourceModules& modules);
-    bool OpenMemory(const void* data, DWORD size);  // the block must outlive the source
-    bool OpenFile(const std::wstring& path);
+    // Each fails, saying why, when the sound is not found, is not Ogg Vorbis or has a format
+    // the output cannot play; the source then stays closed. A source is opened once.
+    platform::Result<void> OpenResource(int number, const SoundResourceModules& modules);
+    platform::Result<void> OpenMemory(const void* data, DWORD size);  // the block must outlive the source
+    platform::Result<void> OpenFile(const std::wstring& path);
 
     // Decodes up to byteCount bytes (whole frames) into destination, never past EndFrame().
     // Returns the bytes written: fewer than asked at the end of the sound or on a decoding error.
     DWORD ReadPcm(void* destination, DWORD byteCount);
-    // Goes back to the first frame. False when the decoder cannot seek.
-    bool Rewind();
+    // Goes back to the first frame. Fails when the decoder cannot seek.
+    platform::Result<void> Rewind();
 
     void Close();
 
@@ -72,7 +73,8 @@ class CSoundSource {
     };
 
    private:
-    bool OpenDecoder(const ov_callbacks& callbacks, void* datasource, bool shortenTail, const std::string& what);
+    platform::Result<void> OpenDecoder(const ov_callbacks& callbacks, void* datasource, bool shortenTail,
+                                       const std::string& what);
 
     std::FILE* file_ = nullptr;
     SoundOrigin origin_ = SoundOrigin::None;

@@ -12,7 +12,6 @@
 #include "sound/sound_source.h"
 #include "sound/sound_system.h"
 
-using platform::AudioResult;
 using platform::Clock;
 
 // [SECTION] Wake event
@@ -45,9 +44,15 @@ CSoundStream::CSoundStream(CSoundSystem* owner, CSoundSource* source, DWORD id)
     halfBytes_ = bytes / 2 - (bytes / 2) % frameBytes;
     bytesPerSecond_ = static_cast<DWORD>(format.BytesPerSecond());
     bufferBytes_ = halfBytes_ * 2;
-    if (platform::AudioDevice* device = owner->Output(); device && halfBytes_ > 0)
-        buffer_ = device->CreateBuffer(format, bufferBytes_);
-    if (!buffer_) platform::Debug::Print("sound " + std::to_string(id) + ": no buffer; it will not play");
+    std::string why = "no output";
+    if (platform::AudioDevice* device = owner->Output(); device && halfBytes_ > 0) {
+        auto buffer = device->CreateBuffer(format, bufferBytes_);
+        if (buffer)
+            buffer_ = std::move(buffer).value();
+        else
+            why = buffer.why();
+    }
+    if (!buffer_) platform::Debug::Print("sound " + std::to_string(id) + ": no buffer (" + why + "); it will not play");
 }
 
 CSoundStream::~CSoundStream() {
@@ -105,39 +110,41 @@ bool CSoundStream::Stop() {
 
 // [SECTION] Buffer filling
 
-AudioResult CSoundStream::LockHalf(DWORD offset, void** region) {
-    AudioResult r = buffer_->Lock(offset, halfBytes_, region);
-    if (r == AudioResult::BufferLost) {
+platform::Result<std::span<std::uint8_t>> CSoundStream::LockHalf(DWORD offset) {
+    auto region = buffer_->Lock(offset, halfBytes_);
+    if (region.Is(platform::ErrorKind::Lost)) {
         buffer_->Restore();
-        r = buffer_->Lock(offset, halfBytes_, region);
+        region = buffer_->Lock(offset, halfBytes_);
     }
-    return r;
+    return region;
 }
 
 // Runs while no playback thread exists, so it needs no lock.
 bool CSoundStream::Prefill() {
     if (!buffer_) return false;
-    buffer_->SetPosition(0);
-    void* region = nullptr;
-    if (LockHalf(firstHalfOffset_, &region) != AudioResult::Ok) return false;
-    source_->Rewind();  // every playback starts from the first sample
-    const DWORD n = source_->ReadPcm(region, halfBytes_);
+    static_cast<void>(buffer_->SetPosition(0));  // 0 is inside every buffer
+    auto region = LockHalf(firstHalfOffset_);
+    if (!region) return false;
+    // Every playback starts from the first sample. Our sources are memory and files, which
+    // always seek; one that could not would play on from where it was, and end.
+    static_cast<void>(source_->Rewind());
+    const DWORD n = source_->ReadPcm(region->data(), halfBytes_);
     endCount_ = 0;
-    if (n < halfBytes_) std::memset(static_cast<char*>(region) + n, 0, halfBytes_ - n);
-    buffer_->Unlock(region, halfBytes_);
+    if (n < halfBytes_) std::memset(region->data() + n, 0, halfBytes_ - n);
+    static_cast<void>(buffer_->Unlock(*region));  // a loss meanwhile is found by the next fill
     return true;
 }
 
 // Playback thread, under the lock.
 void CSoundStream::FillHalf(DWORD offset) {
-    void* region = nullptr;
-    if (LockHalf(offset, &region) != AudioResult::Ok) return;  // skipped for this pass
-    const DWORD n = source_->ReadPcm(region, halfBytes_);
+    auto region = LockHalf(offset);
+    if (!region) return;  // skipped for this pass
+    const DWORD n = source_->ReadPcm(region->data(), halfBytes_);
     if (n != halfBytes_) {
-        std::memset(static_cast<char*>(region) + n, 0, halfBytes_ - n);
+        std::memset(region->data() + n, 0, halfBytes_ - n);
         ++endCount_;
     }
-    if (buffer_->Unlock(region, halfBytes_) != AudioResult::Ok) endCount_ = 1;
+    if (!buffer_->Unlock(*region)) endCount_ = 1;
 }
 
 // [SECTION] Playback thread
@@ -155,26 +162,23 @@ void CSoundStream::RunPlayback() {
         // where every wake-up is dear that was most of what a playing sound cost.
         const bool woken = wake_.Wait(Clock::RealMicroseconds(waitUs));
         guard.lock();
-        DWORD p = 0;
-        waitUs = std::int64_t{kPollMs} * 1000;
-        if (buffer_->GetPlayCursor(&p) == AudioResult::Ok) {
-            const bool secondDue = p < halfBytes_ && nextHalf_ == 1;
-            const bool firstDue = p > halfBytes_ && nextHalf_ == 0;
-            if (secondDue || firstDue) {
-                if (endCount_ == kEndAfterEmptyFills) {
-                    // The half that held the last sample has been played. The timer table
-                    // belongs to the GUI thread, so its label timers are removed there.
-                    platform::MainQueue().Post(messages.removeLabelTimers, id_, static_cast<LPARAM>(playback_));
-                    buffer_->Stop();
-                    endRequested_ = true;
-                    endCount_ = 0;
-                    wake_.Set();
-                }
-                FillHalf(secondDue ? halfBytes_ : firstHalfOffset_);
-                nextHalf_ = secondDue ? 0 : 1;
+        const DWORD p = buffer_->PlayCursor();
+        const bool secondDue = p < halfBytes_ && nextHalf_ == 1;
+        const bool firstDue = p > halfBytes_ && nextHalf_ == 0;
+        if (secondDue || firstDue) {
+            if (endCount_ == kEndAfterEmptyFills) {
+                // The half that held the last sample has been played. The timer table
+                // belongs to the GUI thread, so its label timers are removed there.
+                platform::MainQueue().Post(messages.removeLabelTimers, id_, static_cast<LPARAM>(playback_));
+                buffer_->Stop();
+                endRequested_ = true;
+                endCount_ = 0;
+                wake_.Set();
             }
-            waitUs = UntilNextHalfDue(p);
+            FillHalf(secondDue ? halfBytes_ : firstHalfOffset_);
+            nextHalf_ = secondDue ? 0 : 1;
         }
+        waitUs = UntilNextHalfDue(p);
         if (woken && endRequested_) break;  // leave still holding the lock
         guard.unlock();
     }
@@ -219,26 +223,44 @@ void CSoundStream::EmitEnded(DWORD ending) {
     for (const EndedSlot& s : endedSlots_)
         if (s.endingsBefore >= ending && s.connection.connected()) later.emplace_back(s.connection);
     // With every slot held back there is nobody to tell (and nothing for the combiner to return).
-    if (ended.num_slots() > later.size()) Emit(ended, id_);
+    if (ended_.num_slots() > later.size()) Emit(ended_, id_);
 }
+
+void CSoundStream::EmitStarted() { Emit(started_, id_); }
+
+void CSoundStream::EmitStopped() { Emit(stopped_, id_); }
 
 // [SECTION] Labels (GUI thread)
 
 void CSoundStream::ScheduleLabelTimers() {
     // Timers of an earlier playback whose removal request is still queued go now.
     RemoveLabelTimers();
-    if (labelTimes.empty()) return;
+    if (labelTimes_.empty()) return;
     IMTimerService* timers = owner_->TimerService();
     if (!timers) {
         platform::Debug::Print("sound " + std::to_string(id_) + ": no window timers; its labels will not fire");
         return;
     }
     labelTimerService_ = timers;
-    for (DWORD t : labelTimes) {
+    for (DWORD t : labelTimes_) {
         const unsigned timer = timers->AddTimer(t);
         timers->ConnectTimer(timer, [this, timer, t](const IMEvent&) { return OnLabelTimer(timer, t); });
         labelTimers_.push_back(timer);
     }
+}
+
+CSoundStream::LabelSignal& CSoundStream::PrepareLabel(DWORD labelTime) {
+    if (State() == StreamState::Stopped &&
+        std::find(labelTimes_.begin(), labelTimes_.end(), labelTime) == labelTimes_.end())
+        labelTimes_.insert(labelTimes_.begin(), labelTime);
+    auto& signal = labelSignals_[labelTime];
+    if (!signal) signal = std::make_unique<LabelSignal>();
+    return *signal;
+}
+
+void CSoundStream::FireLabel(DWORD labelTime) {
+    auto it = labelSignals_.find(labelTime);
+    if (it != labelSignals_.end() && it->second) Emit(*it->second, id_, labelTime);
 }
 
 void CSoundStream::RemoveLabelTimers() {
@@ -269,7 +291,7 @@ long CSoundStream::OnLabelTimer(unsigned timerId, DWORD labelTime) {
         reached = state_ == StreamState::Playing && !endRequested_;
     }
     if (reached) {
-        labelTimes.erase(std::remove(labelTimes.begin(), labelTimes.end(), labelTime), labelTimes.end());
+        std::erase(labelTimes_, labelTime);
         platform::MainQueue().Post(owner_->Messages().label, id_, static_cast<LPARAM>(labelTime));
     }
     if (labelTimerService_) labelTimerService_->RemoveTimer(timerId);

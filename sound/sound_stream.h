@@ -1,5 +1,7 @@
 // A sound stream plays one source through a looping buffer of one second, refilled half a
-// second at a time by a playback thread of its own that polls the play cursor every 20 ms.
+// second at a time by a playback thread of its own. The thread sleeps until the play cursor is
+// due to cross into the other half (a little after, so that it surely has), never longer than
+// kPollMs, and Stop wakes it at once; it then reads the cursor and refills the half just played.
 //
 // Notifications reach the GUI thread only as posted messages (see CSoundSystem): "play" when
 // Play started the stream, "pause" when its playback thread has ended (after Stop and at the
@@ -18,13 +20,15 @@
 //   next fill                    | nothing       | 2        | (not heard)
 //   next half due, endCount == 2 | —             | stop     | the buffer stops; thread ends
 //
-// So the buffer stops within one polling period after the half holding the last sample was
-// played. The prefill resets endCount, so a sound shorter than half a buffer ends about one
-// second after Play.
+// So the buffer stops at the first wake-up after the half holding the last sample was played,
+// which the thread times for just after that crossing. The prefill resets endCount, so a sound
+// shorter than half a buffer ends about one second after Play.
 //
-// Threads: construction, Play, Stop, OnLabelTimer, destruction and everything about labels
-// and signals belong to the GUI thread. The playback thread touches only the buffer, the
-// source and the counters, under the stream's lock, and posts messages.
+// Threads: every public function belongs to the GUI thread; State and Endings may also be
+// called from any other thread (they take the stream's lock). The playback thread touches only
+// the buffer, the source and the counters, under the stream's lock, and posts messages. The
+// signals, the label times and the label timers are the GUI thread's alone, which is why they
+// are reached only through the functions below.
 #pragma once
 
 #include <atomic>
@@ -33,6 +37,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -81,31 +86,48 @@ class CSoundStream {
     // one. Pass a boost::bind of a control's member directly so the slot dies with the control.
     template <class F>
     IMConnection ConnectEnded(const F& slot) {
-        IMConnection c = ended.connect(slot);
+        IMConnection c = ended_.connect(slot);
         NoteEndedSlot(c);
         return c;
     }
+    template <class F>
+    IMConnection ConnectStarted(const F& slot) {
+        return started_.connect(slot);
+    }
+    template <class F>
+    IMConnection ConnectStopped(const F& slot) {
+        return stopped_.connect(slot);
+    }
+    void DisconnectEndedSlots() { ended_.disconnect_all_slots(); }
     // Calls the ended slots that were connected before ending number `ending` (see above).
     void EmitEnded(DWORD ending);
-    // How many playbacks have ended so far.
+    void EmitStarted();
+    void EmitStopped();
+    // How many playbacks have ended so far. Any thread.
     DWORD Endings() const;
+
+    // Adds `labelTime` (ms from the start of playback) to the label times of a stopped stream,
+    // once; a playing stream's labels are not changed. Returns the signal of that time, which
+    // lives as long as the stream.
+    LabelSignal& PrepareLabel(DWORD labelTime);
+    // Calls the slots of `labelTime`, if it has any.
+    void FireLabel(DWORD labelTime);
+    // The label times not yet fired, in the order they are scheduled.
+    const std::vector<DWORD>& LabelTimes() const { return labelTimes_; }
 
     // The playback thread decided to end playback `playback` and asked (by a posted message)
     // for its label timers to go; a later playback's timers are left alone.
     void OnLabelRemovalRequest(DWORD playback);
 
+    // Any thread.
     StreamState State() const;
+    // Fixed at construction; any thread.
     DWORD Id() const { return id_; }
     CSoundSource* Source() const { return source_; }
     bool HasBuffer() const { return buffer_ != nullptr; }
     DWORD BufferBytes() const { return bufferBytes_; }
     DWORD HalfBytes() const { return halfBytes_; }
     std::size_t ScheduledLabelTimers() const { return labelTimers_.size(); }
-
-    // Reached by the sound system on the GUI thread.
-    NotifySignal started, ended, stopped;
-    std::map<DWORD, std::unique_ptr<LabelSignal>> labelSignals;
-    std::vector<DWORD> labelTimes;  // ms from the start of playback, not yet fired
 
    private:
     // Auto-reset event: one Set wakes one wait, or the next one.
@@ -121,7 +143,7 @@ class CSoundStream {
 
     void RunPlayback();
     bool Prefill();
-    platform::AudioResult LockHalf(DWORD offset, void** region);
+    platform::Result<std::span<std::uint8_t>> LockHalf(DWORD offset);
     std::int64_t UntilNextHalfDue(DWORD cursor) const;
     void FillHalf(DWORD offset);
     void NoteEndedSlot(const IMConnection& c);
@@ -132,6 +154,7 @@ class CSoundStream {
     CSoundSource* source_;
     DWORD id_;
 
+    // Under lock_ while a playback thread runs; Play and Prefill touch them only when none does.
     mutable std::mutex lock_;  // state, command, the counters and the buffer work
     StreamState state_ = StreamState::Stopped;
     bool endRequested_ = false;  // the thread is asked to leave at its next wake-up
@@ -142,13 +165,16 @@ class CSoundStream {
     WakeEvent wake_;
     std::thread thread_;
 
-    std::unique_ptr<platform::SoundBuffer> buffer_;
+    std::unique_ptr<platform::SoundBuffer> buffer_;  // set at construction; its calls lock themselves
     DWORD bufferBytes_ = 0;
     DWORD firstHalfOffset_ = 0;
     DWORD halfBytes_ = 0;
     DWORD bytesPerSecond_ = 0;
 
     // GUI thread only.
+    NotifySignal started_, ended_, stopped_;
+    std::map<DWORD, std::unique_ptr<LabelSignal>> labelSignals_;
+    std::vector<DWORD> labelTimes_;  // ms from the start of playback, not yet fired
     struct EndedSlot {
         IMConnection connection;
         DWORD endingsBefore;  // Endings() when it was connected

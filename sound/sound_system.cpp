@@ -1,7 +1,6 @@
 #include "sound/sound_system.h"
 
-#include <boost/lexical_cast.hpp>
-#include <new>
+#include <climits>
 
 #include "platform/debug.h"
 #include "platform/message_queue.h"
@@ -33,19 +32,33 @@ bool CSoundSystem::Init(platform::AudioOutput output) {
 
 // [SECTION] Creating streams
 
-DWORD CSoundSystem::FindSound(const std::wstring& name) const {
+namespace {
+
+// The resource number a name stands for: a name that is wholly a decimal integer, with an
+// optional sign, that fits an int.
+std::optional<int> ResourceNumber(const std::wstring& name) {
+    std::size_t i = name.empty() || (name[0] != L'+' && name[0] != L'-') ? 0 : 1;
+    if (i == name.size()) return std::nullopt;
+    long long value = 0;
+    for (; i < name.size(); ++i) {
+        if (name[i] < L'0' || name[i] > L'9') return std::nullopt;
+        value = value * 10 + (name[i] - L'0');
+        if (value > 2147483648LL) return std::nullopt;
+    }
+    if (name[0] == L'-') value = -value;
+    if (value > INT_MAX || value < INT_MIN) return std::nullopt;
+    return static_cast<int>(value);
+}
+
+}  // namespace
+
+std::optional<DWORD> CSoundSystem::FindSound(const std::wstring& name) const {
     for (const SourceEntry& entry : sources_) {
         if (entry.name != name) continue;
         for (const auto& [id, stream] : streams_)
             if (stream->Source() == entry.source.get()) return id;
     }
-    return 0;
-}
-
-DWORD CSoundSystem::Existing(const std::wstring& name) {
-    const DWORD id = FindSound(name);
-    if (CSoundStream* stream = Find(id)) stream->ended.disconnect_all_slots();
-    return id;
+    return std::nullopt;
 }
 
 // Either the source and its stream are both recorded or neither is, so a failure part-way
@@ -60,39 +73,35 @@ DWORD CSoundSystem::Add(std::unique_ptr<CSoundSource> source, const std::wstring
     return id;
 }
 
-// A create call ends the program on no failure of its own: a sound that does not fit in
-// memory is a sound that cannot be opened.
 template <class Open>
-DWORD CSoundSystem::Create(const std::wstring& name, const Open& open) {
-    try {
-        if (DWORD id = Existing(name)) return id;
-        if (!device_) Init();
-        auto source = std::make_unique<CSoundSource>();
-        return open(*source) ? Add(std::move(source), name) : 0;
-    } catch (const std::bad_alloc&) {
-        platform::Debug::Print(L"sound " + name + L": out of memory");
-        return 0;
+platform::Result<DWORD> CSoundSystem::Create(const std::wstring& name, const Open& open) {
+    if (std::optional<DWORD> id = FindSound(name)) {
+        Find(*id)->DisconnectEndedSlots();
+        return *id;
     }
+    if (!device_) Init();
+    auto source = std::make_unique<CSoundSource>();
+    if (platform::Result<void> opened = open(*source); !opened) {
+        platform::Debug::Print(opened.why());
+        return std::move(opened).error();
+    }
+    return Add(std::move(source), name);
 }
 
-DWORD CSoundSystem::CreateSound(const std::wstring& name) {
+platform::Result<DWORD> CSoundSystem::CreateSound(const std::wstring& name) {
     return Create(name, [&](CSoundSource& source) {
-        try {
-            return source.OpenResource(boost::lexical_cast<int>(name), resources_);
-        } catch (const boost::bad_lexical_cast&) {
-            return source.OpenFile(name);
-        }
+        const std::optional<int> number = ResourceNumber(name);
+        return number ? source.OpenResource(*number, resources_) : source.OpenFile(name);
     });
 }
 
-DWORD CSoundSystem::CreateSoundFromMemory(const std::wstring& name, const void* data, DWORD size) {
+platform::Result<DWORD> CSoundSystem::CreateSoundFromMemory(const std::wstring& name, const void* data, DWORD size) {
     return Create(name, [&](CSoundSource& source) { return source.OpenMemory(data, size); });
 }
 
 // [SECTION] Playing
 
 CSoundStream* CSoundSystem::Find(DWORD id) const {
-    if (id == 0) return nullptr;
     auto it = streams_.find(id);
     return it == streams_.end() ? nullptr : it->second.get();
 }
@@ -111,24 +120,10 @@ bool CSoundSystem::Stop(DWORD id) {
     return true;
 }
 
-CSoundStream::LabelSignal* CSoundSystem::PrepareLabel(DWORD id) {
-    CSoundStream* s = Find(id);
-    if (!s) return nullptr;
-    if (s->State() == StreamState::Stopped &&
-        std::find(s->labelTimes.begin(), s->labelTimes.end(), kLabelTime) == s->labelTimes.end())
-        s->labelTimes.insert(s->labelTimes.begin(), kLabelTime);
-    auto& signal = s->labelSignals[kLabelTime];
-    if (!signal) signal = std::make_unique<CSoundStream::LabelSignal>();
-    return signal.get();
-}
-
 // [SECTION] Notifications (GUI thread)
 
 void CSoundSystem::FireLabel(DWORD id, DWORD labelTime) {
-    CSoundStream* s = Find(id);
-    if (!s) return;
-    auto it = s->labelSignals.find(labelTime);
-    if (it != s->labelSignals.end() && it->second) Emit(*it->second, id, labelTime);
+    if (CSoundStream* s = Find(id)) s->FireLabel(labelTime);
 }
 
 bool CSoundSystem::DispatchSoundMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -137,7 +132,7 @@ bool CSoundSystem::DispatchSoundMessage(UINT message, WPARAM wParam, LPARAM lPar
     bool handled = false;
     if (is(messages_.play)) {
         handled = true;
-        if (CSoundStream* s = Find(wParam)) Emit(s->started, DWORD{wParam});
+        if (CSoundStream* s = Find(wParam)) s->EmitStarted();
     }
     if (is(messages_.pause)) {
         handled = true;
@@ -145,7 +140,7 @@ bool CSoundSystem::DispatchSoundMessage(UINT message, WPARAM wParam, LPARAM lPar
     }
     if (is(messages_.stop)) {
         handled = true;
-        if (CSoundStream* s = Find(wParam)) Emit(s->stopped, DWORD{wParam});
+        if (CSoundStream* s = Find(wParam)) s->EmitStopped();
     }
     if (is(messages_.label)) {
         handled = true;

@@ -2,8 +2,9 @@
 // shared by name, hands out streams by id and brings every notification of a playback thread
 // back to the GUI thread as a registered window message.
 //
-// Stream ids are 1, 2, 3 … in order of creation and never reused; 0 means "no stream" and is
-// what a failed creation returns. A name yields one stream for the life of the system.
+// Stream ids are 1, 2, 3 … in order of creation and never reused; a failed creation hands out
+// none (its Result says why) and no id names no stream. A name yields one stream for the life
+// of the system.
 //
 // Names: a name that is wholly a decimal integer ("137") is a sound resource number; any other
 // name ("12abc", "sounds/bell.ogg") is a file path. For sounds given in memory the name is only
@@ -25,12 +26,14 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/signal.h"
 #include "core/timer_service.h"
 #include "platform/audio_device.h"
+#include "platform/result.h"
 #include "platform/win_types.h"
 #include "sound/sound_source.h"
 #include "sound/sound_stream.h"
@@ -72,15 +75,16 @@ class CSoundSystem {
     // own resources and its companion module).
     void SetResources(SoundResourceModules modules) { resources_ = std::move(modules); }
 
-    // The stream of `name`: the existing one (its ended slots disconnected, its label slots
-    // kept, its state untouched) or a new one. 0 (and a line on standard error) when the sound
-    // cannot be opened: not found, not Ogg Vorbis, a format the output cannot play, or no
-    // memory for it.
-    DWORD CreateSound(const std::wstring& name);
-    // The stream already made for `name`, untouched; 0 when there is none. Loads nothing.
-    DWORD FindSound(const std::wstring& name) const;
+    // The id of the stream of `name`: the existing one (its ended slots disconnected, its label
+    // slots kept, its state untouched) or a new one. Fails when the sound cannot be opened: not
+    // found (ErrorKind::Missing), not Ogg Vorbis or a format the output cannot play (Damaged).
+    // The failure is also said on standard error, once, here: every caller carries on without
+    // the sound and has nothing to add.
+    platform::Result<DWORD> CreateSound(const std::wstring& name);
+    // The stream already made for `name`, untouched; none when there is none. Loads nothing.
+    std::optional<DWORD> FindSound(const std::wstring& name) const;
     // The same for an Ogg Vorbis file image in memory, which must outlive the system.
-    DWORD CreateSoundFromMemory(const std::wstring& name, const void* data, DWORD size);
+    platform::Result<DWORD> CreateSoundFromMemory(const std::wstring& name, const void* data, DWORD size);
 
     // True when the id names a stream, whatever the stream made of the call (Play of a playing
     // stream and Stop of a stopped one do nothing and post nothing).
@@ -100,8 +104,8 @@ class CSoundSystem {
     // changed) and connects to its label notification; an empty connection for an unknown id.
     template <class F>
     IMConnection ConnectLabel(DWORD id, const F& slot) {
-        CSoundStream::LabelSignal* signal = PrepareLabel(id);
-        return signal ? signal->connect(slot) : IMConnection();
+        CSoundStream* s = Find(id);
+        return s ? s->PrepareLabel(kLabelTime).connect(slot) : IMConnection();
     }
     // Calls the label slots of stream `id` for `labelTime`, if any.
     void FireLabel(DWORD id, DWORD labelTime);
@@ -112,6 +116,7 @@ class CSoundSystem {
     const MessageIds& Messages() const { return messages_; }
     // The audio output; null before Init (or the first sound).
     platform::AudioDevice* Output() const { return device_.get(); }
+    // The stream with that id; null when no stream has it.
     CSoundStream* Find(DWORD id) const;
     std::size_t StreamCount() const { return streams_.size(); }
     std::size_t SourceCount() const { return sources_.size(); }
@@ -122,11 +127,9 @@ class CSoundSystem {
         std::wstring name;
     };
 
-    DWORD Existing(const std::wstring& name);
     DWORD Add(std::unique_ptr<CSoundSource> source, const std::wstring& name);
     template <class Open>
-    DWORD Create(const std::wstring& name, const Open& open);
-    CSoundStream::LabelSignal* PrepareLabel(DWORD id);
+    platform::Result<DWORD> Create(const std::wstring& name, const Open& open);
 
     std::map<DWORD, std::unique_ptr<CSoundStream>> streams_;
     std::vector<SourceEntry> sources_;

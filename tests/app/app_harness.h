@@ -174,8 +174,8 @@ class AppHarness : public ::testing::Test {
     VorlenDlg* Board(int episode) const { return app->Episodes().Board(episode); }
     int Episode() const { return app->Episodes().Index(); }
     bool IsPlaying(int sound) {
-        CSoundStream* s = engine->Find(engine->FindSound(ResourceName(sound)));
-        return s && s->State() == StreamState::Playing;
+        const std::optional<DWORD> id = engine->FindSound(ResourceName(sound));
+        return id && engine->Find(*id)->State() == StreamState::Playing;
     }
     // The board of an episode once it is the one shown.
     VorlenDlg* WaitForBoard(int episode) {

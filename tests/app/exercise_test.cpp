@@ -132,7 +132,7 @@ TEST_F(Exercise, FourBoardsPlayedWithPlannedMistakesWriteEveryCounter) {
     // praise and then the exercise.
     ASSERT_TRUE(RunUntil([&] { return IsPlaying(142); }));
     bool openingAfterLast = true;
-    engine->ConnectEnded(engine->FindSound(L"142"), [&](DWORD) {
+    engine->ConnectEnded(*engine->FindSound(L"142"), [&](DWORD) {
         openingAfterLast = IsPlaying(kSecondEpisodeOpening);
         EXPECT_FALSE(fourth->IsEnabled());
         EXPECT_EQ(Episode(), 0);

@@ -36,8 +36,9 @@ TEST(SoundFlow, TheFailureSoundEndsAndTheInstructionReachesItsLabel) {
     IMResourceManager* engine = GetResourceManager();
 
     // The failure sound (about 3.7 s) ends, and its end comes back as a signal.
-    DWORD failure = engine->CreateSound(L"145");
-    ASSERT_NE(failure, 0u);
+    const auto failureSound = engine->CreateSound(L"145");
+    ASSERT_TRUE(failureSound) << failureSound.why();
+    const DWORD failure = *failureSound;
     int ended = 0;
     engine->ConnectEnded(failure, [&](DWORD id) {
         EXPECT_EQ(id, failure);
@@ -50,8 +51,9 @@ TEST(SoundFlow, TheFailureSoundEndsAndTheInstructionReachesItsLabel) {
     EXPECT_EQ(ended, 1);
 
     // The instruction's label falls at 22.7 s, before its end at about 24 s.
-    DWORD instruction = engine->CreateSound(L"137");
-    ASSERT_NE(instruction, 0u);
+    const auto instructionSound = engine->CreateSound(L"137");
+    ASSERT_TRUE(instructionSound) << instructionSound.why();
+    const DWORD instruction = *instructionSound;
     DWORD labelAt = 0;
     bool instructionEnded = false;
     engine->ConnectLabel(instruction, [&](DWORD, DWORD time) {
@@ -71,6 +73,6 @@ TEST(SoundFlow, TheFailureSoundEndsAndTheInstructionReachesItsLabel) {
     EXPECT_EQ(window->Timers().Count(), 0u);  // the label's timer is gone once the sound ended
 
     // A name that is no sound gives no stream, and playing it does nothing.
-    EXPECT_EQ(engine->CreateSound(L"no such sound.ogg"), 0u);
+    EXPECT_TRUE(engine->CreateSound(L"no such sound.ogg").Is(platform::ErrorKind::Missing));
     EXPECT_FALSE(engine->Play(0));
 }

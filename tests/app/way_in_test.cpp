@@ -183,7 +183,7 @@ TEST_F(WayIn, EscapeSkipsTheInstructionAndSpaceWaitsForThePrompt) {
     EXPECT_FALSE(app->InstructionShown());
     EXPECT_FALSE(IsPlaying(137));
     EXPECT_TRUE(app->PromptShown());
-    EXPECT_EQ(engine->FindSound(L"ENDHELPSOUND"), 0u);
+    EXPECT_EQ(engine->FindSound(L"ENDHELPSOUND"), std::nullopt);
     EXPECT_EQ(CursorCount(window), cursor);
     EXPECT_NE(app->ExerciseDialog(), nullptr);
     EXPECT_EQ(app->CurrentScreen(), app->ExerciseDialog());
@@ -224,8 +224,9 @@ TEST_F(WayIn, InstructionListenedToTheEndThenSpace) {
     // bell gone already. Either way the prompt's three pictures are there.
     ASSERT_TRUE(RunUntil([&] { return app->PromptShown(); }));
     EXPECT_FALSE(IsPlaying(137));
-    EXPECT_TRUE(engine->FindSound(L"ENDHELPSOUND") != 0 &&
-                engine->Find(engine->FindSound(L"ENDHELPSOUND"))->State() == StreamState::Playing);
+    const std::optional<DWORD> endHelp = engine->FindSound(L"ENDHELPSOUND");
+    ASSERT_TRUE(endHelp);
+    EXPECT_EQ(engine->Find(*endHelp)->State(), StreamState::Playing);
     const std::size_t withPrompt = overlay->LiveChildCount() + overlay->PendingAddCount();
     EXPECT_TRUE(withPrompt == pictures + 4 || withPrompt == pictures + 3) << withPrompt;
     ASSERT_TRUE(RunUntil([&] { return overlay->LiveChildCount() + overlay->PendingAddCount() == pictures + 3; }, 4000));
@@ -257,7 +258,7 @@ TEST_F(WayIn, InstructionListenedToTheEndThenSpace) {
     EXPECT_FALSE(app->InstructionShown());
     EXPECT_NE(app->ExerciseDialog(), nullptr);
     Pump();
-    EXPECT_EQ(engine->Find(engine->FindSound(L"ENDHELPSOUND"))->State(), StreamState::Stopped);
+    EXPECT_EQ(engine->Find(*endHelp)->State(), StreamState::Stopped);
 }
 
 // F1 during the exercise shows the demonstration again with its speech and counts one call;

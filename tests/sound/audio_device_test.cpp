@@ -2,17 +2,32 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 
+#include "platform/audio_mixer.h"
 #include "platform/clock.h"
 
 using platform::AudioDevice;
 using platform::AudioOutput;
-using platform::AudioResult;
 using platform::Clock;
+using platform::ErrorKind;
 using platform::SoundBuffer;
+
+namespace {
+
+// A buffer the test needs; null (and the test fails) when the device refuses it.
+std::unique_ptr<SoundBuffer> Buffer(AudioDevice& device, const platform::PcmFormat& format, DWORD bytes) {
+    auto buffer = device.CreateBuffer(format, bytes);
+    EXPECT_TRUE(buffer) << buffer.why();
+    return buffer ? std::move(buffer).value() : nullptr;
+}
+
+}  // namespace
 
 // The silent output consumes a playing buffer at the buffer's own rate in clock time, and
 // a stopped buffer not at all.
@@ -20,26 +35,22 @@ TEST(AudioDevice, SilentOutputKeepsTheBufferRate) {
     Clock::SetScale(4.0);
     auto device = AudioDevice::Open(AudioOutput::Silent);
     ASSERT_TRUE(device->IsSilent());
-    auto buffer = device->CreateBuffer({1, 22050}, 44100 * 4);  // 4 s: no wrap in this test
+    auto buffer = Buffer(*device, {1, 22050}, 44100 * 4);  // 4 s: no wrap in this test
     ASSERT_TRUE(buffer);
     EXPECT_EQ(device->BufferCount(), 1u);
 
-    DWORD cursor = 1;
-    ASSERT_EQ(buffer->GetPlayCursor(&cursor), AudioResult::Ok);
-    EXPECT_EQ(cursor, 0u);
+    EXPECT_EQ(buffer->PlayCursor(), 0u);
     const DWORD start = Clock::Milliseconds();
     buffer->Play();
     Clock::Sleep(1000);
     buffer->Stop();
     const DWORD elapsed = Clock::Milliseconds() - start;
-    buffer->GetPlayCursor(&cursor);
+    const DWORD cursor = buffer->PlayCursor();
     EXPECT_NEAR(cursor, elapsed * 44.1, 44100 * 0.08);  // 44,100 bytes a second
     EXPECT_EQ(cursor % 2, 0u);
 
     Clock::Sleep(200);
-    DWORD still = 0;
-    buffer->GetPlayCursor(&still);
-    EXPECT_EQ(still, cursor);
+    EXPECT_EQ(buffer->PlayCursor(), cursor);
     Clock::SetScale(1.0);
     buffer.reset();
     EXPECT_EQ(device->BufferCount(), 0u);
@@ -54,67 +65,95 @@ TEST(AudioDevice, LockRulesAndLoss) {
     EXPECT_FALSE(device->CreateBuffer({2, 384001}, 4000));
     EXPECT_FALSE(device->CreateBuffer({2, 44100}, AudioDevice::kMaxBufferBytes + 4));
     EXPECT_EQ(device->BufferCount(), 0u);
-    auto buffer = device->CreateBuffer({2, 44100}, 4000);
+    auto buffer = Buffer(*device, {2, 44100}, 4000);
     ASSERT_TRUE(buffer);
 
-    void* region = nullptr;
-    EXPECT_EQ(buffer->Lock(3000, 2000, &region), AudioResult::Failed);  // past the end
-    EXPECT_EQ(buffer->Lock(4000, 4, &region), AudioResult::Failed);
-    ASSERT_EQ(buffer->Lock(2000, 2000, &region), AudioResult::Ok);
-    void* second = nullptr;
-    EXPECT_EQ(buffer->Lock(0, 100, &second), AudioResult::Failed);  // one region at a time
-    std::memset(region, 0x11, 2000);
-    EXPECT_EQ(buffer->Unlock(region, 2000), AudioResult::Ok);
-    EXPECT_EQ(buffer->Unlock(region, 2000), AudioResult::Failed);
+    EXPECT_TRUE(buffer->Lock(3000, 2000).Is(ErrorKind::Failed));  // past the end
+    EXPECT_TRUE(buffer->Lock(4000, 4).Is(ErrorKind::Failed));
+    auto region = buffer->Lock(2000, 2000);
+    ASSERT_TRUE(region);
+    EXPECT_EQ(region->size(), 2000u);
+    EXPECT_TRUE(buffer->Lock(0, 100).Is(ErrorKind::Failed));  // one region at a time
+    std::memset(region->data(), 0x11, region->size());
+    EXPECT_TRUE(buffer->Unlock(*region));
+    EXPECT_TRUE(buffer->Unlock(*region).Is(ErrorKind::Failed));  // nothing is locked
+    std::uint8_t elsewhere[16] = {};
+    ASSERT_TRUE(buffer->Lock(0, 16));
+    EXPECT_TRUE(buffer->Unlock(elsewhere).Is(ErrorKind::Failed));  // not the buffer's memory
+    auto again = buffer->Lock(0, 16);
+    ASSERT_TRUE(again) << "a refused unlock still ends the lock";
+    EXPECT_TRUE(buffer->Unlock(*again));
 
-    EXPECT_EQ(buffer->SetPosition(1003), AudioResult::Ok);
-    DWORD cursor = 0;
-    buffer->GetPlayCursor(&cursor);
-    EXPECT_EQ(cursor, 1000u);  // whole frames
-    EXPECT_EQ(buffer->SetPosition(4000), AudioResult::Failed);
+    EXPECT_TRUE(buffer->SetPosition(1003));
+    EXPECT_EQ(buffer->PlayCursor(), 1000u);  // whole frames
+    EXPECT_TRUE(buffer->SetPosition(4000).Is(ErrorKind::Failed));
+    EXPECT_EQ(buffer->PlayCursor(), 1000u);
 
+    // Lost while locked: what was written is gone, and the unlock says so.
+    region = buffer->Lock(0, 100);
+    ASSERT_TRUE(region);
     buffer->SimulateLoss();
-    EXPECT_EQ(buffer->Lock(0, 100, &region), AudioResult::BufferLost);
-    EXPECT_EQ(buffer->Restore(), AudioResult::Ok);
-    ASSERT_EQ(buffer->Lock(2000, 2000, &region), AudioResult::Ok);
-    EXPECT_EQ(static_cast<unsigned char*>(region)[0], 0);  // restored memory is silence
-    buffer->Unlock(region, 2000);
+    EXPECT_TRUE(buffer->Unlock(*region).Is(ErrorKind::Lost));
+    EXPECT_TRUE(buffer->Lock(0, 100).Is(ErrorKind::Lost));
+    buffer->Restore();
+    region = buffer->Lock(2000, 2000);
+    ASSERT_TRUE(region);
+    EXPECT_EQ((*region)[0], 0);  // restored memory is silence
+    EXPECT_TRUE(buffer->Unlock(*region));
 }
 
-// Buffers are mixed: two tones add up, a stopped buffer adds nothing, and the output is clipped.
+// Buffers are mixed: two tones add up, a stopped buffer adds nothing, the output is clipped
+// both ways, and a lost buffer plays silence while its cursor moves on. Driven frame by frame
+// through the mixer both drivers share, so no clock is involved.
 TEST(AudioDevice, MixesPlayingBuffers) {
-    auto device = AudioDevice::Open(AudioOutput::Silent);
-    auto fill = [](SoundBuffer& b, std::int16_t value) {
-        void* region = nullptr;
-        ASSERT_EQ(b.Lock(0, b.Size(), &region), AudioResult::Ok);
-        auto* s = static_cast<std::int16_t*>(region);
-        for (DWORD i = 0; i < b.Size() / 2; ++i) s[i] = value;
-        b.Unlock(region, b.Size());
+    platform::Mixer mixer({2, 44100});
+    auto buffer = [&](std::int16_t value) {
+        auto b = mixer.Add({2, 44100}, 17640);
+        EXPECT_TRUE(b) << b.why();
+        std::shared_ptr<platform::BufferState> state = b ? *b : nullptr;
+        if (state) std::fill_n(reinterpret_cast<std::int16_t*>(state->data.data()), state->data.size() / 2, value);
+        return state;
     };
-    auto a = device->CreateBuffer({2, 44100}, 17640);
-    auto b = device->CreateBuffer({2, 44100}, 17640);
-    auto c = device->CreateBuffer({2, 44100}, 17640);
-    fill(*a, 1000);
-    fill(*b, 2000);
-    fill(*c, 30000);
-    device->StartCapture();
-    a->Play();
-    b->Play();
-    Clock::Sleep(60);
-    c->Play();
-    Clock::Sleep(60);
-    a->Stop();
-    b->Stop();
-    c->Stop();
-    const auto capture = device->TakeCapture();
-    bool sawSum = false, sawClip = false;
-    for (std::int16_t s : capture) {
-        EXPECT_TRUE(s == 0 || s == 3000 || s == 32767 || s == 1000 || s == 2000) << s;
-        sawSum |= s == 3000;
-        sawClip |= s == 32767;
-    }
-    EXPECT_TRUE(sawSum);
-    EXPECT_TRUE(sawClip);
+    auto play = [](const std::shared_ptr<platform::BufferState>& b, bool on) {
+        std::lock_guard<std::mutex> guard(b->lock);
+        b->playing = on;
+    };
+    // Every sample of the next `frames` frames; 0x7fff7fff when they differ.
+    std::vector<std::int16_t> out;
+    auto mix = [&](int frames) {
+        out.assign(static_cast<std::size_t>(frames) * 2, 0);
+        mixer.Mix(out.data(), frames);
+        const bool same = std::all_of(out.begin(), out.end(), [&](std::int16_t s) { return s == out[0]; });
+        return same ? int{out[0]} : 0x7fff7fff;
+    };
+    const auto a = buffer(1000), b = buffer(2000), c = buffer(30000), low = buffer(-30000), lower = buffer(-3000);
+    ASSERT_TRUE(a && b && c && low && lower);
+    EXPECT_EQ(mixer.BufferCount(), 5u);
+
+    EXPECT_EQ(mix(256), 0);  // nothing plays
+    play(a, true);
+    play(b, true);
+    EXPECT_EQ(mix(512), 3000);
+    play(c, true);
+    EXPECT_EQ(mix(512), 32767);
+    play(a, false);
+    play(b, false);
+    play(c, false);
+    play(low, true);
+    play(lower, true);
+    EXPECT_EQ(mix(512), -32768);
+    play(lower, false);
+    EXPECT_EQ(mix(100), -30000);
+
+    const DWORD before = low->cursor;
+    low->lost = true;
+    low->DropConverted();
+    EXPECT_EQ(mix(441), 0);
+    EXPECT_GE(low->cursor, before + 441 * 4) << "a lost buffer still plays on";
+    EXPECT_EQ(mixer.FramesMixed(), 256u + 512 + 512 + 512 + 100 + 441);
+
+    mixer.Remove(low.get());
+    EXPECT_EQ(mixer.BufferCount(), 4u);
 }
 
 namespace {
@@ -130,11 +169,7 @@ bool Eventually(Done done) {
     return done();
 }
 
-DWORD Cursor(const SoundBuffer& b) {
-    DWORD cursor = 0;
-    b.GetPlayCursor(&cursor);
-    return cursor;
-}
+DWORD Cursor(const SoundBuffer& b) { return b.PlayCursor(); }
 
 }  // namespace
 
@@ -146,8 +181,8 @@ TEST(AudioDevice, SleepsWhileNothingPlays) {
         SCOPED_TRACE(kind == AudioOutput::Silent ? "silent output" : "SDL output");
         auto device = AudioDevice::Open(kind);
         ASSERT_EQ(device->IsSilent(), kind == AudioOutput::Silent) << "SDL_AUDIODRIVER=dummy opens";
-        auto a = device->CreateBuffer({2, 44100}, 17640);
-        auto b = device->CreateBuffer({1, 22050}, 4410);
+        auto a = Buffer(*device, {2, 44100}, 17640);
+        auto b = Buffer(*device, {1, 22050}, 4410);
         ASSERT_TRUE(a && b);
         ASSERT_TRUE(Eventually([&] { return device->IsSleeping(); }));
         const std::uint64_t asleep = device->FramesMixed();
@@ -180,7 +215,7 @@ TEST(AudioDevice, SleepsWhileNothingPlays) {
 TEST(AudioDevice, LetsTheSoundCardGoWhenIdleAndTakesItBackToPlay) {
     auto device = AudioDevice::Open(AudioOutput::Driver);
     ASSERT_FALSE(device->IsSilent()) << "SDL_AUDIODRIVER=dummy opens";
-    auto buffer = device->CreateBuffer({2, 44100}, 176400);
+    auto buffer = Buffer(*device, {2, 44100}, 176400);
     ASSERT_TRUE(buffer);
     EXPECT_TRUE(device->HoldsSoundCard());
     ASSERT_TRUE(Eventually([&] { return !device->HoldsSoundCard(); }));
@@ -213,7 +248,7 @@ TEST(AudioDevice, LetsTheSoundCardGoWhenIdleAndTakesItBackToPlay) {
 TEST(AudioDevice, RemovedSoundCardFallsBackToTheSilentOutput) {
     auto device = AudioDevice::Open(AudioOutput::Driver);
     ASSERT_FALSE(device->IsSilent()) << "SDL_AUDIODRIVER=dummy opens";
-    auto buffer = device->CreateBuffer({2, 44100}, 176400);
+    auto buffer = Buffer(*device, {2, 44100}, 176400);
     ASSERT_TRUE(buffer);
     device->SimulateRemoval();
     device->SimulateRemoval();  // told twice: nothing more happens
@@ -221,4 +256,45 @@ TEST(AudioDevice, RemovedSoundCardFallsBackToTheSilentOutput) {
     EXPECT_TRUE(Eventually([&] { return device->IsSleeping(); }));
     buffer->Play();
     EXPECT_TRUE(Eventually([&] { return Cursor(*buffer) > 0; }));
+}
+
+// SDL's dummy driver is no sound card: the default output stands the silent driver in without a
+// word, while a driver that cannot be had at all is said once. A buffer that outlives its
+// device goes silent and still answers.
+TEST(AudioDevice, ChoosesItsDriverAndOutlivesIt) {
+    testing::internal::CaptureStderr();
+    auto quiet = AudioDevice::Open(AudioOutput::Default);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(quiet->IsSilent());
+    EXPECT_FALSE(quiet->HoldsSoundCard());
+    quiet->SimulateRemoval();  // no card: nothing happens
+    EXPECT_TRUE(quiet->IsSilent());
+
+    auto buffer = Buffer(*quiet, {2, 44100}, 4000);
+    ASSERT_TRUE(buffer);
+    buffer->Play();
+    EXPECT_EQ(quiet->PlayingBufferCount(), 1u);
+    quiet.reset();
+    buffer->Stop();
+    buffer->Play();
+    const DWORD at = buffer->PlayCursor();
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(buffer->PlayCursor(), at) << "nothing mixes once the device is gone";
+    auto region = buffer->Lock(0, 4000);
+    ASSERT_TRUE(region);
+    EXPECT_TRUE(buffer->Unlock(*region));
+    buffer.reset();
+
+    const char* old = std::getenv("SDL_AUDIODRIVER");
+    const std::string saved = old ? old : "";
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    testing::internal::CaptureStderr();
+    auto none = AudioDevice::Open(AudioOutput::Driver);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(none->IsSilent());
+    EXPECT_NE(said.find("sounds play silently"), std::string::npos) << said;
+    if (old)
+        setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
+    else
+        unsetenv("SDL_AUDIODRIVER");
 }

@@ -11,8 +11,11 @@
 
 namespace {
 
+// The stream's id; 0, which names no stream, when it cannot be made (and the test fails).
 DWORD FromMemory(SoundHarness& h, const std::wstring& name, const std::vector<unsigned char>& bytes) {
-    return h.system.CreateSoundFromMemory(name, bytes.data(), static_cast<DWORD>(bytes.size()));
+    const auto id = h.system.CreateSoundFromMemory(name, bytes.data(), static_cast<DWORD>(bytes.size()));
+    EXPECT_TRUE(id) << id.why();
+    return id.value_or(0);
 }
 
 // First and last output frame with sound in it (stereo capture); {-1, -1} when all silent.
@@ -60,9 +63,9 @@ TEST(SoundPlayback, FramesReachingTheOutput) {
         long expectedOutputFrames;
     };
     const Case cases[] = {
-        {h.system.CreateSound(L"137"), 30000 - 3528},
+        {h.system.CreateSound(L"137").value_or(0), 30000 - 3528},
         {FromMemory(h, L"stereo", stereo), 30000},
-        {h.system.CreateSound(L"138"), (15000 - 882) * 2},  // 22.05 kHz doubles at the output
+        {h.system.CreateSound(L"138").value_or(0), (15000 - 882) * 2},  // 22.05 kHz doubles at the output
         {FromMemory(h, L"mono", mono), 15000 * 2},
     };
     for (const Case& c : cases) {
@@ -81,7 +84,7 @@ TEST(SoundPlayback, CapturedToneKeepsFrequencyAndLength) {
     const auto tone = EncodeTone({1, 22050, 22050, 1000.0, 0.6});
     const auto capture = PlayToEnd(h, FromMemory(h, L"tone", tone));
     const auto format = h.system.Output()->OutputFormat();
-    platform::WriteWav("sound_tone_capture.wav", capture, format);
+    EXPECT_TRUE(platform::WriteWav("sound_tone_capture.wav", capture, format));
 
     const auto [first, last] = SoundSpan(capture);
     ASSERT_GE(first, 0);
@@ -122,7 +125,7 @@ TEST(SoundPlayback, PlayAndStopTwice) {
         ++ended;
         return 0L;
     });
-    h.system.Find(id)->started.connect([&](DWORD) {
+    h.system.Find(id)->ConnectStarted([&](DWORD) {
         ++started;
         return 0L;
     });
@@ -251,7 +254,7 @@ TEST(SoundPlayback, LabelsAreRescheduledAndFireOnce) {
     h.RunFor(1000);
     h.system.Stop(id);
     EXPECT_EQ(h.timers.Count(), 0u);
-    EXPECT_EQ(s->labelTimes, std::vector<DWORD>{CSoundSystem::kLabelTime});
+    EXPECT_EQ(s->LabelTimes(), std::vector<DWORD>{CSoundSystem::kLabelTime});
     h.RunUntil([&] { return h.Count(h.system.Messages().pause) == 1; }, 1000);
     ended = false;
 
@@ -261,13 +264,19 @@ TEST(SoundPlayback, LabelsAreRescheduledAndFireOnce) {
     ASSERT_TRUE(h.RunUntil([&] { return ended; }, 30000));
     ASSERT_EQ(firedAt.size(), 1u);
     EXPECT_NEAR(static_cast<double>(firedAt[0] - start), 22700.0, 400.0);
-    EXPECT_TRUE(s->labelTimes.empty());
+    EXPECT_TRUE(s->LabelTimes().empty());
     EXPECT_EQ(h.timers.Count(), 0u);
 
     h.system.Play(id);  // nothing left to schedule
     EXPECT_EQ(h.timers.Count(), 0u);
+    // A label asked for while the sound plays leaves that playback alone; a stopped stream
+    // takes it for the next one.
+    EXPECT_TRUE(h.system.ConnectLabel(id, [](DWORD, DWORD) { return 0L; }).connected());
+    EXPECT_TRUE(s->LabelTimes().empty());
     h.system.Stop(id);
     EXPECT_EQ(firedAt.size(), 1u);
+    h.system.ConnectLabel(id, [](DWORD, DWORD) { return 0L; });
+    EXPECT_EQ(s->LabelTimes(), std::vector<DWORD>{CSoundSystem::kLabelTime});
 }
 
 // A label later than the end never fires, and its timer goes with the playback.
@@ -288,7 +297,7 @@ TEST(SoundPlayback, LabelAfterTheEndNeverFires) {
     h.RunFor(2000);
     EXPECT_EQ(labels, 0);
     // Not having fired, it is scheduled again by the next playback.
-    EXPECT_EQ(h.system.Find(id)->labelTimes, std::vector<DWORD>{CSoundSystem::kLabelTime});
+    EXPECT_EQ(h.system.Find(id)->LabelTimes(), std::vector<DWORD>{CSoundSystem::kLabelTime});
 }
 
 // Slots may start the sound again; the ended notification of the old playback always comes

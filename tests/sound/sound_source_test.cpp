@@ -92,7 +92,7 @@ TEST(SoundSource, BadDataFailsToOpen) {
     const auto tone = EncodeTone({2, 44100, 20000, 440.0, 0.5});
     const std::vector<unsigned char> text(5000, 'x');
     CSoundSource a, b, c, d;
-    EXPECT_FALSE(a.OpenMemory(text.data(), static_cast<DWORD>(text.size())));
+    EXPECT_TRUE(a.OpenMemory(text.data(), static_cast<DWORD>(text.size())).Is(platform::ErrorKind::Damaged));
     EXPECT_FALSE(b.OpenMemory(tone.data(), 40));  // cut inside the first header
     EXPECT_FALSE(c.OpenMemory(nullptr, 100));
     EXPECT_FALSE(d.OpenMemory(tone.data(), 0));
@@ -118,14 +118,14 @@ TEST(SoundSource, FileAndFileLookup) {
     EXPECT_FALSE(file.IsOpen());
 
     CSoundSource missing;
-    EXPECT_FALSE(missing.OpenFile(L"sound_test_files/none.ogg"));
+    EXPECT_TRUE(missing.OpenFile(L"sound_test_files/none.ogg").Is(platform::ErrorKind::Missing));
 
     SoundResourceModules modules{FileResourceLookup(dir), {}};
     CSoundSource byNumber;
     ASSERT_TRUE(byNumber.OpenResource(150, modules));
     EXPECT_EQ(ReadAllFrames(byNumber), 5000 - 882);
     CSoundSource absent;
-    EXPECT_FALSE(absent.OpenResource(151, modules));
+    EXPECT_TRUE(absent.OpenResource(151, modules).Is(platform::ErrorKind::Missing));
 }
 
 // A header may claim any channel count and rate. The source opens what the output can play,
@@ -153,15 +153,14 @@ TEST(SoundSource, HeaderFormatsBeyondTheOutputAreRefused) {
         const auto image = WithHeaderFormat(mono, c.channels, c.rate);
         ASSERT_FALSE(image.empty());
         CSoundSource s;
-        testing::internal::CaptureStderr();
-        const bool opened = s.OpenMemory(image.data(), static_cast<DWORD>(image.size()));
-        const std::string said = testing::internal::GetCapturedStderr();
+        const platform::Result<void> opened = s.OpenMemory(image.data(), static_cast<DWORD>(image.size()));
+        const std::string said = opened.why();
         if (!c.refusal) {
             ASSERT_TRUE(opened) << c.channels << " channels at " << c.rate << " Hz: " << said;
             EXPECT_EQ(s.Channels(), c.channels);
             EXPECT_EQ(s.Rate(), static_cast<int>(c.rate));
         } else {
-            EXPECT_FALSE(opened) << c.channels << " channels at " << c.rate << " Hz";
+            EXPECT_TRUE(opened.Is(platform::ErrorKind::Damaged)) << c.channels << " channels at " << c.rate << " Hz";
             EXPECT_FALSE(s.IsOpen());
             EXPECT_NE(said.find(c.refusal), std::string::npos) << said;
         }
