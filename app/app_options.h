@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/clock.h"
 #include "platform/printing.h"
 
 struct AppOptions {
@@ -21,4 +22,7 @@ struct AppOptions {
     // The printers the printer dialog lists, asked each time it opens; empty: the ones CUPS
     // lists (platform::Printers::Get).
     std::function<platform::Printers::List()> printers;
+    // The program's time (timers, films, sounds); null: the real clock. Must outlive the
+    // application.
+    platform::Clock* clock = nullptr;
 };

@@ -69,7 +69,7 @@ void IMAppBase::Start(const std::wstring& title, const AppOptions& options) {
     forwarder_ = std::make_unique<ResultsForwarder>(
         ResultsJournal(options_.journalFolder.empty() ? ResultsJournal::DefaultFolder() : options_.journalFolder));
     window_ = CreateMainWindow(title, RECT{0, 0, 800, 600}, options_.windowed || options_.hiddenWindow,
-                               options_.hiddenWindow);
+                               options_.hiddenWindow, options_.clock ? *options_.clock : platform::Clock::Real());
     if (window_) {
         window_->OnKeyDown.connect(boost::bind(&IMAppBase::OnHelpKey, this, _1));
         window_->OnKeyDown.connect(boost::bind(&IMAppBase::OnMenuKey, this, _1));

@@ -53,7 +53,7 @@ IMPicture* VorlenDlg::AddCard(int x, int y, const std::wstring& name, int cardNu
     if (chain_)
         chain_->SeedForDeal();
     else
-        std::srand(static_cast<unsigned>(platform::Clock::TickCount()) + static_cast<unsigned>(cardCount_));
+        std::srand(static_cast<unsigned>(platform::Clock::Real().Milliseconds()) + static_cast<unsigned>(cardCount_));
     ++cardCount_;
     IMPicture* picture = CreatePicture(this, 0, 0, name, baseLayer_ + 2, kOpaque);
     MoveTo(picture, x, y);
@@ -172,7 +172,9 @@ EpisodeChain::EpisodeChain(std::function<void()> finished) : finished_(std::move
 
 EpisodeChain::~EpisodeChain() { Stop(); }
 
-void EpisodeChain::SeedForDeal() { std::srand(static_cast<unsigned>(platform::Clock::TickCount()) + seedings_++); }
+void EpisodeChain::SeedForDeal() {
+    std::srand(static_cast<unsigned>(platform::Clock::Real().Milliseconds()) + seedings_++);
+}
 
 // Plays a sound of the chain and runs `next` at its end. A sound that cannot be played does
 // not stop the exercise: `next` runs at once.

@@ -22,9 +22,9 @@
 #include "app/app.h"
 #include "app/vorlen_dlg.h"
 #include "gui/window.h"
-#include "platform/clock.h"
 #include "platform/font_face.h"
 #include "platform/text.h"
+#include "tests/support/driven_loop.h"
 
 using namespace exercise;
 
@@ -42,19 +42,13 @@ long StatusKiB(const char* field) {
 
 class Pupil {
    public:
-    explicit Pupil(App* app) : app_(app), window_(app->Window()) {}
+    Pupil(App* app, DrivenClock& clock) : app_(app), window_(app->Window()), clock_(clock) {}
 
-    // Runs the real loop until `done` or `clockMs` of clock time have passed.
+    // Runs the real loop until `done` or `clockMs` of clock time have passed; the clock jumps
+    // over the time the pupil would spend listening and watching.
     template <class Done>
     bool RunUntil(Done done, DWORD clockMs = 120'000) {
-        const DWORD start = platform::Clock::Milliseconds();
-        while (!done() && platform::Clock::Milliseconds() - start < clockMs) {
-            if (!window_->PumpOnce()) return false;
-            const std::int64_t wait = window_->IdleWaitMicroseconds();
-            window_->NativeWindow()->WaitForEvents(platform::MainQueue(),
-                                                   wait < 0 ? 2000 : std::min<std::int64_t>(wait, 2000));
-        }
-        return done();
+        return drivenloop::RunUntil(*window_, clock_, done, clockMs);
     }
     void Pump() {
         window_->PumpOnce();
@@ -137,6 +131,7 @@ class Pupil {
    private:
     App* app_;
     IMWindow* window_;
+    DrivenClock& clock_;
 };
 
 double Median(std::vector<double> v) {
@@ -159,10 +154,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_pass: cannot create %s\n", folder.c_str());
         return 1;
     }
-    constexpr double kClockScale = 40.0;
-    platform::Clock::SetScale(kClockScale);
     platform::PrepareFontLookup();
+    DrivenClock clock;
     AppOptions options;
+    options.clock = &clock;
     options.hiddenWindow = hidden;
     options.resultsFolder = platform::text::FromUtf8(folder + "/");
     std::unique_ptr<App> owned = App::Make(kAppTitle, options);
@@ -171,7 +166,7 @@ int main(int argc, char** argv) {
     std::vector<double> drag;
     bool finished = false;
     if (app && app->Window()) {
-        Pupil pupil(app);
+        Pupil pupil(app, clock);
         app->ShowStartScreen();
         pupil.Pump();
         atStart = StatusKiB("VmRSS:");
@@ -197,7 +192,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::printf("whole pass (%s window, clock x%.0f)\n", hidden ? "hidden offscreen" : "full-screen", kClockScale);
+    std::printf("whole pass (%s window, driven clock)\n", hidden ? "hidden offscreen" : "full-screen");
     std::printf("  resident at the start screen    %7.1f MiB\n", atStart / 1024.0);
     std::printf("  resident at the results screen  %7.1f MiB\n", atEnd / 1024.0);
     std::printf("  peak resident (VmHWM)           %7.1f MiB (aim < 80 MiB)\n", peak / 1024.0);

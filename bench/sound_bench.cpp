@@ -26,8 +26,6 @@
 #include "platform/message_queue.h"
 #include "sound/sound_system.h"
 
-using platform::Clock;
-
 namespace {
 
 double CpuSeconds() {
@@ -105,7 +103,6 @@ int main(int argc, char** argv) {
         driver |= std::strcmp(argv[i], "--driver") == 0;
         if (std::strcmp(argv[i], "--summary") == 0 && i + 1 < argc) summaryPath = argv[++i];
     }
-    const double scale = card || driver ? 1.0 : 6.0;
 
     IMTimerService timers;
     CSoundSystem system;
@@ -139,17 +136,14 @@ int main(int argc, char** argv) {
     const double later = CpuSeconds() - cpu;
     std::printf("  ... the next 10 s   %7.3f %% of one core\n", 100.0 * later / kStillSeconds);
 
-    // The instruction, on a faster clock for the silent output: CPU per second of sound.
-    Clock::SetScale(scale);
+    // The instruction played through in real time: CPU per second of sound.
     const CSoundSource* source = system.Find(instruction)->Source();
     const double seconds = static_cast<double>(source->EndFrame()) / source->Rate();
     cpu = CpuSeconds();
     system.Play(instruction);
     WaitForEnd(system, timers, instruction);
     const double playing = CpuSeconds() - cpu;
-    std::printf("  instruction %4.1f s   %7.3f %% of one core (clock x%.0f; aim < 1 %%)\n", seconds,
-                100.0 * playing / seconds, scale);
-    Clock::SetScale(1.0);
+    std::printf("  instruction %4.1f s   %7.3f %% of one core (aim < 1 %%)\n", seconds, 100.0 * playing / seconds);
 
     // Delay from Play to the first sound at the output, in real time: when the output had
     // mixed the first frame of the click that is not the click's own leading silence.

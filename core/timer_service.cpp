@@ -1,14 +1,10 @@
 #include "core/timer_service.h"
 
-#include "platform/clock.h"
-
-using platform::Clock;
-
 unsigned IMTimerService::AddTimer(unsigned intervalMs) {
     ++counter_;
     auto timer = std::make_unique<Timer>();
     timer->interval = intervalMs;
-    timer->start = Clock::Counter();
+    timer->start = clock_.Now();
     timers_.emplace(counter_, std::move(timer));
     return counter_;
 }
@@ -32,32 +28,30 @@ IMConnection IMTimerService::ConnectTimer(unsigned id, const Slot& slot) {
 }
 
 void IMTimerService::RunDueTimers(IMControl* sender) {
-    const std::int64_t now = Clock::Counter();
-    for (auto it = timers_.begin(); it != timers_.end();) {
-        auto next = std::next(it);
+    const std::int64_t now = clock_.Now();
+    // Timers added by a handler during this pass have higher ids and wait for the next pass,
+    // even when the clock has not moved since (a clock that tests drive stands still).
+    const unsigned lastBefore = counter_;
+    for (auto it = timers_.begin(); it != timers_.end() && it->first <= lastBefore;) {
         const unsigned id = it->first;
         Timer& t = *it->second;
-        // A timer started after `now` (added by a handler during this pass) is never due yet;
-        // the truncating division alone would round its small negative age up to 0.
-        const std::int64_t elapsed = Clock::TicksToMilliseconds(now - t.start);
-        if (t.start <= now && elapsed >= 0 && static_cast<std::uint32_t>(elapsed) >= t.interval) {
-            t.start = Clock::Counter();
+        if (now - t.start >= std::int64_t{t.interval} * 1000) {
+            t.start = clock_.Now();
             Emit(t.signal, IMEvent(sender, EV_NOTIFY));
         }
         // The handler may have removed this timer or others; continue from the first id above
-        // the one just handled, which also reaches timers added during the pass.
-        next = timers_.upper_bound(id);
-        it = next;
+        // the one just handled.
+        it = timers_.upper_bound(id);
     }
     retired_.clear();
 }
 
 std::optional<std::int64_t> IMTimerService::MicrosecondsToNextDue() const {
     if (timers_.empty()) return std::nullopt;
-    const std::int64_t now = Clock::Counter();
+    const std::int64_t now = clock_.Now();
     std::int64_t best = INT64_MAX;
     for (const auto& [id, t] : timers_) {
-        const std::int64_t elapsed = Clock::TicksToMicroseconds(std::max<std::int64_t>(now - t->start, 0));
+        const std::int64_t elapsed = std::max<std::int64_t>(now - t->start, 0);
         const std::int64_t left = static_cast<std::int64_t>(t->interval) * 1000 - elapsed;
         best = std::min(best, std::max<std::int64_t>(left, 0));
     }

@@ -14,10 +14,15 @@
 
 #include "core/event.h"
 #include "core/signal.h"
+#include "platform/clock.h"
 
 class IMTimerService {
    public:
     using Slot = boost::function<long(const IMEvent&)>;
+
+    // Timers measured on `clock`, which must outlive the service.
+    explicit IMTimerService(platform::Clock& clock = platform::Clock::Real()) : clock_(clock) {}
+    platform::Clock& Clock() const { return clock_; }
 
     // A new timer that first fires `intervalMs` after now. Returns its id, never 0.
     unsigned AddTimer(unsigned intervalMs);
@@ -51,10 +56,11 @@ class IMTimerService {
    private:
     struct Timer {
         unsigned interval = 0;
-        std::int64_t start = 0;  // clock counter at creation or last firing
+        std::int64_t start = 0;  // clock microseconds at creation or last firing
         IMEventSignal signal;
     };
 
+    platform::Clock& clock_;
     unsigned counter_ = 0;
     std::map<unsigned, std::unique_ptr<Timer>> timers_;
     std::vector<std::unique_ptr<Timer>> retired_;  // removed during a pass, freed after it

@@ -29,7 +29,7 @@ int IMResourceManager::TextureSide(int side) {
 
 IMResourceManager* GetResourceManager() { return g_engine.get(); }
 
-IMResourceManager::IMResourceManager() = default;
+IMResourceManager::IMResourceManager(platform::Clock& clock) : CSoundSystem(clock) {}
 
 IMResourceManager::~IMResourceManager() {
     // Textures go before the device that made them.
@@ -61,15 +61,15 @@ SoundResourceModules SoundResources() {
 
 }  // namespace
 
-platform::Result<void> InitEngine(bool windowed) {
+platform::Result<void> InitEngine(bool windowed, platform::Clock& clock) {
     if (g_engine) {
         platform::Debug::Print("InitEngine called twice; the running engine is kept");
         return {};
     }
     // Reachable while it starts, as while it runs.
-    g_engine = std::make_unique<IMResourceManager>();
+    g_engine = std::make_unique<IMResourceManager>(clock);
     IMResourceManager* engine = g_engine.get();
-    engine->startTime_ = platform::Clock::Milliseconds();
+    engine->startTime_ = clock.Milliseconds();
     engine->frames_ = 0;
     platform::Window* main = platform::MainWindow();
     void* window = main ? main->NativeHandle() : nullptr;
@@ -91,7 +91,7 @@ void ShutdownEngine() {
     IMResourceManager* engine = g_engine.get();
     if (!engine) return;
     for (const wchar_t* name : kSkinNames) engine->ReleaseTextureByName(name);
-    DWORD elapsed = platform::Clock::Milliseconds() - engine->startTime_;
+    DWORD elapsed = engine->Clock().Milliseconds() - engine->startTime_;
     // Shutting down within the first millisecond must not divide by zero.
     DWORD fps = elapsed ? engine->frames_ * 1000u / elapsed : 0u;
     platform::Debug::Trace("FPS: " + std::to_string(fps));

@@ -47,7 +47,8 @@ class IMResourceManager : public CSoundSystem {
     static constexpr int kRefreshRate = 75;
 
     // The constructor makes no device; CreateDevice does. InitEngine is the usual way in.
-    IMResourceManager();
+    // Sounds and the frame count run on `clock`, which must outlive the engine.
+    explicit IMResourceManager(platform::Clock& clock = platform::Clock::Real());
     ~IMResourceManager();
     IMResourceManager(const IMResourceManager&) = delete;
     IMResourceManager& operator=(const IMResourceManager&) = delete;
@@ -170,7 +171,7 @@ class IMResourceManager : public CSoundSystem {
     int BackBufferHeight = platform::GraphicsDevice::kBackBufferHeight;
 
    private:
-    friend platform::Result<void> InitEngine(bool windowed);
+    friend platform::Result<void> InitEngine(bool windowed, platform::Clock& clock);
     friend void ShutdownEngine();
 
     struct Obtained {
@@ -234,6 +235,6 @@ IMResourceManager* GetResourceManager();
 // own when there is none), starts its device and registers the skin, whose pictures are
 // decoded only when first used (RegisterEmbeddedTexture). Fails as CreateDevice does when the
 // device cannot be made or video is missing; no engine is left behind then.
-platform::Result<void> InitEngine(bool windowed);
+platform::Result<void> InitEngine(bool windowed, platform::Clock& clock = platform::Clock::Real());
 // Releases the skin, prints the "FPS: " line and destroys the engine.
 void ShutdownEngine();

@@ -77,7 +77,7 @@ bool IsDeviceLost() { return Engine() && Engine()->IsDeviceLost(); }
 
 bool ResetDevice() { return !Engine() || Engine()->ResetDevice(); }
 
-platform::Result<void> InitEngine(bool windowed) { return ::InitEngine(windowed); }
+platform::Result<void> InitEngine(bool windowed, platform::Clock& clock) { return ::InitEngine(windowed, clock); }
 
 void ShutdownEngine() {
     if (Engine()) ::ShutdownEngine();

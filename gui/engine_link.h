@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "platform/clock.h"
 #include "platform/result.h"
 #include "platform/win_types.h"
 
@@ -41,8 +42,9 @@ void CountFrame();
 bool IsDeviceLost();
 bool ResetDevice();
 
-// Starts the engine for the main window (fails when the device cannot be made) and stops it.
-platform::Result<void> InitEngine(bool windowed);
+// Starts the engine for the main window, its sounds on `clock` (fails when the device cannot be
+// made), and stops it.
+platform::Result<void> InitEngine(bool windowed, platform::Clock& clock);
 void ShutdownEngine();
 
 // Gives the main window the picture `name` (a resource number) as its icon; without the picture

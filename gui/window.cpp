@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "gui/engine_link.h"
-#include "platform/clock.h"
 #include "platform/debug.h"
 
 namespace {
@@ -12,8 +11,8 @@ IMWindow* g_root = nullptr;
 
 IMWindow* RootWindow() { return g_root; }
 
-IMWindow::IMWindow(std::unique_ptr<platform::Window> window)
-    : IMDialog(nullptr, nullptr, 0), window_(std::move(window)) {
+IMWindow::IMWindow(std::unique_ptr<platform::Window> window, platform::Clock& clock)
+    : IMDialog(nullptr, nullptr, 0), window_(std::move(window)), timers_(clock) {
     g_root = this;
 }
 
@@ -129,13 +128,11 @@ bool IMWindow::PumpOnce() {
 std::int64_t IMWindow::IdleWaitMicroseconds() {
     if (!platform::MainQueue().Empty()) return 0;
     if (everyPass_ > 0) return 1000;
-    auto next = timers_.MicrosecondsToNextDue();
-    if (!next) return -1;
-    // Clock time becomes real time when tests run the clock faster.
-    return platform::Clock::RealMicroseconds(*next);
+    return timers_.MicrosecondsToNextDue().value_or(-1);
 }
 
-std::unique_ptr<IMWindow> CreateMainWindow(const std::wstring& title, const RECT& rect, bool windowed, bool hidden) {
+std::unique_ptr<IMWindow> CreateMainWindow(const std::wstring& title, const RECT& rect, bool windowed, bool hidden,
+                                           platform::Clock& clock) {
     using platform::WindowMode;
     const WindowMode mode = hidden ? WindowMode::Hidden : windowed ? WindowMode::Windowed : WindowMode::FullScreen;
     auto created = platform::Window::Create(title, rect.right - rect.left, rect.bottom - rect.top, mode);
@@ -146,12 +143,12 @@ std::unique_ptr<IMWindow> CreateMainWindow(const std::wstring& title, const RECT
     std::unique_ptr<platform::Window> window = std::move(created).value();
     platform::SetMainWindow(window.get());
     platform::MainQueue().SetWaker(&platform::Window::Wake);
-    if (platform::Result<void> engine = engine_link::InitEngine(windowed); !engine) {
+    if (platform::Result<void> engine = engine_link::InitEngine(windowed, clock); !engine) {
         platform::Debug::Print("cannot start: " + engine.why());
         return nullptr;  // the window goes, and with it the main window
     }
     engine_link::SetWindowIcon(L"500");
-    auto root = std::make_unique<IMWindow>(std::move(window));
+    auto root = std::make_unique<IMWindow>(std::move(window), clock);
     engine_link::SetSoundTimers(&root->Timers());
     return root;
 }

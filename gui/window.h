@@ -21,8 +21,9 @@
 
 class IMWindow : public IMDialog {
    public:
-    // Use CreateMainWindow.
-    explicit IMWindow(std::unique_ptr<platform::Window> window);
+    // Use CreateMainWindow. Timers, films and everything else in the tree read `clock`, which
+    // must outlive the window.
+    explicit IMWindow(std::unique_ptr<platform::Window> window, platform::Clock& clock = platform::Clock::Real());
     // Releases every control of the tree while the engine exists, stops the engine, closes the
     // window and forgets the timers.
     ~IMWindow() override;
@@ -42,6 +43,8 @@ class IMWindow : public IMDialog {
         return timers_.ConnectTimer(id, slot);
     }
     IMTimerService& Timers() { return timers_; }
+    // The program's time.
+    platform::Clock& Clock() const { return timers_.Clock(); }
 
     // The window procedure: sound notifications first, then input and window messages.
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
@@ -50,7 +53,7 @@ class IMWindow : public IMDialog {
     // message (false when the quit message was taken), then runs one idle pass.
     bool PumpOnce();
     void IdlePass();
-    // How long the loop may sleep now, in real microseconds: -1 = until input.
+    // How long the loop may sleep now, in clock microseconds: -1 = until input.
     std::int64_t IdleWaitMicroseconds();
 
     // A control that must be updated on every pass (a playing film) holds one of these.
@@ -71,10 +74,11 @@ IMWindow* RootWindow();
 
 // Opens the main window with a client area of rect's size, starts the engine for it and makes
 // the root control, which the caller owns: dropping it releases the whole tree and stops the
-// engine. Full screen unless windowed; `hidden` makes an invisible window (tests).
+// engine. Full screen unless windowed; `hidden` makes an invisible window (tests). The window,
+// the engine and the sounds run on `clock`.
 // Returns null, with the reason on standard error, when no window can be opened.
 std::unique_ptr<IMWindow> CreateMainWindow(const std::wstring& title, const RECT& rect, bool windowed,
-                                           bool hidden = false);
+                                           bool hidden = false, platform::Clock& clock = platform::Clock::Real());
 
 // Runs the main loop until the quit message; returns 0.
 int RunMessageLoop(IMWindow* window);

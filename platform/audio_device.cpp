@@ -157,10 +157,10 @@ void SoundBuffer::SimulateLoss() {
 
 AudioDevice::AudioDevice(std::shared_ptr<AudioDeviceState> state) : state_(std::move(state)) {}
 
-std::unique_ptr<AudioDevice> AudioDevice::Open(AudioOutput output) {
+std::unique_ptr<AudioDevice> AudioDevice::Open(AudioOutput output, Clock& clock) {
     auto state = std::make_shared<AudioDeviceState>();
     // Asleep until it has something to mix; with a sound card, until the card goes away.
-    state->silent = std::make_unique<SilentDriver>(state->mixer);
+    state->silent = std::make_unique<SilentDriver>(state->mixer, clock);
     std::unique_ptr<SoundCardDriver> card;
     if (output != AudioOutput::Silent) {
         AudioDeviceState* raw = state.get();

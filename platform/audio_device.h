@@ -8,9 +8,9 @@
 // Two drivers stand behind the device, side by side (platform/audio_driver.h):
 // - the sound card, through an SDL audio callback (platform/audio_card_driver.h);
 // - the silent driver (platform/audio_silent_driver.h), used when no sound card can be opened
-//   and for SDL's "dummy" driver. It consumes the buffers at their real rate, paced by
-//   platform::Clock, so play cursors advance, sounds end on time and tests that speed the
-//   clock up (Clock::SetScale) get their sounds over sooner.
+//   and for SDL's "dummy" driver. It consumes the buffers at their real rate, paced by the
+//   program's platform::Clock, so play cursors advance and sounds end on time, and on a clock
+//   that tests drive, at the clock time they would end.
 // When the sound card goes away while the program runs (a USB headset unplugged), the silent
 // driver takes over, so sounds still end on time. Both mix through one mixer
 // (platform/audio_mixer.h), which can record what it mixed (StartCapture / TakeCapture).
@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/result.h"
 #include "platform/win_types.h"
 
@@ -109,8 +110,9 @@ class SoundBuffer {
 class AudioDevice {
    public:
     // Never fails: without a usable sound card the silent driver stands in (said once on
-    // standard error when a card was looked for and not had).
-    static std::unique_ptr<AudioDevice> Open(AudioOutput output = AudioOutput::Default);
+    // standard error when a card was looked for and not had). The silent driver keeps pace
+    // with `clock`, which must outlive the device.
+    static std::unique_ptr<AudioDevice> Open(AudioOutput output = AudioOutput::Default, Clock& clock = Clock::Real());
     ~AudioDevice();  // buffers still alive go silent; they must not outlive the device's users
     AudioDevice(const AudioDevice&) = delete;
     AudioDevice& operator=(const AudioDevice&) = delete;

@@ -8,7 +8,10 @@
 
 namespace platform {
 
-SilentDriver::SilentDriver(Mixer& mixer) : mixer_(mixer), thread_([this] { Run(); }) {}
+SilentDriver::SilentDriver(Mixer& mixer, Clock& clock) : mixer_(mixer), clock_(clock) {
+    clock_.ThreadStarts();
+    thread_ = std::thread([this] { Run(); });
+}
 
 SilentDriver::~SilentDriver() {
     {
@@ -53,40 +56,40 @@ void SilentDriver::Run() {
                     counting_ = false;
                 }
                 asleep_ = true;
-                wake_.wait(guard, [this] { return stopping_ || mixing_; });
+                clock_.WaitUntil(guard, wake_, Clock::kNever, [this] { return stopping_ || mixing_; });
                 asleep_ = false;
-                if (stopping_) return;
+                if (stopping_) break;
             }
             {
                 // Counting starts afresh when the first buffer plays.
                 std::lock_guard<std::mutex> pace(paceLock_);
                 if (!counting_) StartCount();
             }
-            if (!WaitForNextPeriod(guard)) return;
+            if (!WaitForNextPeriod(guard)) break;
         }
         std::lock_guard<std::mutex> pace(paceLock_);
         MixDue();
     }
+    clock_.ThreadEnds();
 }
 
 // [SECTION] Pace: the only code that reads the clock
 
 bool SilentDriver::WaitForNextPeriod(std::unique_lock<std::mutex>& guard) {
-    const auto wait = std::max<std::int64_t>(Clock::RealMicroseconds(kStepMicroseconds), 200);
-    return !wake_.wait_for(guard, std::chrono::microseconds(wait), [this] { return stopping_; });
+    return !clock_.WaitUntil(guard, wake_, clock_.Now() + kStepMicroseconds, [this] { return stopping_; });
 }
 
 void SilentDriver::StartCount() {
     counting_ = true;
-    countStart_ = Clock::Counter();
+    countStart_ = clock_.Now();
     framesDone_ = 0;
 }
 
 void SilentDriver::MixDue() {
     if (!counting_) return;
     const std::int64_t rate = mixer_.Output().rate;
-    const std::int64_t frequency = Clock::Frequency();
-    const std::int64_t elapsed = Clock::Counter() - countStart_;
+    constexpr std::int64_t frequency = 1'000'000;
+    const std::int64_t elapsed = clock_.Now() - countStart_;
     const auto due =
         static_cast<std::uint64_t>((elapsed / frequency) * rate + (elapsed % frequency) * rate / frequency);
     std::int16_t sink[1024 * 8];

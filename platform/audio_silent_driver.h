@@ -1,6 +1,6 @@
 // The silent driver: an audio output nobody hears. It consumes the playing buffers at their
-// real rate in clock time (platform::Clock), so play cursors advance and sounds end on time,
-// and tests that speed the clock up (Clock::SetScale) get their sounds over sooner. It stands
+// real rate in clock time (the platform::Clock it is given), so play cursors advance and sounds
+// end on time, on the real clock as on one that tests drive. It stands
 // in when no sound card can be opened, for SDL's "dummy" driver (whose pace ignores the program
 // clock), and when the card goes away while the program runs.
 //
@@ -25,13 +25,14 @@
 
 #include "platform/audio_driver.h"
 #include "platform/audio_mixer.h"
+#include "platform/clock.h"
 
 namespace platform {
 
 class SilentDriver final : public AudioDriver {
    public:
-    // Starts the driver's thread, asleep until Start.
-    explicit SilentDriver(Mixer& mixer);
+    // Starts the driver's thread, asleep until Start. Both must outlive the driver.
+    SilentDriver(Mixer& mixer, Clock& clock);
     // Ends the thread; the mixer must outlive the call.
     ~SilentDriver() override;
     SilentDriver(const SilentDriver&) = delete;
@@ -61,6 +62,7 @@ class SilentDriver final : public AudioDriver {
     void StartCount();
 
     Mixer& mixer_;
+    Clock& clock_;
 
     mutable std::mutex lock_;  // mixing_, asleep_, stopping_
     std::condition_variable wake_;
@@ -70,10 +72,10 @@ class SilentDriver final : public AudioDriver {
 
     std::mutex paceLock_;  // the count below; held while mixing
     bool counting_ = false;
-    std::int64_t countStart_ = 0;  // Clock::Counter() when the count started
+    std::int64_t countStart_ = 0;  // clock microseconds when the count started
     std::uint64_t framesDone_ = 0;
 
-    std::thread thread_;  // last: it starts once everything above is ready
+    std::thread thread_;  // started once everything above is ready
 };
 
 }  // namespace platform

@@ -1,11 +1,22 @@
-// Time as the program reads it: a high-resolution counter with its frequency, milliseconds
-// since the program started, and sleeping.
+// Time as the program reads it. A Clock is handed to whatever measures or waits on time (the
+// window's timers, films, the sound playback threads, the silent audio output) when it is made;
+// nothing reads the time of day behind its back.
 //
-// Tests may run the clock faster than real time (SetScale) so that sounds and films end sooner;
-// the program itself never changes the scale. All functions may be called from any thread.
+// The program runs on Clock::Real(): microseconds since the process began, waits on the
+// system's monotonic clock. Tests run on a DrivenClock (platform/driven_clock.h), whose time
+// moves only when the test moves it: a sound of 22 seconds ends exactly 22 seconds of clock
+// time after it began, however loaded the machine, and in a few milliseconds of real time.
+//
+// Every wait that may end because time passes goes through WaitUntil, so that a driven clock
+// knows who is waiting for what, and the threads that wait on it are announced (ThreadStarts,
+// ThreadEnds). All functions may be called from any thread.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <limits>
+#include <mutex>
 
 #include "platform/win_types.h"
 
@@ -13,32 +24,31 @@ namespace platform {
 
 class Clock {
    public:
-    // Counter ticks; Frequency() of them make one second. Monotonic.
-    static std::int64_t Counter();
-    static std::int64_t Frequency();
+    // A deadline that never comes.
+    static constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
 
-    // Milliseconds since the program started (the counter of timers and labels); wraps
-    // like a 32-bit millisecond counter after 49.7 days.
-    static DWORD Milliseconds();
-    // Same time base, for seeding and for time stamps.
-    static DWORD TickCount();
+    virtual ~Clock() = default;
 
-    // Blocks the calling thread for about ms milliseconds of clock time.
-    static void Sleep(DWORD ms);
+    // Microseconds since the clock began. Monotonic.
+    virtual std::int64_t Now() = 0;
 
-    // Makes clock time pass `scale` times faster than real time from now on (1 = real time).
-    // Readings stay continuous across the change. Test harness only.
-    static void SetScale(double scale);
-    static double Scale();
+    // Waits on `cv`, whose mutex `guard` holds, until `ready()` (checked under the mutex) or
+    // until the clock reads `deadline` (kNever: no deadline). Returns ready(). Whoever makes
+    // ready() true notifies `cv`, as with any condition variable.
+    virtual bool WaitUntil(std::unique_lock<std::mutex>& guard, std::condition_variable& cv, std::int64_t deadline,
+                           const std::function<bool()>& ready) = 0;
 
-    // A span of counter ticks in microseconds (or milliseconds), without overflow for any span
-    // the counter can hold: a school computer runs all day, and ticks x 1,000,000 does not
-    // fit 64 bits after two and a half hours.
-    static std::int64_t TicksToMicroseconds(std::int64_t ticks);
-    static std::int64_t TicksToMilliseconds(std::int64_t ticks);
+    // Said just before starting a thread that will wait on this clock, and by that thread as it
+    // ends. A clock that tests drive waits for the new thread's first wait before moving on.
+    virtual void ThreadStarts() {}
+    virtual void ThreadEnds() {}
 
-    // Converts clock milliseconds into the real time they take, for waits on other primitives.
-    static std::int64_t RealMicroseconds(std::int64_t clockMicroseconds);
+    // Milliseconds since the clock began, wrapping like a 32-bit millisecond counter after
+    // 49.7 days (the counter of timers and sound labels).
+    DWORD Milliseconds() { return static_cast<DWORD>(Now() / 1000); }
+
+    // The system's clock, shared by the whole process.
+    static Clock& Real();
 };
 
 }  // namespace platform

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <boost/signals2/shared_connection_block.hpp>
-#include <chrono>
 #include <cstring>
 
 #include "core/timer_service.h"
@@ -11,8 +10,6 @@
 #include "platform/message_queue.h"
 #include "sound/sound_source.h"
 #include "sound/sound_system.h"
-
-using platform::Clock;
 
 // [SECTION] Wake event
 
@@ -24,9 +21,9 @@ void CSoundStream::WakeEvent::Set() {
     cv_.notify_one();
 }
 
-bool CSoundStream::WakeEvent::Wait(std::int64_t realMicroseconds) {
+bool CSoundStream::WakeEvent::Wait(platform::Clock& clock, std::int64_t deadline) {
     std::unique_lock<std::mutex> guard(lock_);
-    const bool woken = cv_.wait_for(guard, std::chrono::microseconds(realMicroseconds), [this] { return set_; });
+    const bool woken = clock.WaitUntil(guard, cv_, deadline, [this] { return set_; });
     set_ = false;
     return woken;
 }
@@ -89,6 +86,7 @@ bool CSoundStream::Play() {
         ++playback_;
     }
     ScheduleLabelTimers();
+    owner_->Clock().ThreadStarts();
     thread_ = std::thread(&CSoundStream::RunPlayback, this);
     platform::MainQueue().Post(owner_->Messages().play, id_, 0);
     return true;
@@ -151,6 +149,7 @@ void CSoundStream::FillHalf(DWORD offset) {
 
 void CSoundStream::RunPlayback() {
     const CSoundSystem::MessageIds& messages = owner_->Messages();
+    platform::Clock& clock = owner_->Clock();
     std::unique_lock<std::mutex> guard(lock_);
     // Stop may already have run (it only needs the lock, not this thread): then the buffer
     // must not start at all, or it would loop on with nobody left to stop it.
@@ -160,7 +159,7 @@ void CSoundStream::RunPlayback() {
     for (;;) {
         // A narration wakes this thread a few times a second instead of fifty: on a machine
         // where every wake-up is dear that was most of what a playing sound cost.
-        const bool woken = wake_.Wait(Clock::RealMicroseconds(waitUs));
+        const bool woken = wake_.Wait(clock, clock.Now() + waitUs);
         guard.lock();
         const DWORD p = buffer_->PlayCursor();
         const bool secondDue = p < halfBytes_ && nextHalf_ == 1;
@@ -191,6 +190,7 @@ void CSoundStream::RunPlayback() {
     guard.unlock();
     platform::Debug::Trace(std::wstring_view(L" звук остановился"));
     platform::MainQueue().Post(messages.pause, id_, static_cast<LPARAM>(ending));
+    clock.ThreadEnds();
 }
 
 // Clock microseconds until the play cursor, now at `cursor`, enters the half the thread fills

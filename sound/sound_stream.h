@@ -43,6 +43,7 @@
 
 #include "core/signal.h"
 #include "platform/audio_device.h"
+#include "platform/clock.h"
 #include "platform/win_types.h"
 
 class CSoundSystem;
@@ -134,7 +135,9 @@ class CSoundStream {
     class WakeEvent {
        public:
         void Set();
-        bool Wait(std::int64_t realMicroseconds);  // true when it was set
+        // Until set or until `clock` reads `deadline`; true when it was set.
+        bool Wait(platform::Clock& clock, std::int64_t deadline);
+
        private:
         std::mutex lock_;
         std::condition_variable cv_;

@@ -5,7 +5,7 @@
 #include "platform/debug.h"
 #include "platform/message_queue.h"
 
-CSoundSystem::CSoundSystem() {
+CSoundSystem::CSoundSystem(platform::Clock& clock) : clock_(clock) {
     // Each name is registered only when the one before it was.
     const wchar_t* names[] = {L"WM_IM_ONSOUNDPLAY", L"WM_IM_ONLABEL", L"WM_IM_ONSOUNDSTOP", L"WM_IM_ONSOUNDPOUSE",
                               L"WM_IM_SOUNDLABELTIMERSDONE"};
@@ -26,7 +26,7 @@ CSoundSystem::~CSoundSystem() {
 }
 
 bool CSoundSystem::Init(platform::AudioOutput output) {
-    if (!device_) device_ = platform::AudioDevice::Open(output);
+    if (!device_) device_ = platform::AudioDevice::Open(output, clock_);
     return !device_->IsSilent();
 }
 

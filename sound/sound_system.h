@@ -33,6 +33,7 @@
 #include "core/signal.h"
 #include "core/timer_service.h"
 #include "platform/audio_device.h"
+#include "platform/clock.h"
 #include "platform/result.h"
 #include "platform/win_types.h"
 #include "sound/sound_source.h"
@@ -54,8 +55,9 @@ class CSoundSystem {
         UINT removeLabelTimers = 0;  // private: wParam stream id, lParam playback number
     };
 
-    // Registers the messages. No output is opened yet.
-    CSoundSystem();
+    // Registers the messages. No output is opened yet. Playback runs on `clock`, which must
+    // outlive the system.
+    explicit CSoundSystem(platform::Clock& clock = platform::Clock::Real());
     // Stops every stream (waiting for its thread), then frees streams, sources and the output.
     ~CSoundSystem();
     CSoundSystem(const CSoundSystem&) = delete;
@@ -114,6 +116,7 @@ class CSoundSystem {
     bool DispatchSoundMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     const MessageIds& Messages() const { return messages_; }
+    platform::Clock& Clock() const { return clock_; }
     // The audio output; null before Init (or the first sound).
     platform::AudioDevice* Output() const { return device_.get(); }
     // The stream with that id; null when no stream has it.
@@ -131,6 +134,7 @@ class CSoundSystem {
     template <class Open>
     platform::Result<DWORD> Create(const std::wstring& name, const Open& open);
 
+    platform::Clock& clock_;
     std::map<DWORD, std::unique_ptr<CSoundStream>> streams_;
     std::vector<SourceEntry> sources_;
     std::unique_ptr<platform::AudioDevice> device_;

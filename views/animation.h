@@ -1,5 +1,5 @@
 // IMAnimationBase<V>: the control that plays an animated view in real time. After Play the
-// frame number follows the high-resolution counter: n = whole frame times since Play, shown
+// frame number follows the window's clock: n = whole frame times since Play, shown
 // frame = first + n mod (last - first + 1); once n passes the played range the film stops and
 // OnStop is emitted. The window runs its loop without sleeping while a film plays.
 //
@@ -30,11 +30,18 @@ class IMAnimationBase : public IMViewControl<V> {
     explicit IMAnimationBase(IMParent parent) : IMViewControl<V>(parent, 0) {}
     ~IMAnimationBase() override { HoldEveryPass(false); }
 
+    // Plays on the root window's clock (the real one when there is no window).
     void Play() {
+        IMWindow* window = RootWindow();
+        PlayOn(window ? window->Clock() : platform::Clock::Real());
+    }
+    // Plays on `clock`, which must outlive the playing.
+    void PlayOn(platform::Clock& clock) {
         Emit(OnPlay, IMEvent(this, 0));
         Emit(OnFrame, IMEvent(this, 0));
         playing_ = true;
-        startTime_ = platform::Clock::Counter();
+        clock_ = &clock;
+        startTime_ = clock_->Now();
         HoldEveryPass(true);
     }
     void Stop() {
@@ -46,9 +53,8 @@ class IMAnimationBase : public IMViewControl<V> {
 
     int Tick() override {
         if (!playing_) return 0;
-        const std::int64_t elapsed = platform::Clock::Counter() - startTime_;
-        // Sixtieths of a millisecond, without overflowing for any span the counter can hold.
-        const std::int64_t e = platform::Clock::TicksToMicroseconds(elapsed) * 60 / 1000;
+        // Sixtieths of a millisecond.
+        const std::int64_t e = (clock_->Now() - startTime_) * 60 / 1000;
         const std::int64_t n = frameTime > 0 ? e / frameTime : 0;
         const std::int64_t first = this->GetFirstFrame();
         const std::int64_t last = this->GetLastFrame();
@@ -82,6 +88,7 @@ class IMAnimationBase : public IMViewControl<V> {
         if (IMWindow* window = RootWindow()) window->RequestEveryPass(hold);
     }
 
+    platform::Clock* clock_ = &platform::Clock::Real();
     std::int64_t startTime_ = 0;
     bool playing_ = false;
     bool holdingPass_ = false;

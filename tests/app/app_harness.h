@@ -1,5 +1,5 @@
 // The application on a hidden window for tests: the real loop, the program's own pictures and
-// sounds on the silent output, a clock running fast, workbooks in a folder of the test's own,
+// sounds on the silent output, a clock the test drives, workbooks in a folder of the test's own,
 // and the pupil's mouse and keys as window messages. Screenshots go to build/screenshots/.
 #pragma once
 
@@ -17,8 +17,9 @@
 #include "engine/resource_manager.h"
 #include "gui/engine_link.h"
 #include "gui/window.h"
-#include "platform/clock.h"
 #include "platform/text.h"
+#include "tests/support/driven_clock.h"
+#include "tests/support/driven_loop.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/sdl_input.h"
 #include "widgets/results_book.h"
@@ -56,14 +57,12 @@ POINT Middle(IMControl* c) {
 class AppHarness : public ::testing::Test {
    protected:
     void SetUp() override {
-        platform::Clock::SetScale(40.0);
         Launch();
         ASSERT_NE(app, nullptr);
         ASSERT_NE(window, nullptr);
     }
     void TearDown() override {
         EndProgram();
-        platform::Clock::SetScale(1.0);
         EXPECT_EQ(IMAppBase::Current(), nullptr);
         EXPECT_EQ(GetResourceManager(), nullptr);
     }
@@ -74,6 +73,7 @@ class AppHarness : public ::testing::Test {
         options.hiddenWindow = true;
         options.resultsFolder = results.Wide("");
         options.journalFolder = journal.Path();
+        options.clock = &clock;
         return options;
     }
     // The application made (again) as the program makes it, with `options`.
@@ -97,15 +97,11 @@ class AppHarness : public ::testing::Test {
     // Runs the real loop until `done` or `clockMs` of clock time have passed.
     template <class Done>
     bool RunUntil(Done done, DWORD clockMs = 60'000) {
-        const DWORD start = platform::Clock::Milliseconds();
-        while (!done() && platform::Clock::Milliseconds() - start < clockMs) {
-            if (!window->PumpOnce()) return false;
-            const std::int64_t wait = window->IdleWaitMicroseconds();
-            window->NativeWindow()->WaitForEvents(platform::MainQueue(),
-                                                  wait < 0 ? 2000 : std::min<std::int64_t>(wait, 2000));
-        }
-        return done();
+        return drivenloop::RunUntil(*window, clock, done, clockMs);
     }
+    void RunFor(DWORD clockMs) { drivenloop::RunFor(*window, clock, clockMs); }
+    // Clock milliseconds, as the program's timers count them.
+    DWORD NowMs() { return clock.Milliseconds(); }
     void Pump() {
         window->PumpOnce();
         window->PumpOnce();
@@ -193,6 +189,7 @@ class AppHarness : public ::testing::Test {
     }
     void ClickMenuButton(const wchar_t* picture, int top) { Click(MenuButtonMiddle(picture, top)); }
 
+    DrivenClock clock;  // first: the application runs on it to the end
     ScratchFolder results;
     ScratchFolder journal;
     std::unique_ptr<App> owned;

@@ -140,8 +140,8 @@ TEST_F(Exercise, FourBoardsPlayedWithPlannedMistakesWriteEveryCounter) {
     });
     ASSERT_TRUE(RunUntil([&] { return app->PraiseOverlay() != nullptr; }));
     EXPECT_EQ(app->ExerciseDialog(), exercise) << "the exercise waits for the film";
-    const DWORD praiseStart = platform::Clock::Milliseconds();
-    RunUntil([&] { return platform::Clock::Milliseconds() - praiseStart > 1200; });
+    const DWORD praiseStart = NowMs();
+    RunUntil([&] { return NowMs() - praiseStart > 1200; });
     Screenshot("exercise_praise_over_the_last_board");
     ASSERT_TRUE(RunUntil([&] { return app->ExerciseDialog() == nullptr; }));
     EXPECT_EQ(app->PraiseOverlay(), nullptr);

@@ -33,8 +33,9 @@ void WriteFontConfig(const std::string& path, const std::string& folder, const s
 }
 
 // The program in a child: a hidden window, workbooks and journal in `results`.
-AppOptions TestOptions(const ScratchFolder& results) {
+AppOptions TestOptions(const ScratchFolder& results, DrivenClock& clock) {
     AppOptions options;
+    options.clock = &clock;
     options.hiddenWindow = true;
     options.resultsFolder = results.Wide("");
     options.journalFolder = results / ".journal";
@@ -64,8 +65,8 @@ constexpr RECT kDescription = {119, 188, 720, 298};
 // screen.
 std::string PassInChild(const ScratchFolder& results, const std::string& screenshot, bool expectText,
                         const std::function<std::string(App*)>& atResults = nullptr) {
-    platform::Clock::SetScale(40.0);
-    const std::unique_ptr<App> owned = App::Make(kAppTitle, TestOptions(results));
+    DrivenClock clock;
+    const std::unique_ptr<App> owned = App::Make(kAppTitle, TestOptions(results, clock));
     App* app = owned.get();
     CHECK_OR_SAY(app && app->Window(), "the program did not start");
     app->ShowStartScreen();
@@ -166,8 +167,8 @@ TEST(Robustness, NoSoundDevice) {
     const std::string outcome = InChildProcess([]() -> std::string {
         setenv("SDL_AUDIODRIVER", "no-such-device", 1);
         ScratchFolder results;
-        platform::Clock::SetScale(40.0);
-        const std::unique_ptr<App> owned = App::Make(kAppTitle, TestOptions(results));
+        DrivenClock clock;
+        const std::unique_ptr<App> owned = App::Make(kAppTitle, TestOptions(results, clock));
         App* app = owned.get();
         CHECK_OR_SAY(app && app->Window(), "the program did not start without sound");
         IMWindow* window = app->Window();
@@ -176,11 +177,8 @@ TEST(Robustness, NoSoundDevice) {
         for (wchar_t c : std::wstring(L"Оля")) window->WindowProc(WM_CHAR, c, 0);
         window->WindowProc(WM_KEYDOWN, VK_RETURN, 0);
         window->PumpOnce();
-        const DWORD start = platform::Clock::Milliseconds();
-        while (!app->PromptShown() && platform::Clock::Milliseconds() - start < 60'000) {
-            window->PumpOnce();
-            window->NativeWindow()->WaitForEvents(platform::MainQueue(), 2000);
-        }
+        drivenloop::RunUntil(
+            *window, clock, [&] { return app->PromptShown(); }, 60'000);
         CHECK_OR_SAY(app->PromptShown(), "the instruction's speech never ended");
         window->WindowProc(WM_KEYDOWN, VK_SPACE, 0);
         window->PumpOnce();

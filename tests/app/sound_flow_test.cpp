@@ -1,36 +1,15 @@
 // The program's own sounds through the whole chain: a playback thread posts its notifications
 // to the window's queue, the window procedure hands them to the sound system, and the label
-// time rides on the window's timers. Time runs faster here than in real life.
+// time rides on the window's timers. The test drives the clock.
 #include <gtest/gtest.h>
 
 #include "engine/resource_manager.h"
 #include "gui/window.h"
-#include "platform/clock.h"
-
-namespace {
-
-struct ClockSpeed {
-    explicit ClockSpeed(double scale) { platform::Clock::SetScale(scale); }
-    ~ClockSpeed() { platform::Clock::SetScale(1.0); }
-};
-
-// Runs the real loop until `done` or `clockMs` of clock time have passed.
-template <class Done>
-void RunUntil(IMWindow* window, Done done, DWORD clockMs) {
-    const DWORD start = platform::Clock::Milliseconds();
-    while (!done() && platform::Clock::Milliseconds() - start < clockMs) {
-        ASSERT_TRUE(window->PumpOnce());
-        const std::int64_t wait = window->IdleWaitMicroseconds();
-        window->NativeWindow()->WaitForEvents(platform::MainQueue(),
-                                              wait < 0 ? 2000 : std::min<std::int64_t>(wait, 2000));
-    }
-}
-
-}  // namespace
+#include "tests/support/driven_loop.h"
 
 TEST(SoundFlow, TheFailureSoundEndsAndTheInstructionReachesItsLabel) {
-    ClockSpeed fast(20.0);
-    std::unique_ptr<IMWindow> owner = CreateMainWindow(L"sound", RECT{0, 0, 800, 600}, true, true);
+    DrivenClock clock;
+    std::unique_ptr<IMWindow> owner = CreateMainWindow(L"sound", RECT{0, 0, 800, 600}, true, true, clock);
     IMWindow* window = owner.get();
     ASSERT_NE(window, nullptr);
     IMResourceManager* engine = GetResourceManager();
@@ -46,9 +25,13 @@ TEST(SoundFlow, TheFailureSoundEndsAndTheInstructionReachesItsLabel) {
         return 0L;
     });
     ASSERT_TRUE(engine->Play(failure));
-    RunUntil(
-        window, [&] { return ended > 0; }, 10'000);
+    const DWORD failureStart = clock.Milliseconds();
+    drivenloop::RunUntil(
+        *window, clock, [&] { return ended > 0; }, 10'000);
     EXPECT_EQ(ended, 1);
+    // Its 3.7 s, then the half of the buffer that holds its last sample and a poll.
+    EXPECT_GE(clock.Milliseconds() - failureStart, 3700u);
+    EXPECT_LE(clock.Milliseconds() - failureStart, 4500u);
 
     // The instruction's label falls at 22.7 s, before its end at about 24 s.
     const auto instructionSound = engine->CreateSound(L"137");
@@ -66,9 +49,12 @@ TEST(SoundFlow, TheFailureSoundEndsAndTheInstructionReachesItsLabel) {
         return 0L;
     });
     ASSERT_TRUE(engine->Play(instruction));
-    RunUntil(
-        window, [&] { return instructionEnded; }, 40'000);
+    const DWORD instructionStart = clock.Milliseconds();
+    drivenloop::RunUntil(
+        *window, clock, [&] { return instructionEnded; }, 40'000);
     EXPECT_EQ(labelAt, 22700u);
+    EXPECT_GE(clock.Milliseconds() - instructionStart, 24'000u);
+    EXPECT_LE(clock.Milliseconds() - instructionStart, 25'000u);
     EXPECT_TRUE(instructionEnded);
     EXPECT_EQ(window->Timers().Count(), 0u);  // the label's timer is gone once the sound ended
 

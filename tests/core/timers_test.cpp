@@ -3,10 +3,11 @@
 #include <vector>
 
 #include "core/timer_service.h"
-#include "platform/clock.h"
+#include "tests/support/driven_clock.h"
 
 TEST(Timers, IntervalZeroFiresEveryPassUntilRemoved) {
-    IMTimerService timers;
+    DrivenClock clock;
+    IMTimerService timers(clock);
     int fired = 0;
     unsigned id = timers.AddTimer(0);
     EXPECT_EQ(id, 1u);
@@ -24,7 +25,8 @@ TEST(Timers, IntervalZeroFiresEveryPassUntilRemoved) {
 }
 
 TEST(Timers, SelfRemovalAndTimersAddedDuringAPass) {
-    IMTimerService timers;
+    DrivenClock clock;
+    IMTimerService timers(clock);
     std::vector<unsigned> order;
     unsigned once = timers.AddTimer(0);
     timers.ConnectTimer(once, [&](const IMEvent&) {
@@ -47,15 +49,16 @@ TEST(Timers, SelfRemovalAndTimersAddedDuringAPass) {
     });
 
     timers.RunDueTimers(nullptr);
-    // The new timer has the largest id and is visited in the same pass, but is not due yet.
+    // The new timer has the largest id, but waits for the next pass, even on a clock that has
+    // not moved: a handler that adds a timer of interval 0 must not run the pass for ever.
     EXPECT_EQ(order, (std::vector<unsigned>{once, adder}));
-    platform::Clock::Sleep(2);
     timers.RunDueTimers(nullptr);
     EXPECT_EQ(order, (std::vector<unsigned>{once, adder, adder, added}));
 }
 
 TEST(Timers, DueRuleAndUnknownIds) {
-    IMTimerService timers;
+    DrivenClock clock;
+    IMTimerService timers(clock);
     int fired = 0;
     unsigned id = timers.AddTimer(30);
     timers.ConnectTimer(id, [&](const IMEvent&) {
@@ -64,16 +67,21 @@ TEST(Timers, DueRuleAndUnknownIds) {
     });
     timers.RunDueTimers(nullptr);
     EXPECT_EQ(fired, 0);
-    auto wait = timers.MicrosecondsToNextDue();
-    ASSERT_TRUE(wait.has_value());
-    EXPECT_LE(*wait, 30'000);
-    EXPECT_GT(*wait, 20'000);
-    platform::Clock::Sleep(35);
+    EXPECT_EQ(timers.MicrosecondsToNextDue(), 30'000);
+    clock.Advance(29'999);
+    EXPECT_EQ(timers.MicrosecondsToNextDue(), 1);
+    timers.RunDueTimers(nullptr);
+    EXPECT_EQ(fired, 0);
+    clock.Advance(1);
     EXPECT_EQ(timers.MicrosecondsToNextDue(), 0);
     timers.RunDueTimers(nullptr);
     EXPECT_EQ(fired, 1);
-    timers.RunDueTimers(nullptr);  // restarted from the firing, not caught up
-    EXPECT_EQ(fired, 1);
+    // Late by 25 ms: it fires once, and the next interval counts from that firing.
+    clock.Advance(55'000);
+    timers.RunDueTimers(nullptr);
+    timers.RunDueTimers(nullptr);
+    EXPECT_EQ(fired, 2);
+    EXPECT_EQ(timers.MicrosecondsToNextDue(), 30'000);
 
     EXPECT_EQ(timers.RemoveTimer(0), 0);
     EXPECT_EQ(timers.RemoveTimer(99), 0);
@@ -85,20 +93,16 @@ TEST(Timers, DueRuleAndUnknownIds) {
 TEST(Timers, TheWaitStaysRightAfterHoursWithoutAFiring) {
     // A school computer runs all day: a timer four hours long, three hours in, has one hour
     // left, not an overflowed count.
-    IMTimerService timers;
-    timers.AddTimer(4u * 3600 * 1000);
-    platform::Clock::SetScale(100'000.0);
-    const std::int64_t start = platform::Clock::Counter();
-    while (platform::Clock::Counter() - start < std::int64_t{3} * 3600 * platform::Clock::Frequency())
-        platform::Clock::Sleep(1000);
-    platform::Clock::SetScale(1.0);
-    const auto left = timers.MicrosecondsToNextDue();
-    ASSERT_TRUE(left.has_value());
-    EXPECT_GT(*left, std::int64_t{0});
-    EXPECT_LE(*left, std::int64_t{3600} * 1'000'000);
-    // The loop overshoots by one sleep's latency times the clock's scale: a loaded machine's
-    // 20 ms are half an hour here.
-    EXPECT_GT(*left, std::int64_t{600} * 1'000'000);
+    DrivenClock clock;
+    IMTimerService timers(clock);
+    int fired = 0;
+    timers.ConnectTimer(timers.AddTimer(4u * 3600 * 1000), [&](const IMEvent&) { return ++fired, 0L; });
+    clock.Advance(std::int64_t{3} * 3600 * 1'000'000);
+    EXPECT_EQ(timers.MicrosecondsToNextDue(), std::int64_t{3600} * 1'000'000);
     timers.RunDueTimers(nullptr);  // not due yet, and no overflowed age makes it so
-    EXPECT_EQ(timers.MicrosecondsToNextDue().value_or(0) > 0, true);
+    EXPECT_EQ(fired, 0);
+    // Fifty days on, past the wrap of a 32-bit millisecond count, it is due and fires once.
+    clock.Advance(std::int64_t{50} * 24 * 3600 * 1'000'000);
+    timers.RunDueTimers(nullptr);
+    EXPECT_EQ(fired, 1);
 }

@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "gui/control_ref.h"
@@ -202,42 +199,6 @@ TEST_F(WindowTest, APressWithoutAMoveReachesAButtonShownUnderThePointer) {
     sdlinput::Button(false, 150, 150);
     window->PumpOnce();
     EXPECT_EQ(clicks, 1);
-}
-
-TEST_F(WindowTest, TheSleepingLoopWakesForAPostedMessageAndForItsTimers) {
-    using Clock = std::chrono::steady_clock;
-    // Nothing to do: the loop sleeps until another thread posts (a sound's end, say).
-    window->PumpOnce();
-    ASSERT_EQ(window->IdleWaitMicroseconds(), -1);
-    std::thread poster([] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        platform::MainQueue().Post(WM_NULL, 0, 0);
-    });
-    const auto start = Clock::now();
-    window->NativeWindow()->WaitForEvents(platform::MainQueue(), 10'000'000);
-    poster.join();
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5)) << "the posted message did not wake the loop";
-    EXPECT_FALSE(platform::MainQueue().Empty());
-
-    // The real loop: a timer closes the window; should the wait miss the timer, the watchdog
-    // ends the loop instead and the test fails.
-    unsigned id = window->AddTimer(40);
-    window->ConnectTimer(id, [](const IMEvent&) {
-        platform::MainQueue().PostLocal(WM_CLOSE, 0, 0);
-        return 0L;
-    });
-    std::atomic<bool> done{false}, watchdogFired{false};
-    std::thread watchdog([&] {
-        for (int i = 0; i < 1000 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (!done) {
-            watchdogFired = true;
-            platform::MainQueue().Post(WM_QUIT, 0, 0);
-        }
-    });
-    EXPECT_EQ(RunMessageLoop(window), 0);
-    done = true;
-    watchdog.join();
-    EXPECT_FALSE(watchdogFired) << "the loop slept through its timer";
 }
 
 // The window is the root: whoever made it owns it, and dropping it releases the whole tree at

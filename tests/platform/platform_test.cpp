@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/message_queue.h"
 #include "platform/text.h"
 #include "platform/win_types.h"
+#include "tests/support/driven_clock.h"
 
 TEST(Rectangles, EdgesFollowTheWindowsRules) {
     RECT r{10, 20, 30, 40};
@@ -41,22 +46,74 @@ TEST(Text, ConversionsRoundTripAndSurviveBadInput) {
     EXPECT_EQ(platform::text::FromUtf16(std::u16string(1, u'\xD800')), L"\uFFFD");
 }
 
-TEST(Clock, ScaleSpeedsTimeUpWithoutJumps) {
-    using platform::Clock;
-    DWORD before = Clock::Milliseconds();
-    Clock::SetScale(50.0);
-    DWORD atChange = Clock::Milliseconds();
-    EXPECT_LT(atChange - before, 1000u);  // no jump when the scale changes
+// Threads that wait on a driven clock wake at their own deadlines, earliest first, and Advance
+// returns only once what they did at each is done; a thread woken by another runs before the
+// clock moves on.
+TEST(Clock, DrivenWaitsEndInDeadlineOrderAndAdvanceWaitsForTheirWork) {
+    DrivenClock clock;
+    std::mutex lock;
+    std::condition_variable cv;
+    bool stop = false;
+    int pokes = 0;
+    std::vector<std::pair<char, std::int64_t>> woke;  // under lock
+    const std::int64_t start = clock.Now();
+    const auto sleeper = [&](char name, std::int64_t period) {
+        std::unique_lock<std::mutex> guard(lock);
+        int seen = 0;
+        for (;;) {
+            if (clock.WaitUntil(guard, cv, clock.Now() + period, [&] { return stop || pokes > seen; })) {
+                if (stop) break;
+                seen = pokes;
+                woke.emplace_back(static_cast<char>(name - 32), clock.Now() - start);
+            } else {
+                woke.emplace_back(name, clock.Now() - start);
+            }
+        }
+        guard.unlock();
+        clock.ThreadEnds();
+    };
+    clock.ThreadStarts();
+    std::thread a(sleeper, 'a', 30'000);
+    clock.ThreadStarts();
+    std::thread b(sleeper, 'b', 50'000);
 
-    Clock::Sleep(1000);  // one clock second is 20 real milliseconds at this scale
-    DWORD after = Clock::Milliseconds();
-    Clock::SetScale(1.0);
-    EXPECT_GE(after - atChange, 1000u);
-    EXPECT_LT(after - atChange, 5000u);
+    clock.Advance(100'000);
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        EXPECT_EQ(woke, (std::vector<std::pair<char, std::int64_t>>{
+                            {'a', 30'000}, {'b', 50'000}, {'a', 60'000}, {'a', 90'000}, {'b', 100'000}}));
+        woke.clear();
+        ++pokes;
+    }
+    cv.notify_all();
+    clock.Advance(0);  // both poked threads have run: each noted the poke at the same time
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        ASSERT_EQ(woke.size(), 2u);
+        EXPECT_EQ(woke[0].second, 100'000);
+        EXPECT_EQ(woke[1].second, 100'000);
+    }
+    EXPECT_EQ(clock.NextDeadline(), clock.Now() + 30'000);  // a's, counted from the poke
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        stop = true;
+    }
+    cv.notify_all();
+    a.join();
+    b.join();
+}
 
-    Clock::SetScale(0.0);  // nonsense is ignored
-    EXPECT_EQ(Clock::Scale(), 1.0);
-    EXPECT_GT(Clock::Frequency(), 0);
+// The real clock's waits end when what they wait for comes true, or at the deadline.
+TEST(Clock, RealWaitsEndAtTheirDeadlineOrWhenReady) {
+    platform::Clock& clock = platform::Clock::Real();
+    std::mutex lock;
+    std::condition_variable cv;
+    std::unique_lock<std::mutex> guard(lock);
+    const std::int64_t before = clock.Now();
+    EXPECT_FALSE(clock.WaitUntil(guard, cv, before + 2000, [] { return false; }));
+    EXPECT_GE(clock.Now(), before + 2000);
+    EXPECT_TRUE(clock.WaitUntil(guard, cv, platform::Clock::kNever, [] { return true; }));
+    EXPECT_EQ(clock.Milliseconds(), static_cast<DWORD>(clock.Now() / 1000));
 }
 
 TEST(Messages, QueueKeepsOrderAcrossThreadsAndNamesGetStableIds) {

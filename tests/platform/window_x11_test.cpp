@@ -1,13 +1,17 @@
 // The window on a real X display (Xvfb), driven by xdotool as a pupil's mouse and keyboard
-// would: X events through SDL into the program's messages, and the loop's sleep woken by them.
+// would: X events through SDL into the program's messages, and the loop's sleep woken by them,
+// by other threads' messages and by its timers, in real time.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "gui/window.h"
 #include "platform/message_queue.h"
 #include "platform/window.h"
 
@@ -98,4 +102,42 @@ TEST_F(X11Window, TheLoopsSleepEndsWhenThePupilMovesTheMouse) {
     bool moved = !moves.empty();
     while (queue.Take(&m)) moved |= m.message == WM_MOUSEMOVE;
     EXPECT_TRUE(moved);
+}
+
+// The program's own loop on the real display: asleep with nothing to do, it wakes for a message
+// another thread posts (a sound's end, say) and for its timer, whose firing here closes the
+// window. Should the wait miss the timer, the watchdog ends the loop instead and the test fails.
+TEST(X11Loop, TheSleepingLoopWakesForAPostedMessageAndForItsTimers) {
+    std::unique_ptr<IMWindow> owner = CreateMainWindow(L"x11 loop", RECT{0, 0, 800, 600}, true, false);
+    ASSERT_NE(owner, nullptr);
+    IMWindow* window = owner.get();
+    window->PumpOnce();
+    ASSERT_EQ(window->IdleWaitMicroseconds(), -1);
+    std::thread poster([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        platform::MainQueue().Post(WM_NULL, 0, 0);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    window->NativeWindow()->WaitForEvents(platform::MainQueue(), 10'000'000);
+    poster.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << "the post did not wake the loop";
+    EXPECT_FALSE(platform::MainQueue().Empty());
+
+    const unsigned id = window->AddTimer(40);
+    window->ConnectTimer(id, [](const IMEvent&) {
+        platform::MainQueue().PostLocal(WM_CLOSE, 0, 0);
+        return 0L;
+    });
+    std::atomic<bool> done{false}, watchdogFired{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 1000 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!done) {
+            watchdogFired = true;
+            platform::MainQueue().Post(WM_QUIT, 0, 0);
+        }
+    });
+    EXPECT_EQ(RunMessageLoop(window), 0);
+    done = true;
+    watchdog.join();
+    EXPECT_FALSE(watchdogFired) << "the loop slept through its timer";
 }

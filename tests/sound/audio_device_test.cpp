@@ -10,11 +10,10 @@
 #include <thread>
 
 #include "platform/audio_mixer.h"
-#include "platform/clock.h"
+#include "tests/support/driven_clock.h"
 
 using platform::AudioDevice;
 using platform::AudioOutput;
-using platform::Clock;
 using platform::ErrorKind;
 using platform::SoundBuffer;
 
@@ -32,26 +31,28 @@ std::unique_ptr<SoundBuffer> Buffer(AudioDevice& device, const platform::PcmForm
 // The silent output consumes a playing buffer at the buffer's own rate in clock time, and
 // a stopped buffer not at all.
 TEST(AudioDevice, SilentOutputKeepsTheBufferRate) {
-    Clock::SetScale(4.0);
-    auto device = AudioDevice::Open(AudioOutput::Silent);
+    DrivenClock clock;
+    auto device = AudioDevice::Open(AudioOutput::Silent, clock);
     ASSERT_TRUE(device->IsSilent());
     auto buffer = Buffer(*device, {1, 22050}, 44100 * 4);  // 4 s: no wrap in this test
     ASSERT_TRUE(buffer);
     EXPECT_EQ(device->BufferCount(), 1u);
 
     EXPECT_EQ(buffer->PlayCursor(), 0u);
-    const DWORD start = Clock::Milliseconds();
     buffer->Play();
-    Clock::Sleep(1000);
-    buffer->Stop();
-    const DWORD elapsed = Clock::Milliseconds() - start;
+    clock.AdvanceMs(240);  // twelve of the output's steps of 20 ms
+    // Mixed step by step as the time passed; the cursor may run ahead by what the rate
+    // converter took in advance.
+    const DWORD early = buffer->PlayCursor();
+    EXPECT_NEAR(early, 10584.0, 44100 * 0.05);
+    clock.AdvanceMs(750);
+    buffer->Stop();  // counts the time since the last step too
     const DWORD cursor = buffer->PlayCursor();
-    EXPECT_NEAR(cursor, elapsed * 44.1, 44100 * 0.08);  // 44,100 bytes a second
+    EXPECT_NEAR(cursor, 43659.0, 44100 * 0.05);  // 44,100 bytes a second
     EXPECT_EQ(cursor % 2, 0u);
 
-    Clock::Sleep(200);
+    clock.AdvanceMs(200);
     EXPECT_EQ(buffer->PlayCursor(), cursor);
-    Clock::SetScale(1.0);
     buffer.reset();
     EXPECT_EQ(device->BufferCount(), 0u);
 }
@@ -263,7 +264,8 @@ TEST(AudioDevice, RemovedSoundCardFallsBackToTheSilentOutput) {
 // device goes silent and still answers.
 TEST(AudioDevice, ChoosesItsDriverAndOutlivesIt) {
     testing::internal::CaptureStderr();
-    auto quiet = AudioDevice::Open(AudioOutput::Default);
+    DrivenClock clock;
+    auto quiet = AudioDevice::Open(AudioOutput::Default, clock);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_TRUE(quiet->IsSilent());
     EXPECT_FALSE(quiet->HoldsSoundCard());
@@ -278,7 +280,7 @@ TEST(AudioDevice, ChoosesItsDriverAndOutlivesIt) {
     buffer->Stop();
     buffer->Play();
     const DWORD at = buffer->PlayCursor();
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    clock.AdvanceMs(30);
     EXPECT_EQ(buffer->PlayCursor(), at) << "nothing mixes once the device is gone";
     auto region = buffer->Lock(0, 4000);
     ASSERT_TRUE(region);

@@ -1,9 +1,11 @@
 // The GUI thread's side of the sound system for tests: a timer service and a loop that hands
-// posted messages to the sound system and fires due timers, as the main window does.
+// posted messages to the sound system and fires due timers, as the main window does, on a clock
+// the test drives.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <span>
@@ -11,16 +13,10 @@
 #include <vector>
 
 #include "core/timer_service.h"
-#include "platform/clock.h"
 #include "platform/message_queue.h"
 #include "sound/sound_system.h"
 #include "tests/sound/test_tone.h"
-
-#ifdef VORLEN_TSAN_BUILD
-inline constexpr double kTestClockScale = 2.0;  // instrumented threads are slower
-#else
-inline constexpr double kTestClockScale = 8.0;
-#endif
+#include "tests/support/driven_clock.h"
 
 struct SeenMessage {
     UINT message;
@@ -44,20 +40,24 @@ class SoundHarness {
     void Pump() {
         platform::Message m;
         while (platform::MainQueue().Take(&m)) {
-            seen.push_back({m.message, m.wParam, m.lParam, platform::Clock::Milliseconds()});
+            seen.push_back({m.message, m.wParam, m.lParam, clock.Milliseconds()});
             system.DispatchSoundMessage(m.message, m.wParam, m.lParam);
         }
         timers.RunDueTimers(nullptr);
     }
 
-    // Runs the loop until `done` holds or `clockMs` of clock time have passed.
+    // Runs the loop until `done` holds or `clockMs` of clock time have passed, the clock moved
+    // from one due moment (a timer, a thread's wait) to the next.
     bool RunUntil(const std::function<bool()>& done, DWORD clockMs) {
-        const DWORD start = platform::Clock::Milliseconds();
+        const std::int64_t end = clock.Now() + std::int64_t{clockMs} * 1000;
         for (;;) {
             Pump();
             if (done()) return true;
-            if (platform::Clock::Milliseconds() - start > clockMs) return false;
-            platform::MainQueue().Wait(platform::Clock::RealMicroseconds(1000));
+            const std::int64_t now = clock.Now();
+            if (now >= end) return false;
+            if (!platform::MainQueue().Empty()) continue;
+            const std::int64_t timer = now + timers.MicrosecondsToNextDue().value_or(end - now);
+            clock.AdvanceTo(std::max(std::min({timer, clock.NextDeadline(), end}), now + 1));
         }
     }
     void RunFor(DWORD clockMs) {
@@ -87,14 +87,8 @@ class SoundHarness {
         return root && *root ? std::string(root) + "/data/rc" : std::string();
     }
 
-    IMTimerService timers;  // destroyed after the system, as the window outlives its engine
-    CSoundSystem system;
+    DrivenClock clock;             // first: everything below runs on it
+    IMTimerService timers{clock};  // destroyed after the system, as the window outlives its engine
+    CSoundSystem system{clock};
     std::vector<SeenMessage> seen;
-};
-
-// Runs the clock faster for one test.
-class ScaledClock {
-   public:
-    explicit ScaledClock(double scale = kTestClockScale) { platform::Clock::SetScale(scale); }
-    ~ScaledClock() { platform::Clock::SetScale(1.0); }
 };

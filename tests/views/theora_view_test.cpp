@@ -15,7 +15,7 @@
 
 #include "engine/resource_manager.h"
 #include "gui/dialog.h"
-#include "platform/clock.h"
+#include "tests/support/driven_clock.h"
 #include "tests/views/test_film.h"
 #include "views/animation.h"
 #include "views/yuv_to_rgb.h"
@@ -223,25 +223,24 @@ struct Played {
     std::int64_t stopMs = -1;
 };
 
-// Ticks the control as the main loop would until it stops, with the clock twice as fast (a
-// slow pass, under a sanitizer on a busy machine, then costs little clock time).
+// Ticks the control as the main loop would while a film plays, once every clock millisecond,
+// until it stops.
 Played Play(IMAnimationBase<IMTheoraView>* film, std::int64_t limitMs = 10'000) {
     Played played;
-    platform::Clock::SetScale(2.0);
-    const std::int64_t start = platform::Clock::Counter();
-    auto sinceStart = [&] { return platform::Clock::TicksToMilliseconds(platform::Clock::Counter() - start); };
+    DrivenClock clock;
+    const std::int64_t start = clock.Now();
+    auto sinceStart = [&] { return (clock.Now() - start) / 1000; };
     film->OnStop.connect([&](const IMEvent&) {
         played.stopMs = sinceStart();
         return 0L;
     });
-    film->Play();
+    film->PlayOn(clock);
     while (film->IsPlaying() && sinceStart() < limitMs) {
         const int before = film->GetFrame();
         film->Tick();
         if (film->GetFrame() != before) played.frames.push_back(film->GetFrame());
-        platform::Clock::Sleep(1);
+        clock.AdvanceMs(1);
     }
-    platform::Clock::SetScale(1.0);
     return played;
 }
 
@@ -255,9 +254,9 @@ TEST(TheoraAnimation, PlaysTheFilmAtTwelveFramesASecondAndStopsAfterTwentySixFra
     film->OnPlay.connect([&](const IMEvent&) { return static_cast<long>(++plays); });
     const Played played = Play(film);
     EXPECT_EQ(plays, 1);
-    // 26 frame times of 83 1/3 ms: 2166 2/3 ms, give or take a loop pass.
-    EXPECT_GE(played.stopMs, 2166);
-    EXPECT_LT(played.stopMs, 2166 + 150);
+    // 26 frame times of 83 1/3 ms: 2166 2/3 ms, so the pass at 2167 ms stops it.
+    EXPECT_EQ(played.stopMs, 2167);
+    EXPECT_EQ(played.frames.size(), 25u) << "every frame shown once, in order";
     ASSERT_FALSE(played.frames.empty());
     EXPECT_TRUE(std::is_sorted(played.frames.begin(), played.frames.end()));
     EXPECT_EQ(played.frames.back(), 25);
@@ -277,8 +276,7 @@ TEST(TheoraAnimation, FilmWithoutFramesStillStops) {
     EXPECT_EQ(Texel(film->BackTexture(), 10, 10), 0u);
     film->frameTime = 5000;
     const Played played = Play(film);
-    EXPECT_GE(played.stopMs, 83);
-    EXPECT_LT(played.stopMs, 83 + 150);
+    EXPECT_EQ(played.stopMs, 84);  // one frame time, 83 1/3 ms
 }
 
 // ---- Malformed films ----------------------------------------------------------------------------
@@ -380,8 +378,7 @@ TEST(TheoraAnimation, FilmThatFailsWhilePlayingStillStops) {
     film->SetLastFrame(25);
     film->frameTime = 5000;
     const Played played = Play(film);
-    EXPECT_GE(played.stopMs, 2166);
-    EXPECT_LT(played.stopMs, 2166 + 150);
+    EXPECT_EQ(played.stopMs, 2167);
     EXPECT_TRUE(film->IsHidden());
     EXPECT_TRUE(film->IsBroken());
 
@@ -406,8 +403,7 @@ TEST(TheoraAnimation, FilmThatFailsToLoadKeepsItsLength) {
     film->SetLastFrame(25);
     film->frameTime = 5000;
     const Played played = Play(film);
-    EXPECT_GE(played.stopMs, 2166);
-    EXPECT_LT(played.stopMs, 2166 + 150);
+    EXPECT_EQ(played.stopMs, 2167);
     EXPECT_FALSE(film->HasTexture());
 }
 

@@ -5,13 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "engine/resource_manager.h"
 #include "gui/creation.h"
 #include "gui/window.h"
-#include "platform/clock.h"
 #include "platform/message_queue.h"
+#include "tests/support/driven_loop.h"
 
 namespace widgettest {
 
@@ -20,15 +21,12 @@ struct WidgetTest : ::testing::Test {
         platform::Message m;
         while (platform::MainQueue().Take(&m)) {
         }
-        windowOwner = CreateMainWindow(L"widgets", RECT{0, 0, 800, 600}, true, true);
+        windowOwner = CreateMainWindow(L"widgets", RECT{0, 0, 800, 600}, true, true, clock);
         window = windowOwner.get();
         ASSERT_NE(window, nullptr);
         screen = CreateDialog(window, 0, 0, 800, 600, 0);
     }
-    void TearDown() override {
-        platform::Clock::SetScale(1.0);
-        windowOwner.reset();
-    }
+    void TearDown() override { windowOwner.reset(); }
 
     // Children join their containers at the next update; two passes settle nested ones.
     void Settle() {
@@ -46,10 +44,11 @@ struct WidgetTest : ::testing::Test {
         window->WindowProc(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
     }
     void Release(int x, int y) { window->WindowProc(WM_LBUTTONUP, 0, MAKELPARAM(x, y)); }
-    // Runs the main loop for `ms` of clock time.
-    void RunFor(DWORD ms) {
-        const DWORD start = platform::Clock::Milliseconds();
-        while (platform::Clock::Milliseconds() - start < ms) window->PumpOnce();
+    // Runs the main loop for `ms` of clock time; `watch` after every pass.
+    void RunFor(
+        DWORD ms, const std::function<void()>& watch = [] {}) {
+        drivenloop::RunUntil(
+            *window, clock, [&] { return watch(), false; }, ms);
     }
 
     DWORD PixelAt(int x, int y) {
@@ -62,6 +61,7 @@ struct WidgetTest : ::testing::Test {
                                                  GetResourceManager()->Device()->ReadBackBuffer(), 800, 600);
     }
 
+    DrivenClock clock;  // first: the window runs on it to the end
     std::unique_ptr<IMWindow> windowOwner;
     IMWindow* window = nullptr;
     IMDialog* screen = nullptr;
