@@ -160,6 +160,7 @@ int main(int argc, char** argv) {
     options.clock = &clock;
     options.hiddenWindow = hidden;
     options.resultsFolder = platform::text::FromUtf8(folder + "/");
+    options.journalFolder = folder + "/journal";  // not the user's
     std::unique_ptr<App> owned = App::Make(kAppTitle, options);
     App* app = owned.get();
     long atStart = -1;

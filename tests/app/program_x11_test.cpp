@@ -39,8 +39,13 @@ Picture HeadlessStartScreen(POINT* startButton) {
     const char* display = std::getenv("SDL_VIDEODRIVER");
     const std::string saved = display ? display : "";
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    // Workbooks and the results journal in a folder of the test's own: never the user's journal,
+    // whose waiting passes the results thread would otherwise take up.
+    ScratchFolder folders;
     AppOptions options;
     options.hiddenWindow = true;
+    options.resultsFolder = folders.Wide("");
+    options.journalFolder = folders / "journal";
     std::unique_ptr<App> app = App::Make(kAppTitle, options);
     Picture pixels;
     if (app && app->Window()) {
