@@ -61,7 +61,7 @@ SoundResourceModules SoundResources() {
 
 }  // namespace
 
-platform::Result<void> InitEngine(bool windowed, platform::Clock& clock) {
+platform::Result<void> InitEngine(bool windowed, platform::Clock& clock, platform::Window* main) {
     if (g_engine) {
         platform::Debug::Print("InitEngine called twice; the running engine is kept");
         return {};
@@ -71,7 +71,6 @@ platform::Result<void> InitEngine(bool windowed, platform::Clock& clock) {
     IMResourceManager* engine = g_engine.get();
     engine->startTime_ = clock.Milliseconds();
     engine->frames_ = 0;
-    platform::Window* main = platform::MainWindow();
     void* window = main ? main->NativeHandle() : nullptr;
     // The sound base starts here, with the main window, before the device; its result is ignored.
     engine->Init();

@@ -41,6 +41,10 @@
 #include "platform/win_types.h"
 #include "sound/sound_system.h"
 
+namespace platform {
+class Window;
+}
+
 class IMResourceManager : public CSoundSystem {
    public:
     static constexpr DWORD kNoTexture = 0xFFFFFFFFu;
@@ -171,7 +175,7 @@ class IMResourceManager : public CSoundSystem {
     int BackBufferHeight = platform::GraphicsDevice::kBackBufferHeight;
 
    private:
-    friend platform::Result<void> InitEngine(bool windowed, platform::Clock& clock);
+    friend platform::Result<void> InitEngine(bool windowed, platform::Clock& clock, platform::Window* window);
     friend void ShutdownEngine();
 
     struct Obtained {
@@ -231,10 +235,11 @@ class IMResourceManager : public CSoundSystem {
 // The engine of the process, or null outside InitEngine .. ShutdownEngine.
 IMResourceManager* GetResourceManager();
 
-// Creates the engine for the main window (platform::MainWindow(), or a hidden window of its
-// own when there is none), starts its device and registers the skin, whose pictures are
-// decoded only when first used (RegisterEmbeddedTexture). Fails as CreateDevice does when the
-// device cannot be made or video is missing; no engine is left behind then.
-platform::Result<void> InitEngine(bool windowed, platform::Clock& clock = platform::Clock::Real());
+// Creates the engine for `window` (or a hidden window of its own when it is null), starts its
+// device and registers the skin, whose pictures are decoded only when first used
+// (RegisterEmbeddedTexture). Fails as CreateDevice does when the device cannot be made or video
+// is missing; no engine is left behind then.
+platform::Result<void> InitEngine(bool windowed, platform::Clock& clock = platform::Clock::Real(),
+                                  platform::Window* window = nullptr);
 // Releases the skin, prints the "FPS: " line and destroys the engine.
 void ShutdownEngine();

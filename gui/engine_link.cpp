@@ -77,7 +77,9 @@ bool IsDeviceLost() { return Engine() && Engine()->IsDeviceLost(); }
 
 bool ResetDevice() { return !Engine() || Engine()->ResetDevice(); }
 
-platform::Result<void> InitEngine(bool windowed, platform::Clock& clock) { return ::InitEngine(windowed, clock); }
+platform::Result<void> InitEngine(bool windowed, platform::Clock& clock, platform::Window& window) {
+    return ::InitEngine(windowed, clock, &window);
+}
 
 void ShutdownEngine() {
     if (Engine()) ::ShutdownEngine();
@@ -91,9 +93,8 @@ void SetSoundTimers(IMTimerService* timers) {
     if (Engine()) Engine()->SetTimerService(timers);
 }
 
-void SetWindowIcon(const std::wstring& name) {
-    platform::Window* window = platform::MainWindow();
-    if (!Engine() || !window) return;
+void SetWindowIcon(platform::Window& window, const std::wstring& name) {
+    if (!Engine()) return;
     const unsigned slot = Engine()->LoadTexture(name);
     const RECT image = TextureImageRect(slot);
     const int w = image.right - image.left, h = image.bottom - image.top;
@@ -114,7 +115,7 @@ void SetWindowIcon(const std::wstring& name) {
                 p[3] = argb >> 24;
             }
         }
-        if (complete) window->SetIcon(bgra.data(), w, h);
+        if (complete) window.SetIcon(bgra.data(), w, h);
     }
     Engine()->ReleaseTexture(slot);
 }

@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/result.h"
 #include "platform/win_types.h"
+#include "platform/window.h"
 
 class IMTimerService;
 
@@ -44,12 +45,12 @@ bool ResetDevice();
 
 // Starts the engine for the main window, its sounds on `clock` (fails when the device cannot be
 // made), and stops it.
-platform::Result<void> InitEngine(bool windowed, platform::Clock& clock);
+platform::Result<void> InitEngine(bool windowed, platform::Clock& clock, platform::Window& window);
 void ShutdownEngine();
 
 // Gives the main window the picture `name` (a resource number) as its icon; without the picture
 // the window keeps the desktop's default icon.
-void SetWindowIcon(const std::wstring& name);
+void SetWindowIcon(platform::Window& window, const std::wstring& name);
 
 // Offers a window message to the sound system first (its stream notifications).
 void OfferToSound(UINT message, WPARAM wParam, LPARAM lParam);

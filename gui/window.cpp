@@ -21,7 +21,6 @@ IMWindow::~IMWindow() {
     engine_link::ShutdownEngine();
     if (g_root == this) g_root = nullptr;
     timers_.Clear();
-    if (platform::MainWindow() == window_.get()) platform::SetMainWindow(nullptr);
     window_.reset();
 }
 
@@ -141,13 +140,12 @@ std::unique_ptr<IMWindow> CreateMainWindow(const std::wstring& title, const RECT
         return nullptr;
     }
     std::unique_ptr<platform::Window> window = std::move(created).value();
-    platform::SetMainWindow(window.get());
     platform::MainQueue().SetWaker(&platform::Window::Wake);
-    if (platform::Result<void> engine = engine_link::InitEngine(windowed, clock); !engine) {
+    if (platform::Result<void> engine = engine_link::InitEngine(windowed, clock, *window); !engine) {
         platform::Debug::Print("cannot start: " + engine.why());
         return nullptr;  // the window goes, and with it the main window
     }
-    engine_link::SetWindowIcon(L"500");
+    engine_link::SetWindowIcon(*window, L"500");
     auto root = std::make_unique<IMWindow>(std::move(window), clock);
     engine_link::SetSoundTimers(&root->Timers());
     return root;

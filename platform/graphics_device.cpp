@@ -4,19 +4,17 @@
 #include <png.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <numeric>
+#include <utility>
 
 #include "platform/debug.h"
+#include "platform/window.h"
 
 namespace platform {
 namespace {
-
-// Set by the window's event pump when the window lost its contents or changed size.
-std::atomic<bool> g_wholeWindowNeeded{false};
 
 SDL_Window* Sdl(void* p) { return static_cast<SDL_Window*>(p); }
 SDL_Renderer* Ren(void* p) { return static_cast<SDL_Renderer*>(p); }
@@ -360,10 +358,11 @@ void GraphicsDevice::DrawQuad(Texture& texture, const QuadVertex v[4]) {
     SDL_RenderGeometry(Ren(renderer_), t, sv, 4, kFan, 6);
 }
 
-void GraphicsDevice::WholeWindowNeeded() { g_wholeWindowNeeded = true; }
-
 bool GraphicsDevice::ChangedSinceLastPresent(int outputWidth, int outputHeight, RECT* changed) {
-    const bool wholeNeeded = g_wholeWindowNeeded.exchange(false);
+    // The window's event pump notes when it lost its contents or changed size.
+    Window* owner = Window::FromNativeHandle(window_);
+    const bool asked = std::exchange(wholeNext_, false);
+    const bool wholeNeeded = (owner && owner->TakeWholeWindowNeeded()) || asked;
     // A renderer whose window does not keep the last frame always gets the whole picture, so
     // its frames are not read back at all.
     if (!keepsWindowContents_) return false;

@@ -131,9 +131,9 @@ class GraphicsDevice {
     // that changed nothing, the first one, and any after the window was exposed or resized
     // copy it whole.
     void Present();
-    // The window's contents were lost or resized (said by the window's event pump): the next
-    // present copies the whole picture.
-    static void WholeWindowNeeded();
+    // The next Present copies the whole picture, changed or not (as after the window lost its
+    // contents, which its Window notes by itself).
+    void PresentWholeNext() { wholeNext_ = true; }
     // Tests: what the window shows, rows of `*width` ARGB values (read from the renderer's
     // output); empty when it cannot be read.
     std::vector<DWORD> ReadWindow(int* width, int* height);
@@ -176,6 +176,7 @@ class GraphicsDevice {
     RECT clip_{0, 0, kBackBufferWidth, kBackBufferHeight};
     bool lost_ = false;
     bool keepsWindowContents_ = false;  // the software renderer: its window keeps the last frame
+    bool wholeNext_ = false;            // PresentWholeNext
     std::vector<DWORD> shown_;          // the back buffer as last presented
     std::vector<DWORD> drawn_;          // the back buffer as it is now (reused between frames)
     int shownWidth_ = 0, shownHeight_ = 0;

@@ -14,8 +14,12 @@
 namespace platform {
 namespace {
 
-std::atomic<Window*> g_mainWindow{nullptr};
+// The SDL event type that wakes the loop. SDL registers event types for the whole process, and
+// MessageQueue calls its waker, a plain function, from any thread: the id is kept here, once.
 std::atomic<Uint32> g_wakeEvent{0};
+
+// The name under which an SDL window carries its Window (SDL_SetWindowData).
+constexpr const char* kWindowDataName = "vorlen.window";
 
 SDL_Window* Sdl(void* w) { return static_cast<SDL_Window*>(w); }
 
@@ -154,9 +158,6 @@ bool IsHeadlessDriver(const char* driver) {
 
 }  // namespace
 
-Window* MainWindow() { return g_mainWindow.load(); }
-void SetMainWindow(Window* window) { g_mainWindow.store(window); }
-
 Result<std::unique_ptr<Window>> Window::Create(std::wstring_view title, int width, int height, WindowMode mode) {
     // Without a display SDL quietly falls back to its offscreen driver, and the program would
     // run where nobody can see it (a cron job, an SSH session). The headless drivers are for
@@ -212,6 +213,7 @@ Result<std::unique_ptr<Window>> Window::Create(std::wstring_view title, int widt
     if (driver && std::strcmp(driver, "x11") == 0) InstallDisplayLostHandler();
     std::unique_ptr<Window> window(new Window());
     window->window_ = sdl;
+    SDL_SetWindowData(sdl, kWindowDataName, window.get());
     window->mode_ = mode;
     window->width_ = width;
     window->height_ = height;
@@ -219,8 +221,11 @@ Result<std::unique_ptr<Window>> Window::Create(std::wstring_view title, int widt
     return window;
 }
 
+Window* Window::FromNativeHandle(void* nativeWindow) {
+    return nativeWindow ? static_cast<Window*>(SDL_GetWindowData(Sdl(nativeWindow), kWindowDataName)) : nullptr;
+}
+
 Window::~Window() {
-    if (MainWindow() == this) SetMainWindow(nullptr);
     if (window_) SDL_DestroyWindow(Sdl(window_));
 }
 
@@ -255,11 +260,11 @@ void Window::PumpEvents(MessageQueue& queue) {
                         break;
                     case SDL_WINDOWEVENT_RESTORED:
                     case SDL_WINDOWEVENT_MAXIMIZED:
-                        GraphicsDevice::WholeWindowNeeded();
+                        wholeWindowNeeded_ = true;
                         queue.PostLocal(WM_SIZE, SIZE_RESTORED, MAKELPARAM(width_, height_));
                         break;
                     case SDL_WINDOWEVENT_SHOWN:
-                        GraphicsDevice::WholeWindowNeeded();
+                        wholeWindowNeeded_ = true;
                         queue.PostLocal(WM_SHOWWINDOW, 1, 0);
                         break;
                     case SDL_WINDOWEVENT_HIDDEN:
@@ -267,7 +272,7 @@ void Window::PumpEvents(MessageQueue& queue) {
                         break;
                     case SDL_WINDOWEVENT_EXPOSED:
                     case SDL_WINDOWEVENT_SIZE_CHANGED:
-                        GraphicsDevice::WholeWindowNeeded();
+                        wholeWindowNeeded_ = true;
                         queue.PostLocal(WM_PAINT, 0, 0);
                         break;
                     default:

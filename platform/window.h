@@ -26,6 +26,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/message_queue.h"
 #include "platform/result.h"
@@ -95,6 +96,12 @@ class Window {
     // the last one set counts, and an empty one clears it.
     static void OnDisplayLost(std::function<void()> keep);
 
+    // True once after the window lost its contents or changed size (seen by PumpEvents): the
+    // next present must copy the whole picture. GUI thread.
+    bool TakeWholeWindowNeeded() { return std::exchange(wholeWindowNeeded_, false); }
+    // The Window whose native handle is `nativeWindow`; null for a window this class did not make.
+    static Window* FromNativeHandle(void* nativeWindow);
+
    private:
     Window() = default;
     // Window pixels to logical client coordinates (undoing the letterbox scaling).
@@ -108,6 +115,7 @@ class Window {
     int iconWidth_ = 0;
     bool fullScreenAsked_ = false;
     bool simulated_ = false;
+    bool wholeWindowNeeded_ = false;
     bool simulatedInside_ = false;
     POINT simulatedPos_{};
     // Buttons and modifier keys as the events seen so far left them, and the pointer's last
@@ -119,9 +127,5 @@ class Window {
 
 // Lets OnDisplayLost's handler hear of a broken X connection (done when a window opens on X).
 void InstallDisplayLostHandler();
-
-// The main window of the process, set by whoever creates it (null before and after).
-Window* MainWindow();
-void SetMainWindow(Window* window);
 
 }  // namespace platform

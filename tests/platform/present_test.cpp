@@ -91,7 +91,7 @@ TEST(Present, OnlyTheChangedPartIsNeededForTheWholeWindowToBeRight) {
             const std::vector<DWORD> partly = device->ReadWindow(&ww, &wh);
             ASSERT_EQ(ww, w);
             ASSERT_EQ(wh, h);
-            GraphicsDevice::WholeWindowNeeded();
+            device->PresentWholeNext();
             device->Present();
             const std::vector<DWORD> whole = device->ReadWindow(&ww, &wh);
             const Difference d = Compare(partly, whole);
