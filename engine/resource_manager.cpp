@@ -17,7 +17,9 @@
 #include "platform/window.h"
 
 namespace {
-// The engine of the process and its owner, from InitEngine to ShutdownEngine.
+// The engine of the process and its owner, from InitEngine to ShutdownEngine: the window starts
+// and stops it, and GetResourceManager is how the pictures, fonts and sounds of every control
+// reach it, as the Direct3D-style engine interface the controls are written against expects.
 std::unique_ptr<IMResourceManager> g_engine;
 }  // namespace
 

@@ -26,6 +26,7 @@
 #include "platform/win_types.h"
 
 class IMEmptyView;
+class IMWindow;
 template <class V>
 class IMDialogBase;
 
@@ -86,6 +87,8 @@ class IMControl : public IMTrackable {
     virtual int Tick();
 
     IMContainer* Parent() const { return parent_; }
+    // The window at the top of the control's tree; null while the tree hangs from no window.
+    IMWindow* RootWindow() const;
     bool IsDisposed() const { return disposed_; }
     // The layer the control was made for.
     int JoinLayer() const { return joinLayer_; }

@@ -5,21 +5,18 @@
 #include "gui/engine_link.h"
 #include "platform/debug.h"
 
-namespace {
-IMWindow* g_root = nullptr;
-}  // namespace
-
-IMWindow* RootWindow() { return g_root; }
+IMWindow* IMControl::RootWindow() const {
+    const IMControl* top = this;
+    while (const IMControl* up = dynamic_cast<const IMControl*>(top->Parent())) top = up;
+    return dynamic_cast<IMWindow*>(const_cast<IMControl*>(top));
+}
 
 IMWindow::IMWindow(std::unique_ptr<platform::Window> window, platform::Clock& clock)
-    : IMDialog(nullptr, nullptr, 0), window_(std::move(window)), timers_(clock) {
-    g_root = this;
-}
+    : IMDialog(nullptr, nullptr, 0), window_(std::move(window)), timers_(clock) {}
 
 IMWindow::~IMWindow() {
     ReleaseChildren();  // still while the engine exists: their pictures go back to it
     engine_link::ShutdownEngine();
-    if (g_root == this) g_root = nullptr;
     timers_.Clear();
     window_.reset();
 }

@@ -69,9 +69,6 @@ class IMWindow : public IMDialog {
     int everyPass_ = 0;
 };
 
-// The root window of the process, or null.
-IMWindow* RootWindow();
-
 // Opens the main window with a client area of rect's size, starts the engine for it and makes
 // the root control, which the caller owns: dropping it releases the whole tree and stops the
 // engine. Full screen unless windowed; `hidden` makes an invisible window (tests). The window,

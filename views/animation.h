@@ -32,7 +32,7 @@ class IMAnimationBase : public IMViewControl<V> {
 
     // Plays on the root window's clock (the real one when there is no window).
     void Play() {
-        IMWindow* window = RootWindow();
+        IMWindow* window = this->RootWindow();
         PlayOn(window ? window->Clock() : platform::Clock::Real());
     }
     // Plays on `clock`, which must outlive the playing.
@@ -82,14 +82,21 @@ class IMAnimationBase : public IMViewControl<V> {
     IMEventSignal OnFrame;
 
    private:
+    // The window held is remembered: it outlives its tree, and this control may be going when
+    // it lets go.
     void HoldEveryPass(bool hold) {
-        if (hold == holdingPass_) return;
-        holdingPass_ = hold;
-        if (IMWindow* window = RootWindow()) window->RequestEveryPass(hold);
+        if (hold == (held_ != nullptr)) return;
+        if (hold) {
+            held_ = this->RootWindow();
+            if (held_) held_->RequestEveryPass(true);
+        } else {
+            held_->RequestEveryPass(false);
+            held_ = nullptr;
+        }
     }
 
     platform::Clock* clock_ = &platform::Clock::Real();
     std::int64_t startTime_ = 0;
     bool playing_ = false;
-    bool holdingPass_ = false;
+    IMWindow* held_ = nullptr;  // the window asked for every pass while playing
 };
