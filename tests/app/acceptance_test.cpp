@@ -93,7 +93,7 @@ class Acceptance : public AppHarness {
             WaitForBell(board);
             if (e == 0)
                 for (int i = 0; i < m.earlyBell; ++i) {
-                    Click(kBellMiddle);
+                    Click(BellSpot(board));
                     WaitForBell(board);
                 }
             if (e == 1) {
@@ -114,13 +114,16 @@ class Acceptance : public AppHarness {
                 for (int k = 2; k <= kStageCount; ++k) PutInSlot(board, k, k);
                 for (int i = 0; i < m.oddCardJudged; ++i) {
                     PutInSlot(board, kExtraCardNumber, 1);
-                    Click(kBellMiddle);
+                    Click(BellSpot(board));
                     WaitForBell(board);
                 }
             }
             Solve(board);
         }
-        ASSERT_TRUE(RunUntil([&] { return app->PraiseOverlay() != nullptr; }));
+        ASSERT_TRUE(RunUntil([&] { return app->PraiseOverlay() != nullptr; }))
+            << "episode " << Episode() << ", last bell "
+            << (Board(kEpisodeCount - 1) && Board(kEpisodeCount - 1)->Bell()->IsEnabled() ? "enabled" : "disabled")
+            << ", wrong sequences " << app->Counters().wrongSequence << ", wrong extra " << app->Counters().wrongExtra;
         ASSERT_TRUE(RunUntil([&] { return app->ResultsScreen() != nullptr; }));
         EXPECT_EQ(app->PraiseOverlay(), nullptr);
         const exercise::ExerciseCounters& c = app->Counters();
