@@ -3,8 +3,8 @@
 // nothing reads the time of day behind its back.
 //
 // The program runs on Clock::Real(): microseconds since the process began, waits on the
-// system's monotonic clock. Tests run on a DrivenClock (platform/driven_clock.h), whose time
-// moves only when the test moves it: a sound of 22 seconds ends exactly 22 seconds of clock
+// system's monotonic clock. Tests run on a DrivenClock (tests/support/driven_clock.h), whose
+// time moves only when the test moves it: a sound of 22 seconds ends exactly 22 seconds of clock
 // time after it began, however loaded the machine, and in a few milliseconds of real time.
 //
 // Every wait that may end because time passes goes through WaitUntil, so that a driven clock
